@@ -1,0 +1,57 @@
+#include "api/debug_log.h"
+
+#include <atomic>
+#include <cstdio>
+#include <cstdlib>
+#include <mutex>
+
+namespace corvane {
+namespace {
+
+std::atomic<bool> logging{false};
+// Appends from a worker and from a synchronous call may meet; keep each block whole.
+std::mutex appendMutex;
+
+void appendToLog(const char *bytes, std::size_t length) {
+    std::lock_guard lock(appendMutex);
+    FILE *f = std::fopen(debugLogPath().c_str(), "ab");
+    if (!f) return;
+    if (length) std::fwrite(bytes, 1, length, f);
+    std::fclose(f);
+}
+
+}  // namespace
+
+std::string debugLogPath() {
+    const char *home = std::getenv("HOME");
+    std::string path = home && *home ? home : ".";
+    return path + "/HarbeatLog.txt";
+}
+
+void debugLogStart() {
+    {
+        std::lock_guard lock(appendMutex);
+        if (FILE *f = std::fopen(debugLogPath().c_str(), "wb")) {
+            std::fwrite("START\r\n", 1, 7, f);
+            std::fclose(f);
+        }
+    }
+    logging.store(true);
+}
+
+void debugLogStop() { logging.store(false); }
+bool debugLogOn() { return logging.load(); }
+
+void debugLogAppend(const char *bytes, std::size_t length) {
+    if (logging.load()) appendToLog(bytes, length);
+}
+
+void debugLogError(std::string_view message) {
+    if (!logging.load()) return;
+    std::string line = "ERROR: ";
+    line.append(message);
+    line += "\r\n";
+    appendToLog(line.data(), line.size());
+}
+
+}  // namespace corvane

@@ -1,0 +1,41 @@
+#include "api/engine_settings.h"
+
+#include <atomic>
+#include <cstring>
+#include <mutex>
+
+namespace corvane {
+namespace {
+
+std::mutex settingsMutex;
+EngineSettings storedSettings;
+std::atomic<StatusCallback> storedCallback{nullptr};
+std::atomic<int32_t> cancelFlag{0};
+
+}  // namespace
+
+std::string copyArgument(const char *text, std::size_t capacity) {
+    if (!text) return {};
+    return std::string(text, strnlen(text, capacity));
+}
+
+void storeEngineSettings(const EngineSettings &settings) {
+    std::lock_guard lock(settingsMutex);
+    storedSettings = settings;
+    storedSettings.server.resize(std::min(storedSettings.server.size(), kServerCapacity));
+    storedSettings.user.resize(std::min(storedSettings.user.size(), kUserCapacity));
+    storedSettings.password.resize(std::min(storedSettings.password.size(), kPasswordCapacity));
+}
+
+EngineSettings engineSettings() {
+    std::lock_guard lock(settingsMutex);
+    return storedSettings;
+}
+
+void storeStatusCallback(StatusCallback callback) { storedCallback.store(callback); }
+StatusCallback statusCallback() { return storedCallback.load(); }
+
+void setCancelRequested(bool requested) { cancelFlag.store(requested ? 1 : 0); }
+bool cancelRequested() { return cancelFlag.load() != 0; }
+
+}  // namespace corvane

@@ -1,0 +1,31 @@
+#include "api/notify.h"
+
+#include <cstdio>
+
+#include "api/bstr.h"
+#include "api/engine_settings.h"
+#include "api/text_convert.h"
+
+namespace corvane {
+
+void notifyGui(int32_t code, std::string_view text) {
+    StatusCallback callback = statusCallback();
+    if (!callback) return;
+    const std::u16string wide = ansiToUtf16(text);
+    char16_t *bstr = sysAllocStringLen(wide.data(), wide.size());
+    if (!bstr) return;  // no memory for the report: it is dropped, the operation goes on
+    callback(code, bstr);
+    sysFreeString(bstr);
+}
+
+std::string_view formatProgress(double value, char (&buffer)[64]) {
+    const int n = std::snprintf(buffer, sizeof buffer, "%3.2f", value);
+    return std::string_view(buffer, n > 0 ? static_cast<std::size_t>(n) : 0);
+}
+
+void notifyProgress(double value) {
+    char buffer[64];
+    notifyGui(kNotifyProgress, formatProgress(value, buffer));
+}
+
+}  // namespace corvane

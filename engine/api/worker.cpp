@@ -1,0 +1,27 @@
+#include "api/worker.h"
+
+#include <pthread.h>
+
+#include <new>
+#include <thread>
+
+namespace corvane {
+
+intptr_t startWorker(std::function<void()> body) {
+    try {
+        std::thread thread([body = std::move(body)] {
+            // Nothing may escape a worker: an exception here would end the whole program.
+            try {
+                body();
+            } catch (...) {
+            }
+        });
+        const auto handle = static_cast<intptr_t>(thread.native_handle());
+        thread.detach();
+        return handle != 0 && handle != -1 ? handle : 1;
+    } catch (...) {
+        return -1;
+    }
+}
+
+}  // namespace corvane

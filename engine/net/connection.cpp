@@ -1,0 +1,157 @@
+#include "net/connection.h"
+
+#include <arpa/inet.h>
+#include <fcntl.h>
+#include <netdb.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <cerrno>
+#include <cstring>
+
+#include "api/debug_log.h"
+#include "api/error_text.h"
+#include "net/socket_errors.h"
+
+namespace corvane {
+namespace {
+
+constexpr std::chrono::milliseconds kReceiveTimeout{60000};
+std::atomic<long long> receiveTimeoutMs{kReceiveTimeout.count()};
+
+void setSocketError(std::string &error, int posixErrno) {
+    error = socketErrorText(socketErrorFromErrno(posixErrno));
+}
+
+// Socket 0 would read as "no connection"; move it to another descriptor.
+int avoidDescriptorZero(int fd) {
+    if (fd != 0) return fd;
+    const int moved = fcntl(fd, F_DUPFD_CLOEXEC, 1);
+    close(fd);
+    return moved;
+}
+
+}  // namespace
+
+void setReceiveTimeoutForTests(std::chrono::milliseconds timeout) { receiveTimeoutMs.store(timeout.count()); }
+std::chrono::milliseconds receiveTimeout() { return std::chrono::milliseconds(receiveTimeoutMs.load()); }
+
+Connection netConnect(std::string &error, std::string_view host, int32_t port, std::string *officialName) {
+    // Windows needs its socket library started at version 1.1 here; POSIX sockets need nothing.
+    addrinfo hints{};
+    hints.ai_family = AF_INET;
+    hints.ai_socktype = SOCK_STREAM;
+    hints.ai_flags = AI_CANONNAME;
+    addrinfo *found = nullptr;
+    const std::string hostText(host);
+    errno = 0;
+    const int rc = getaddrinfo(hostText.c_str(), nullptr, &hints, &found);
+    if (rc != 0 || !found) {
+        error = socketErrorText(rc != 0 ? socketErrorFromResolver(rc, errno) : 11001);
+        if (found) freeaddrinfo(found);
+        return 0;
+    }
+    if (officialName) {
+        *officialName = found->ai_canonname ? found->ai_canonname : hostText;
+        if (officialName->size() > kOfficialNameCapacity) officialName->resize(kOfficialNameCapacity);
+    }
+    sockaddr_in address{};
+    std::memcpy(&address, found->ai_addr, sizeof address);
+    freeaddrinfo(found);
+    address.sin_port = htons(static_cast<uint16_t>(port));
+
+    int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    if (fd >= 0) fd = avoidDescriptorZero(fd);
+    if (fd < 0) {
+        setSocketError(error, errno);
+        return 0;
+    }
+    int rcConnect;
+    do {
+        rcConnect = connect(fd, reinterpret_cast<const sockaddr *>(&address), sizeof address);
+    } while (rcConnect != 0 && errno == EINTR);
+    if (rcConnect != 0) {
+        const int saved = errno;
+        close(fd);
+        setSocketError(error, saved);
+        return 0;
+    }
+    return fd;
+}
+
+void netClose(Connection connection) {
+    if (connection == 0) return;
+    shutdown(connection, SHUT_RDWR);
+    // Take whatever the server still sent (after the shutdown this returns at once).
+    char scratch[kReceiveBlock + 1];
+    std::size_t size = kReceiveBlock;
+    std::string ignored;
+    netReceive(ignored, connection, scratch, size);
+    close(connection);
+}
+
+int netSend(std::string &error, Connection connection, const char *bytes, std::size_t length) {
+    if (connection == 0) {
+        error = kNotConnected;
+        return 0;
+    }
+    debugLogAppend(bytes, length);
+    std::size_t sent = 0;
+    while (sent < length) {
+        const ssize_t n = send(connection, bytes + sent, length - sent, MSG_NOSIGNAL);
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            setSocketError(error, errno);
+            return 0;
+        }
+        sent += static_cast<std::size_t>(n);
+    }
+    return 1;
+}
+
+int netSend(std::string &error, Connection connection, std::string_view text) {
+    return netSend(error, connection, text.data(), text.size());
+}
+
+int netReceive(std::string &error, Connection connection, char *buffer, std::size_t &size) {
+    const std::size_t capacity = size;
+    std::memset(buffer, 0, capacity + 1);
+    if (connection == 0) {
+        error = kNotConnected;
+        return 0;
+    }
+    pollfd waitFor{connection, POLLIN, 0};
+    const auto deadline = std::chrono::steady_clock::now() + receiveTimeout();
+    for (;;) {
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+        const int ready = poll(&waitFor, 1, static_cast<int>(std::max<long long>(left.count(), 0)));
+        if (ready > 0) break;
+        if (ready == 0) {
+            size = 0;
+            error = kTimedOut;
+            return 0;
+        }
+        if (errno != EINTR) {
+            size = 0;
+            setSocketError(error, errno);
+            return 0;
+        }
+    }
+    ssize_t n;
+    do {
+        n = recv(connection, buffer, capacity, 0);
+    } while (n < 0 && errno == EINTR);
+    if (n < 0) {
+        size = 0;
+        setSocketError(error, errno);
+        return 0;
+    }
+    debugLogAppend(buffer, static_cast<std::size_t>(n));
+    size = static_cast<std::size_t>(n);
+    return 1;
+}
+
+}  // namespace corvane

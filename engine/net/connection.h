@@ -1,0 +1,38 @@
+// TCP connections to a news server: connect, close, send, and one receive with a fixed wait.
+// Every failing operation leaves one message in `error` and returns 0.
+#pragma once
+
+#include <chrono>
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+namespace corvane {
+
+// A connected socket; 0 stands for no connection everywhere in the engine.
+using Connection = int;
+
+// Receives are done in blocks of this size (callers keep one more byte that stays zero).
+inline constexpr std::size_t kReceiveBlock = 4096;
+// The longest official host name kept from the resolver.
+inline constexpr std::size_t kOfficialNameCapacity = 131;
+
+// Resolves the host (IPv4), connects, and stores the host's official name when asked.
+Connection netConnect(std::string &error, std::string_view host, int32_t port, std::string *officialName);
+// Shuts the connection down both ways, takes what the server still sent, and closes it.
+void netClose(Connection connection);
+// Sends all bytes. Appends them to the debug log when it is on.
+int netSend(std::string &error, Connection connection, const char *bytes, std::size_t length);
+int netSend(std::string &error, Connection connection, std::string_view text);
+// Waits for data (60 s), then receives up to `size` bytes into `buffer`, which must hold
+// size + 1 bytes: the byte behind the data is always zero. On return `size` is the number of
+// bytes received; 0 with result 1 means the server closed the connection.
+int netReceive(std::string &error, Connection connection, char *buffer, std::size_t &size);
+
+// The wait of netReceive. The product always waits 60 s; tests shorten it through this hook,
+// which the shared library does not export.
+void setReceiveTimeoutForTests(std::chrono::milliseconds timeout);
+std::chrono::milliseconds receiveTimeout();
+
+}  // namespace corvane

@@ -1,0 +1,101 @@
+#include "net/multiline.h"
+
+#include "api/engine_settings.h"
+#include "api/error_text.h"
+#include "api/notify.h"
+#include "net/text_helpers.h"
+
+namespace corvane {
+namespace {
+
+// Counts the CR LF pairs that end at or after `from` (pairs never overlap, so counting the new
+// tail only gives the same total as a recount of the whole block).
+std::size_t countNewLineBreaks(const std::string &block, std::size_t from) {
+    std::size_t count = 0;
+    for (std::size_t i = from; i + 1 < block.size(); ++i)
+        if (block[i] == '\r' && block[i + 1] == '\n') ++count;
+    return count;
+}
+
+}  // namespace
+
+int readMultiLineResponse(std::string &error, Connection connection, int expectedCode, std::string_view terminator,
+                          std::string &text, ProgressReport progress) {
+    text.clear();
+    std::string block;
+    char buffer[kReceiveBlock + 1];
+
+    // The status line decides; a status line split over receives is read whole first.
+    std::size_t statusEnd;
+    for (;;) {
+        std::size_t size = kReceiveBlock;
+        if (!netReceive(error, connection, buffer, size)) return 0;
+        if (size == 0) {
+            error = kConnectionClosed;
+            return 0;
+        }
+        if (!growBuffer(block, block.size(), block.size() + size)) {
+            error = kOutOfMemory;
+            return 0;
+        }
+        block.replace(block.size() - size, size, buffer, size);
+        if (cancelRequested()) {
+            error = kCancelled;
+            return 0;
+        }
+        statusEnd = block.find("\r\n");
+        if (statusEnd != std::string::npos) break;
+        if (block.size() > kReceiveBlock * 4) {  // no status line in sight: not an NNTP reply
+            error = block.substr(0, kReceiveBlock);
+            return 0;
+        }
+    }
+    if (replyCode(block) != expectedCode) {
+        error = block.substr(0, statusEnd);
+        return 0;
+    }
+
+    std::size_t lineBreaks = countNewLineBreaks(block, 0);
+    std::size_t searchFrom = 0;
+    for (;;) {
+        if (block.find(terminator, searchFrom) != std::string::npos) break;
+        searchFrom = block.size() >= terminator.size() ? block.size() - terminator.size() + 1 : 0;
+
+        std::size_t size = kReceiveBlock;
+        if (!netReceive(error, connection, buffer, size)) return 0;
+        if (size == 0) {
+            error = kConnectionClosed;
+            return 0;
+        }
+        if (block.size() + size > kMaxResponseBytes) {
+            error = "Server response too large (more than 256 MB).";
+            return 0;
+        }
+        const std::size_t oldSize = block.size();
+        try {
+            block.append(buffer, size);
+        } catch (const std::exception &) {
+            error = kOutOfMemory;
+            return 0;
+        }
+        if (progress.on) {
+            lineBreaks += countNewLineBreaks(block, oldSize > 0 ? oldSize - 1 : 0);
+            const double count = static_cast<double>(lineBreaks) + progress.base + 1;
+            notifyProgress(progress.total != 0 ? count / progress.total * 100 : count);
+        }
+        if (cancelRequested()) {
+            error = kCancelled;
+            return 0;
+        }
+    }
+
+    // Drop the status line, then end the text just after the CR LF with which the terminator
+    // begins. A response without data lines leaves ".\r\n".
+    block.erase(0, statusEnd + 2);
+    const std::size_t end = block.find(terminator);
+    if (end != std::string::npos) block.resize(end + 2);
+    text = std::move(block);
+    return 1;
+}
+
+}  // namespace corvane

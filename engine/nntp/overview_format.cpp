@@ -1,0 +1,81 @@
+#include <strings.h>
+
+#include <atomic>
+
+#include "api/error_text.h"
+#include "net/multiline.h"
+#include "nntp/overview_layout.h"
+#include "nntp/session.h"
+
+namespace corvane {
+namespace {
+
+std::atomic<int32_t> subjectIndex{0}, linesIndex{0}, messageIdIndex{0}, dateIndex{0};
+
+// The answer is collected in a buffer of this size; a longer one is not an overview format.
+constexpr std::size_t kOverviewFormatCapacity = 64000;
+
+bool startsWithNoCase(std::string_view text, std::string_view prefix) {
+    return text.size() >= prefix.size() && strncasecmp(text.data(), prefix.data(), prefix.size()) == 0;
+}
+
+}  // namespace
+
+OverviewLayout overviewLayout() {
+    return OverviewLayout{subjectIndex.load(), linesIndex.load(), messageIdIndex.load(), dateIndex.load()};
+}
+
+void storeOverviewLayout(const OverviewLayout &layout) {
+    subjectIndex.store(layout.subjectIndex);
+    linesIndex.store(layout.linesIndex);
+    messageIdIndex.store(layout.messageIdIndex);
+    dateIndex.store(layout.dateIndex);
+}
+
+int nntpReadOverviewFormat(std::string &error, Connection connection) {
+    if (!netSend(error, connection, "list overview.fmt\r\n")) return 0;
+    std::string answer;
+    char buffer[kReceiveBlock + 1];
+    while (answer.find(kResponseTerminator) == std::string::npos) {
+        // A refusal (for example 503) has no list behind it; do not wait for one.
+        if ((answer.starts_with('4') || answer.starts_with('5')) && answer.find("\r\n") != std::string::npos) {
+            error = answer;
+            return 0;
+        }
+        std::size_t size = kReceiveBlock;
+        if (!netReceive(error, connection, buffer, size)) return 0;
+        if (size == 0) {
+            error = kConnectionClosed;
+            return 0;
+        }
+        if (answer.size() + size > kOverviewFormatCapacity) {
+            error = "Overview format too long.";
+            return 0;
+        }
+        answer.append(buffer, size);
+    }
+
+    // Pieces between runs of CR and LF, numbered from 0; the status line is piece 0.
+    OverviewLayout layout = overviewLayout();
+    int32_t piece = 0;
+    std::size_t pos = 0;
+    while (pos < answer.size()) {
+        const std::size_t end = std::min(answer.find_first_of("\r\n", pos), answer.size());
+        const std::string_view field = std::string_view(answer).substr(pos, end - pos);
+        if (startsWithNoCase(field, "subject"))
+            layout.subjectIndex = piece;
+        else if (startsWithNoCase(field, "lines"))
+            layout.linesIndex = piece;
+        else if (startsWithNoCase(field, "message-id"))
+            layout.messageIdIndex = piece;
+        else if (startsWithNoCase(field, "date"))
+            layout.dateIndex = piece;
+        ++piece;
+        pos = answer.find_first_not_of("\r\n", end);
+        if (pos == std::string::npos) break;
+    }
+    storeOverviewLayout(layout);
+    return 1;
+}
+
+}  // namespace corvane

@@ -1,0 +1,37 @@
+// The start and end of every NNTP conversation, group selection and the overview format.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+#include "net/connection.h"
+
+namespace corvane {
+
+// Connects, reads the greeting and logs in when a user name is given. `postingAllowed` becomes 1
+// for greeting 200 and 0 for 201. On every failure the connection is closed and 0 returned.
+Connection nntpOpenSession(std::string &error, std::string_view server, int32_t port, std::string *officialName,
+                           std::string_view user, std::string_view password, int *postingAllowed);
+// The same with the server, port and login stored by mp3Settings.
+Connection nntpOpenStoredSession(std::string &error, std::string *officialName = nullptr,
+                                 int *postingAllowed = nullptr);
+
+// "authinfo user" and "authinfo pass"; only a 502 answer to the password refuses the login.
+int nntpAuthenticate(std::string &error, Connection connection, std::string_view user, std::string_view password);
+
+// Selects a group; stores count, first and last article number where asked.
+int nntpGroup(std::string &error, Connection connection, std::string_view group, int64_t *count = nullptr,
+              int64_t *first = nullptr, int64_t *last = nullptr);
+
+// "list overview.fmt": learns the field positions of the overview lines.
+int nntpReadOverviewFormat(std::string &error, Connection connection);
+
+// Says QUIT, takes the reply (ignored) and closes. Connection 0 does nothing. Always 1.
+int nntpQuit(Connection connection);
+
+// Reads a single-line reply: receives until its CR LF has arrived. `reply` is the text as
+// received. A closed connection fails with "Connection closed by server.".
+int readReplyLine(std::string &error, Connection connection, std::string &reply);
+
+}  // namespace corvane

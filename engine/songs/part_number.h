@@ -1,0 +1,24 @@
+// Part numbers in subjects: "Artist - Title.mp3 (2/5)" or "[2/5]".
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+namespace corvane {
+
+// Room for a base name: 1,023 characters (a longer one is cut).
+inline constexpr std::size_t kBaseNameCapacity = 1023;
+
+// Finds the last opening bracket "(" or "[" and the last closing bracket ")" or "]" of the
+// subject (they need not match in kind). `baseName` becomes the text before the opening bracket,
+// also when a later check fails. With a "/" between the brackets, n and m are read as decimal
+// numbers (leading blanks skipped); m is stored in `partCount`, n - 1 in `partIndex`, and n - 1
+// is returned. Returns -1 when there is no usable part number (also when n or m is below 1).
+int parsePartNumber(std::string_view subject, std::string &baseName, int32_t &partIndex, int32_t &partCount);
+
+// Position of the last character of `text` that occurs in `set`, or npos.
+std::size_t findLastOf(std::string_view text, std::string_view set);
+
+}  // namespace corvane
