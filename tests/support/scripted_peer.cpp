@@ -116,6 +116,11 @@ bool ScriptedPeer::waitDone(std::chrono::milliseconds timeout) {
     return doneCv_.wait_for(lock, timeout, [this] { return done_; });
 }
 
+bool ScriptedPeer::waitClosed(std::chrono::milliseconds timeout) {
+    std::unique_lock lock(mutex_);
+    return doneCv_.wait_for(lock, timeout, [this] { return closed_; });
+}
+
 std::vector<std::string> ScriptedPeer::received() const {
     std::lock_guard lock(mutex_);
     return received_;
@@ -152,6 +157,7 @@ void ScriptedPeer::serve() {
     }
     std::lock_guard lock(mutex_);
     done_ = true;
+    closed_ = true;
     doneCv_.notify_all();
 }
 
@@ -225,6 +231,11 @@ void ScriptedPeer::runConnection(int fd, const std::vector<Step> &steps, std::si
             open = false;
             break;
         }
+    }
+    if (index + 1 == scripts_.size()) {
+        std::lock_guard lock(mutex_);
+        done_ = true;
+        doneCv_.notify_all();
     }
     if (fd >= 0) {
         // Script done: take what the client still says until it closes.

@@ -42,6 +42,8 @@ public:
     void start();
     // Waits until every connection's script has run (or the timeout passes); true when done.
     bool waitDone(std::chrono::milliseconds timeout = std::chrono::seconds(10));
+    // Waits until the client has closed every scripted connection, so received() is complete.
+    bool waitClosed(std::chrono::milliseconds timeout = std::chrono::seconds(10));
 
     // Everything received, per connection, as received.
     std::vector<std::string> received() const;
@@ -75,6 +77,7 @@ private:
     mutable std::mutex mutex_;
     std::condition_variable doneCv_;
     bool done_ = false;
+    bool closed_ = false;
     std::vector<std::string> received_;
     std::vector<std::string> captured_;
     std::vector<std::string> failures_;
