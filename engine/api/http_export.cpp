@@ -1,0 +1,15 @@
+// httpOpenURL: fetches a small text over HTTP on the caller's thread.
+#include "api/error_text.h"
+#include "corvane_n.h"
+#include "http/http_fetch.h"
+
+using namespace corvane;
+
+extern "C" const char *CORVANE_CALL httpOpenURL(const char *address) {
+    try {
+        return httpFetch(address);
+    } catch (...) {
+        // The message is a literal, so its text stays valid and zero-terminated.
+        return kOutOfMemory.data();
+    }
+}

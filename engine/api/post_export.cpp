@@ -1,0 +1,23 @@
+// mp3PostAritcle: posts one article on the caller's thread.
+#include <exception>
+
+#include "api/error_text.h"
+#include "corvane_n.h"
+#include "nntp/post_article.h"
+
+using namespace corvane;
+
+extern "C" int32_t CORVANE_CALL mp3PostAritcle(char *errorText, const char *from, const char *newsgroups,
+                                               const char *subject, const char *body) {
+    try {
+        const ArticleFields fields{from ? from : "", newsgroups ? newsgroups : "", subject ? subject : "",
+                                   body ? body : ""};
+        std::string error;
+        if (postArticle(error, fields)) return -1;
+        copyErrorText(errorText, error);
+        return 0;
+    } catch (...) {
+        copyErrorText(errorText, kOutOfMemory);
+        return 0;
+    }
+}
