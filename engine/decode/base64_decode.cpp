@@ -1,0 +1,79 @@
+// Base64 lines: groups of four characters of "A-Z a-z 0-9 + /" with "=" as padding.
+#include <array>
+#include <new>
+
+#include "decode/line_decoders.h"
+
+namespace corvane {
+namespace {
+
+constexpr unsigned char kPad = 64;
+constexpr unsigned char kInvalid = 0xFF;
+
+constexpr std::array<unsigned char, 256> makeValueTable() {
+    constexpr std::string_view alphabet = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/=";
+    std::array<unsigned char, 256> table{};
+    for (auto &value : table) value = kInvalid;
+    for (std::size_t i = 0; i < alphabet.size(); ++i) table[static_cast<unsigned char>(alphabet[i])] = i;
+    return table;
+}
+
+constexpr std::array<unsigned char, 256> kValue = makeValueTable();
+
+// Decodes the whole groups of one line; a group holding a character outside the alphabet yields
+// nothing, a trailing group of fewer than four characters too. Returns the bytes written.
+std::size_t decodeLine(const unsigned char *in, std::size_t length, unsigned char *out) {
+    unsigned char *const start = out;
+    for (const unsigned char *end = in + length / 4 * 4; in < end; in += 4) {
+        const unsigned p = kValue[in[0]], q = kValue[in[1]], r = kValue[in[2]], s = kValue[in[3]];
+        if ((p | q | r | s) < kPad) {
+            out[0] = static_cast<unsigned char>(p << 2 | q >> 4);
+            out[1] = static_cast<unsigned char>(q << 4 | r >> 2);
+            out[2] = static_cast<unsigned char>(r << 6 | s);
+            out += 3;
+            continue;
+        }
+        if (p == kInvalid || q == kInvalid || r == kInvalid || s == kInvalid) continue;
+        // Padding: "QQ==" gives one byte, "QUI=" two.
+        *out++ = static_cast<unsigned char>(p << 2 | q >> 4);
+        if (r == kPad) continue;
+        *out++ = static_cast<unsigned char>(q << 4 | r >> 2);
+        if (s == kPad) continue;
+        *out++ = static_cast<unsigned char>(r << 6 | s);
+    }
+    return static_cast<std::size_t>(out - start);
+}
+
+}  // namespace
+
+int base64DecodeLines(DecodeState &state, std::string_view text, std::size_t &position) {
+    if (position >= text.size()) return kNothingDecoded;
+    std::string out;
+    try {
+        out.resize((text.size() - position) / 4 * 3 + 3);
+    } catch (const std::bad_alloc &) {
+        return kNothingDecoded;
+    }
+
+    auto *const target = reinterpret_cast<unsigned char *>(out.data());
+    const auto *const source = reinterpret_cast<const unsigned char *>(text.data());
+    std::size_t written = 0;
+    std::size_t lines = 0;
+    std::size_t pos = position;
+    // A MIME boundary line is not a stop of its own: the empty line in front of it ends the data.
+    while (pos < text.size()) {
+        const std::size_t lineEnd = findLineEnd(text, pos);
+        if (lineEnd == std::string_view::npos || lineEnd == pos) break;
+        written += decodeLine(source + pos, lineEnd - pos, target + written);
+        ++lines;
+        pos = lineEnd + 2;
+    }
+    if (lines == 0) return kNothingDecoded;
+
+    out.resize(written);
+    state.bytes = std::move(out);
+    position = pos;
+    return kDecoded;
+}
+
+}  // namespace corvane

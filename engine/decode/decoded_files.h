@@ -1,0 +1,54 @@
+// The files of one song being assembled from its decoded parts.
+#pragma once
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "decode/decode_state.h"
+
+namespace corvane {
+
+// A song yields at most this many files, each of at most this many parts.
+inline constexpr std::size_t kMaxDecodedFiles = 9;
+inline constexpr int32_t kMaxParts = 200;
+
+struct DecodedFile {
+    std::string fileName;  // as found for the first part
+    std::string baseName;  // later parts are matched by it
+    std::string bytes;     // the assembled file, set by joinDecodedParts
+    int32_t encoding = 0;
+    int32_t partCount = 0;                                    // m of the first article
+    bool complete = false;                                    // set by joinDecodedParts
+    std::array<std::optional<std::string>, kMaxParts> parts;  // by part index
+};
+
+struct DecodedFileList {
+    std::vector<DecodedFile> files;
+};
+
+enum AddPartResult {
+    kPartStored = 0,
+    kPartUnmatched = 1,   // a later part with no file of its base name
+    kPartListFull = 5,    // a tenth file
+    kPartOutOfRange = 6,  // part index of 200 or more, or part count above 200
+};
+
+// Stores the part decoded last (state.bytes): a later part under its index in every file of the
+// same base name, a first part as a new file. On kPartStored the bytes (and the file name of a
+// new file) are taken over.
+int addDecodedPart(DecodedFileList &list, DecodeState &state);
+
+// Puts every file's parts together in part order (a missing part leaves no gap) and marks the
+// file complete when all its parts were there. A single-part file is always complete.
+void joinDecodedParts(DecodedFileList &list);
+
+// Index of the file after `previous` (-1 to start), or -1 after the last.
+int nextDecodedFile(const DecodedFileList &list, int previous);
+
+void freeDecodedFiles(DecodedFileList &list);
+
+}  // namespace corvane
