@@ -1,0 +1,22 @@
+// mp3GetSongs: starts a song search on a worker thread and returns at once.
+#include "api/engine_settings.h"
+#include "api/worker.h"
+#include "corvane_n.h"
+#include "songs/song_search.h"
+
+namespace {
+
+// The request text is kept up to this many characters.
+constexpr std::size_t kSearchRequestCapacity = 63999;
+
+}  // namespace
+
+extern "C" intptr_t CORVANE_CALL mp3GetSongs(const char *searchRequest) {
+    try {
+        corvane::setCancelRequested(false);
+        std::string request = corvane::copyArgument(searchRequest, kSearchRequestCapacity);
+        return corvane::startWorker([request = std::move(request)] { corvane::songSearchWorker(request); });
+    } catch (...) {
+        return -1;
+    }
+}

@@ -1,0 +1,85 @@
+#include "songs/collect_group_songs.h"
+
+#include <algorithm>
+#include <new>
+
+#include "api/engine_settings.h"
+#include "api/notify.h"
+#include "nntp/session.h"
+#include "songs/song_grouping.h"
+#include "songs/song_line.h"
+#include "songs/title_prefixes.h"
+
+namespace corvane {
+namespace {
+
+// The parts table starts with room for this many entries at most and grows as lines arrive:
+// servers announce ranges of millions of numbers for groups whose articles mostly expired.
+constexpr int64_t kInitialPartsCapacity = 65536;
+
+int readGroupOverview(std::string &error, Connection connection, SearchProgress progress, const SearchGroup &group,
+                      std::vector<OverviewEntry> &parts) {
+    const OverviewLayout layout = overviewLayout();
+    SearchProgress batchProgress = progress;
+    for (int64_t start = group.first;;) {
+        const int64_t end = overviewBatchEnd(start, group.last);
+        if (!readOverviewBatch(error, connection, start, end, batchProgress, layout, parts)) return 0;
+        if (cancelRequested()) return 0;
+        if (end == group.last) return 1;
+        batchProgress.base += static_cast<double>(end - start);
+        start = end + 1;
+    }
+}
+
+void sendSongLines(const std::vector<GroupedSong> &songs, const SearchGroup &group, int64_t &sent) {
+    std::string title;
+    std::string line;
+    for (const GroupedSong &song : songs) {
+        title = song.title;
+        stripTitlePrefixes(title);
+        if (!formatSongLine(song, title, group.category, group.name, line)) continue;
+        notifyGui(kNotifySong, line);
+        ++sent;
+    }
+}
+
+}  // namespace
+
+int collectGroupSongs(std::string &error, Connection connection, SearchProgress progress, const SearchGroup &group,
+                      int64_t &songsSent) {
+    songsSent = 0;
+    notifyGui(kNotifyStatus, "Retrieving " + group.category + " songs...");
+
+    std::vector<OverviewEntry> parts;
+    try {
+        const int64_t range = group.last >= group.first ? group.last - group.first + 1 : 0;
+        parts.reserve(static_cast<std::size_t>(std::min(range, kInitialPartsCapacity)));
+    } catch (const std::bad_alloc &) {
+        error = kPartsBufferFailed;
+        return 0;
+    }
+    if (!nntpGroup(error, connection, group.name)) return 0;
+    // An empty group: last 0, or (RFC 3977) a last number below the first.
+    if (group.last == 0 || group.last < group.first) return 1;
+
+    try {
+        if (!readGroupOverview(error, connection, progress, group, parts)) return 0;
+    } catch (const std::bad_alloc &) {
+        error = kPartsBufferFailed;
+        return 0;
+    }
+    if (parts.empty()) return 1;
+
+    std::vector<GroupedSong> songs;
+    try {
+        groupSongs(parts, songs);
+        std::vector<OverviewEntry>().swap(parts);  // the songs own what they need of the parts
+        sendSongLines(songs, group, songsSent);
+    } catch (const std::bad_alloc &) {
+        error = kHeadersBufferFailed;
+        return 0;
+    }
+    return 1;
+}
+
+}  // namespace corvane

@@ -1,0 +1,32 @@
+// Reads one newsgroup of a song search and sends its songs to the GUI.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "net/connection.h"
+#include "songs/overview_batch.h"
+
+namespace corvane {
+
+inline constexpr std::string_view kPartsBufferFailed = "Unable to created parts buffer.";
+inline constexpr std::string_view kHeadersBufferFailed = "Unable to created headers buffer.";
+
+// A newsgroup of the search request that answered "group".
+struct SearchGroup {
+    std::string name;
+    std::string category;
+    int64_t first = 0;  // first and last article number of the "group" reply
+    int64_t last = 0;
+    int64_t count = 0;  // last - first: what the group adds to the search's progress total
+};
+
+// Sends 9000 "Retrieving <category> songs...", selects the group again, reads its overview in
+// batches of 51 numbers, groups the part-numbered articles into songs and sends one SongLine
+// per song with 9009, in the byte order of the songs' base names. `songsSent` counts them.
+// Returns 1 when done (also without songs); 0 on failure with `error` set, or when a cancel was
+// requested. A failed batch discards the whole group: it then sends no SongLine at all.
+int collectGroupSongs(std::string &error, Connection connection, SearchProgress progress, const SearchGroup &group,
+                      int64_t &songsSent);
+
+}  // namespace corvane

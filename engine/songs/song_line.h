@@ -1,0 +1,23 @@
+// The SongLine: one found song as the GUI receives it with NotifyCode 9009.
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+
+#include "songs/song_grouping.h"
+
+namespace corvane {
+
+// The message-id list of one song (each id followed by a form feed) holds at most this many
+// characters.
+inline constexpr std::size_t kMessageIdListCapacity = 31999;
+
+// Builds "\t<title>\t<category>\t<date>\t<newsgroup>\t<part count>\t<message-ids>\r\n" from the
+// song's date, part count and message-ids; every message-id, the last one too, is followed by
+// one form feed (0x0C). Returns 0, leaving `line` empty, when the message-id list would not fit
+// its capacity: such a song is not sent.
+int formatSongLine(const GroupedSong &song, std::string_view title, std::string_view category,
+                   std::string_view newsgroup, std::string &line);
+
+}  // namespace corvane

@@ -1,0 +1,116 @@
+#include "songs/song_search.h"
+
+#include <algorithm>
+#include <vector>
+
+#include "api/engine_settings.h"
+#include "api/error_text.h"
+#include "api/notify.h"
+#include "nntp/session.h"
+#include "songs/collect_group_songs.h"
+#include "songs/search_request.h"
+#include "songs/unavailable_list.h"
+
+namespace corvane {
+namespace {
+
+struct SearchState {
+    std::string error;  // the last failure's text, sent with 9001
+    Connection connection = 0;
+    std::vector<SearchGroup> groups;
+    double progressTotal = 0;
+    std::string unavailable;
+    int64_t songsSent = 0;
+};
+
+// First pass. Returns 0 when the search has ended (its last report is sent).
+int selectGroups(SearchState &state, const std::vector<SearchRequestLine> &lines) {
+    for (const SearchRequestLine &line : lines) {
+        int64_t count = 0;
+        int64_t first = 0;
+        int64_t last = 0;
+        if (nntpGroup(state.error, state.connection, line.newsgroup, &count, &first, &last)) {
+            SearchGroup group{line.newsgroup, line.category};
+            // Numbers from the server are kept non-negative so that no difference overflows.
+            group.first = std::max<int64_t>(first, 0);
+            group.last = std::max<int64_t>(last, 0);
+            group.count = std::max<int64_t>(group.last - group.first, 0);
+            state.progressTotal += static_cast<double>(group.count);
+            state.groups.push_back(std::move(group));
+        } else if (isTimeOut(state.error)) {
+            addUnavailableCategory(state.unavailable, line.category);
+        } else {
+            // A group the server refuses (for example one it does not carry) ends the search.
+            notifyGui(kNotifyError, state.error);
+            return 0;
+        }
+        if (cancelRequested()) {
+            notifyGui(kNotifyError, state.error);
+            return 0;
+        }
+    }
+    return 1;
+}
+
+// Second pass. Returns 0 when the search has ended (its last report is sent).
+int readGroups(SearchState &state) {
+    SearchProgress progress{0, state.progressTotal};
+    for (const SearchGroup &group : state.groups) {
+        int64_t sent = 0;
+        // A group ended by a cancel is not a failed group: the cancel report below covers it.
+        if (!collectGroupSongs(state.error, state.connection, progress, group, sent) && !cancelRequested()) {
+            if (isTimeOut(state.error))
+                addUnavailableNewsgroup(state.unavailable, group.name);
+            else
+                notifyGui(kNotifyError, state.error);
+        }
+        state.songsSent += sent;
+        progress.base += static_cast<double>(group.count);
+        if (cancelRequested()) {
+            notifyGui(kNotifyError, state.error);
+            return 0;
+        }
+    }
+    return 1;
+}
+
+void runSearch(SearchState &state, const std::string &searchRequest) {
+    std::vector<SearchRequestLine> lines;
+    if (!parseSearchRequest(searchRequest, lines)) {
+        notifyGui(kNotifyError, kTooManyNewsgroups);
+        return;
+    }
+    state.connection = nntpOpenStoredSession(state.error);
+    if (!state.connection) {
+        notifyGui(kNotifyError, state.error);
+        return;
+    }
+    notifyGui(kNotifyStatus, "Searching...");
+    if (!selectGroups(state, lines)) return;
+    notifyGui(kNotifyStatus, "Searching... DONE!");
+    if (!readGroups(state)) return;
+
+    if (!state.unavailable.empty() && !cancelRequested()) notifyGui(kNotifyUnavailable, state.unavailable);
+    if (state.songsSent > 0 || cancelRequested())
+        notifyGui(kNotifySearchDone, "DONE");
+    else
+        notifyGui(kNotifyError, "No Songs.");
+}
+
+}  // namespace
+
+void songSearchWorker(const std::string &searchRequest) {
+    SearchState state;
+    try {
+        runSearch(state, searchRequest);
+    } catch (...) {
+        // Only memory can run out here; the GUI still needs a last report to return to idle.
+        try {
+            notifyGui(kNotifyError, kOutOfMemory);
+        } catch (...) {
+        }
+    }
+    nntpQuit(state.connection);
+}
+
+}  // namespace corvane

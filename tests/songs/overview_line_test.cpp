@@ -1,0 +1,81 @@
+#include "songs/overview_line.h"
+
+#include <gtest/gtest.h>
+
+using namespace corvane;
+
+namespace {
+
+// Subject 1, Date 3, Message-ID 4, Lines 7: the usual "list overview.fmt" answer.
+constexpr OverviewLayout kUsualLayout{1, 7, 4, 3};
+constexpr const char *kDate = "Fri, 01 Mar 2024 00:00:00 +0000";
+
+std::string line(const std::string &subject, const std::string &messageId = "<p1@example>") {
+    return "1000\t" + subject + "\tposter@example.com\t" + kDate + "\t" + messageId +
+           "\t\t5000\t40\tXref: news.example a.b.c:1000";
+}
+
+struct OverviewLineCase {
+    const char *name;
+    std::string line;
+    OverviewLayout layout;
+    int usable;
+    std::string baseName;
+    std::string messageId;
+};
+
+void PrintTo(const OverviewLineCase &c, std::ostream *os) { *os << c.name; }
+
+class ParseOverviewLine : public ::testing::TestWithParam<OverviewLineCase> {};
+
+TEST_P(ParseOverviewLine, KeepsPartNumberedArticles) {
+    const OverviewLineCase &c = GetParam();
+    OverviewEntry entry;
+    ASSERT_EQ(parseOverviewLine(c.line, c.layout, entry), c.usable);
+    if (!c.usable) return;
+    EXPECT_EQ(entry.baseName, c.baseName);
+    EXPECT_EQ(entry.messageId, c.messageId);
+}
+
+// Every other field holds brackets without a part number: taking the text behind the 32nd field
+// into it would make the subject unusable.
+std::string manyFields(int count, int subjectAt, const std::string &subject) {
+    std::string text;
+    for (int i = 0; i < count; ++i) {
+        if (i > 0) text += '\t';
+        text += i == subjectAt ? subject : i == 4 ? "<id@x>" : i == 3 ? kDate : "(f" + std::to_string(i) + ")";
+    }
+    return text;
+}
+
+const std::string kLongSubjectTail = " (1/2)";
+
+INSTANTIATE_TEST_SUITE_P(
+    Lines, ParseOverviewLine,
+    ::testing::Values(OverviewLineCase{"Usual", line("Artist - Song.mp3 (2/3)"), kUsualLayout, 1, "Artist - Song.mp3 ",
+                                       "<p1@example>"},
+                      OverviewLineCase{"NoPartNumber", line("Artist - Song.mp3"), kUsualLayout, 0, "", ""},
+                      OverviewLineCase{"SubjectOf1023Characters", line(std::string(1023 - 6, 's') + kLongSubjectTail),
+                                       kUsualLayout, 1, std::string(1023 - 6, 's') + " ", "<p1@example>"},
+                      // The part number falls behind the 1,023 characters that are looked at.
+                      OverviewLineCase{"SubjectOf1024Characters", line(std::string(1024 - 6, 's') + kLongSubjectTail),
+                                       kUsualLayout, 0, "", ""},
+                      OverviewLineCase{"Field32IsTheLast", manyFields(40, 31, "Song (1/2)"),
+                                       OverviewLayout{31, 0, 4, 3}, 1, "Song ", "<id@x>"},
+                      OverviewLineCase{"FieldsAfterThe32ndIgnored", manyFields(40, 32, "Song (1/2)"),
+                                       OverviewLayout{32, 0, 4, 3}, 0, "", ""},
+                      OverviewLineCase{"ShortLineLacksDate", "1000\tSong (1/2)\tposter", kUsualLayout, 0, "", ""},
+                      OverviewLineCase{"EmptyMessageId", line("Song (1/2)", ""), kUsualLayout, 0, "", ""},
+                      OverviewLineCase{"LayoutNotLearned", line("Song (1/2)"), OverviewLayout{}, 0, "", ""}),
+    [](const auto &info) { return std::string(info.param.name); });
+
+TEST(ParseOverviewLine, KeepsPartNumbersAndDateAsReceived) {
+    OverviewEntry entry;
+    ASSERT_EQ(parseOverviewLine(line("Song [4/12]", "<x.y@z>"), kUsualLayout, entry), 1);
+    EXPECT_EQ(entry.partIndex, 3);
+    EXPECT_EQ(entry.partCount, 12);
+    EXPECT_EQ(entry.date, kDate);
+    EXPECT_EQ(entry.messageId, "<x.y@z>");
+}
+
+}  // namespace
