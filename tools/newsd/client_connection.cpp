@@ -1,0 +1,105 @@
+#include "client_connection.h"
+
+#include <sys/socket.h>
+
+#include <cerrno>
+#include <cstring>
+
+namespace harbeat::newsd {
+
+namespace {
+constexpr std::size_t kReceiveChunk = 64 * 1024;
+}
+
+bool ClientConnection::receiveMore() {
+    if (!flush()) return false;
+    if (inputStart_ == input_.size()) {
+        input_.clear();
+        inputStart_ = 0;
+    } else if (inputStart_ >= kReceiveChunk || inputStart_ * 2 >= input_.size()) {
+        input_.erase(0, inputStart_);
+        inputStart_ = 0;
+    }
+    const std::size_t used = input_.size();
+    input_.resize(used + kReceiveChunk);
+    ssize_t received;
+    do {
+        received = ::recv(socket_, input_.data() + used, kReceiveChunk, 0);
+    } while (received < 0 && errno == EINTR);
+    input_.resize(used + (received > 0 ? std::size_t(received) : 0));
+    return received > 0;
+}
+
+ClientConnection::ReadStatus ClientConnection::readLine(std::string_view &line, std::size_t maxLength,
+                                                        std::size_t skipLimit) {
+    std::size_t skipped = 0;
+    bool skipping = false;
+    for (;;) {
+        const std::size_t searchFrom = inputStart_ + scanned_;
+        const void *found = searchFrom < input_.size()
+                                ? std::memchr(input_.data() + searchFrom, '\n', input_.size() - searchFrom)
+                                : nullptr;
+        if (found != nullptr) {
+            const std::size_t end = std::size_t(static_cast<const char *>(found) - input_.data());
+            std::size_t length = end - inputStart_;
+            if (length > 0 && input_[inputStart_ + length - 1] == '\r') --length;
+            line = std::string_view(input_).substr(inputStart_, length);
+            inputStart_ = end + 1;
+            scanned_ = 0;
+            if (skipping || length > maxLength) return ReadStatus::TooLong;
+            return ReadStatus::Line;
+        }
+        const std::size_t pending = input_.size() - inputStart_;
+        if (pending > maxLength && pending - maxLength > 2) {
+            // Too long already: drop what is buffered and keep dropping until the line ends.
+            skipping = true;
+            skipped += pending;
+            if (skipped > skipLimit) return ReadStatus::Overflow;
+            inputStart_ = input_.size();
+            scanned_ = 0;
+        } else {
+            scanned_ = pending;
+        }
+        if (!receiveMore()) return ReadStatus::Closed;
+    }
+}
+
+void ClientConnection::drainUntilClosed() {
+    flush();
+    while (!failed_) {
+        inputStart_ = input_.size();
+        scanned_ = 0;
+        if (!receiveMore()) return;
+    }
+}
+
+bool ClientConnection::flush() {
+    std::size_t sent = 0;
+    while (!failed_ && sent < output_.size()) {
+        const ssize_t result = ::send(socket_, output_.data() + sent, output_.size() - sent, MSG_NOSIGNAL);
+        if (result < 0 && errno == EINTR) continue;
+        if (result <= 0) {
+            failed_ = true;
+            break;
+        }
+        sent += std::size_t(result);
+    }
+    output_.clear();
+    return !failed_;
+}
+
+void appendDotStuffed(ClientConnection &connection, std::string_view text) {
+    std::string &out = connection.output();
+    std::size_t position = 0;
+    while (position < text.size() && !connection.failed()) {
+        const std::size_t lineEnd = text.find('\n', position);
+        const std::size_t next = lineEnd == std::string_view::npos ? text.size() : lineEnd + 1;
+        if (text[position] == '.') out += '.';
+        out.append(text.substr(position, next - position));
+        if (lineEnd == std::string_view::npos) out.append("\r\n");
+        position = next;
+        connection.flushIfLarge();
+    }
+}
+
+}  // namespace harbeat::newsd

@@ -1,0 +1,193 @@
+// harbeat-newsd: a small NNTP server (RFC 3977 reader commands) on 127.0.0.1 over an in-memory
+// article store. Integration tests, benchmarks and the demo run the engine against it.
+//
+//   harbeat::newsd::NewsStore store;
+//   store.addGroup("alt.binaries.sounds.mp3", 0, true);
+//   store.addArticle("Newsgroups: alt.binaries.sounds.mp3\r\nFrom: a@b\r\nSubject: x\r\n\r\nbody\r\n");
+//   store.addSyntheticGroup("alt.binaries.sounds.mp3.big", 1000000);
+//   harbeat::newsd::NewsServer server(store);
+//   server.start();            // any free port on 127.0.0.1
+//   int port = server.port();
+//
+// The store may be changed while the server runs; every call is thread-safe.
+#pragma once
+
+#include <chrono>
+#include <cstddef>
+#include <cstdint>
+#include <filesystem>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace harbeat::newsd {
+
+// How a synthetic group of multi-part song posts is generated. Every article is computed from
+// its number, so the group costs almost no memory whatever its size.
+struct SyntheticGroupOptions {
+    // Parts of every song post: the article at offset i from the first number is part
+    // i % partsPerSong + 1 of song i / partsPerSong. A count that is not a multiple leaves the
+    // last song incomplete.
+    int partsPerSong = 5;
+    // Every n-th song (n > 0) lacks its second part (or its only part): that number is a gap in
+    // the group, as an expired article would be. 0 leaves every song complete.
+    std::uint64_t incompleteEvery = 0;
+    // Varies names, posters and payload; groups with different names differ anyway.
+    std::uint64_t seed = 1;
+    // Date header of the first article (Unix time, UTC); each later article is 7 s younger.
+    std::int64_t firstPostTime = 1709251200;  // Fri, 01 Mar 2024 00:00:00 +0000
+    // Body: each part holds this many full uuencoded lines (45 bytes each); the last part adds a
+    // short line of tailBytes (0-44) bytes. 14 bytes give a last line that starts with ".".
+    int linesPerPart = 40;
+    int tailBytes = 14;
+    // Creation time of the group (for NEWGROUPS) and its posting flag in LIST ACTIVE.
+    std::int64_t createdUnixTime = 0;
+};
+
+// A group as LIST ACTIVE and GROUP show it.
+struct GroupInfo {
+    std::string name;
+    std::uint64_t count = 0;  // articles present
+    std::uint64_t low = 1;    // lowest present number (high + 1 when empty)
+    std::uint64_t high = 0;   // highest number ever assigned (first number - 1 when never used)
+    bool postingAllowed = true;
+    std::int64_t createdUnixTime = 0;
+    std::string description;
+    bool synthetic = false;
+};
+
+// What loadSpool did: articles stored, and one line for every file or group line it skipped.
+struct SpoolLoadResult {
+    std::size_t groupsAdded = 0;
+    std::size_t articlesLoaded = 0;
+    std::vector<std::string> problems;
+};
+
+// Thread-safe in-memory article store shared by all connections of one or more servers.
+class NewsStore {
+public:
+    // hostName appears in the Xref overview field ("Xref: <hostName> group:number").
+    explicit NewsStore(std::string hostName = "harbeat-newsd");
+    ~NewsStore();
+    NewsStore(const NewsStore &) = delete;
+    NewsStore &operator=(const NewsStore &) = delete;
+
+    // Adds an empty group whose first article gets firstArticleNumber. Adding an existing group
+    // changes nothing and returns false. Throws std::invalid_argument for an invalid name (empty,
+    // or holding blanks, control characters, "*", "?", "[", "]", "!" or ",").
+    bool addGroup(const std::string &name, std::int64_t createdUnixTime, bool postingAllowed,
+                  std::uint64_t firstArticleNumber = 1, std::string description = {});
+
+    // Stores an article: header lines, an empty line, the body; CR LF line ends (a bare LF is
+    // taken as CR LF), not dot-stuffed. The Newsgroups header names the groups; groups that do
+    // not exist yet are created (created at time 0, posting allowed). Each group gives the
+    // article its next number. A missing Message-ID header is generated and added at the end of
+    // the header. Returns the message-id. Throws std::invalid_argument when the text has no
+    // empty line after its header, a malformed header line, no Newsgroups header, a malformed
+    // or already stored message-id, or names a synthetic group.
+    std::string addArticle(std::string rawArticle);
+
+    // Removes an article (stored or synthetic) from every group: ARTICLE then answers 430 (by
+    // message-id) or 423 (by number), and overview replies skip its number. False when unknown.
+    bool expireArticle(const std::string &messageId);
+
+    // Adds a group of articleCount generated song posts numbered from firstNumber. The group
+    // is read-only (posting flag "n"). Returns false when the name is taken.
+    bool addSyntheticGroup(const std::string &name, std::uint64_t articleCount, std::uint64_t firstNumber = 1,
+                           SyntheticGroupOptions options = {});
+    // The song file (the decoded payload of all its parts) that synthetic song songIndex of that
+    // group carries; empty when there is no such group.
+    std::string syntheticSongFile(const std::string &groupName, std::uint64_t songIndex) const;
+
+    // Adds count empty groups with generated, unique names (about 25 characters, under
+    // "alt.binaries.sounds."), creation times spread from 1995 to 2024 and posting allowed, for
+    // volume tests of LIST and NEWGROUPS. Returns the number of groups added.
+    std::size_t addSyntheticGroupList(std::size_t count);
+
+    // Loads a spool folder (format in tools/newsd/README.md): an optional file named "groups"
+    // and every other regular file below the folder as one article, in path order. Throws
+    // std::runtime_error when the folder cannot be read.
+    SpoolLoadResult loadSpool(const std::filesystem::path &folder);
+
+    // The article text as stored (header, empty line, body; not dot-stuffed).
+    std::optional<std::string> articleByMessageId(const std::string &messageId) const;
+    // Every article received by POST, in arrival order, as stored.
+    std::vector<std::string> postedArticles() const;
+    std::optional<GroupInfo> group(const std::string &name) const;
+    std::size_t groupCount() const;
+
+    // For the server: the store's internals, opaque outside tools/newsd.
+    struct Impl;
+    Impl &impl() const { return *impl_; }
+
+private:
+    std::unique_ptr<Impl> impl_;
+};
+
+// Makes one command misbehave, to test how a client copes with a slow or hung server.
+struct CommandRule {
+    enum class Action {
+        Delay,    // wait `delay`, then answer normally
+        Silence,  // never answer this command or any later one on that connection
+        Close,    // close the connection instead of answering
+    };
+    std::string command;   // the command word, any case ("XOVER", "GROUP", "LIST", ...)
+    std::string argument;  // when not empty: only commands whose argument text equals it exactly
+    Action action = Action::Delay;
+    std::chrono::milliseconds delay{0};
+    int skip = 0;  // matching commands on each connection answered normally before the rule applies
+};
+
+struct ServerOptions {
+    // Greeting: code 0 means 200, or 201 when posting is not allowed. A 400 or 502 greeting is
+    // followed by closing the connection (a busy or refusing server). Empty text: a default.
+    int greetingCode = 0;
+    std::string greetingText;
+    // Host name shown in the greeting and in the DATE / HELP texts.
+    std::string hostName = "harbeat-newsd";
+    // false: greeting 201, MODE READER 201, POST 440.
+    bool postingAllowed = true;
+    // Login required when user is not empty: until AUTHINFO succeeds, every command other than
+    // AUTHINFO, QUIT, MODE READER and CAPABILITIES gets 480. Without a configured user, any
+    // AUTHINFO USER/PASS pair is accepted.
+    std::string user;
+    std::string password;
+    // Reply to a wrong user or password: 481 (usual) or 502.
+    int wrongLoginCode = 481;
+    // Reply to XOVER / OVER of a range without articles: 224 with no lines (as INN does),
+    // or 420 / 423 (single line).
+    int emptyOverviewCode = 224;
+    std::vector<CommandRule> rules;
+    // Connections beyond this many at once get "400 too many connections" and are closed.
+    std::size_t maxConnections = 256;
+    // A POSTed article above this size is refused with 441 (after reading it to its end).
+    std::size_t maxPostBytes = std::size_t(64) << 20;
+    // Writes one line per command (password hidden) and per connection to standard error.
+    bool logCommands = false;
+};
+
+// Serves a NewsStore on 127.0.0.1, one thread per connection.
+class NewsServer {
+public:
+    explicit NewsServer(NewsStore &store, ServerOptions options = {});
+    ~NewsServer();  // stops
+    NewsServer(const NewsServer &) = delete;
+    NewsServer &operator=(const NewsServer &) = delete;
+
+    // Listens on 127.0.0.1:port (0 = any free port) and starts accepting. Throws
+    // std::system_error when the port cannot be bound, std::logic_error when already started.
+    void start(std::uint16_t port = 0);
+    std::uint16_t port() const;
+    // Closes the listening socket and every connection and joins all threads. Idempotent.
+    void stop();
+
+    std::size_t connectionsAccepted() const;
+    std::size_t activeConnections() const;
+
+private:
+    struct Impl;
+    std::unique_ptr<Impl> impl_;
+};
+
+}  // namespace harbeat::newsd
