@@ -118,37 +118,46 @@ int netSend(std::string &error, Connection connection, std::string_view text) {
 
 int netReceive(std::string &error, Connection connection, char *buffer, std::size_t &size) {
     const std::size_t capacity = size;
-    std::memset(buffer, 0, capacity + 1);
+    buffer[0] = '\0';
     if (connection == 0) {
         error = kNotConnected;
         return 0;
     }
-    pollfd waitFor{connection, POLLIN, 0};
-    const auto deadline = std::chrono::steady_clock::now() + receiveTimeout();
-    for (;;) {
-        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
-        const int ready = poll(&waitFor, 1, static_cast<int>(std::max<long long>(left.count(), 0)));
-        if (ready > 0) break;
-        if (ready == 0) {
-            size = 0;
-            error = kTimedOut;
-            return 0;
-        }
-        if (errno != EINTR) {
-            size = 0;
-            setSocketError(error, errno);
-            return 0;
-        }
-    }
+    // Data that is already there is taken at once; only an empty socket is waited for.
     ssize_t n;
     do {
-        n = recv(connection, buffer, capacity, 0);
+        n = recv(connection, buffer, capacity, MSG_DONTWAIT);
     } while (n < 0 && errno == EINTR);
+    if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
+        pollfd waitFor{connection, POLLIN, 0};
+        const auto deadline = std::chrono::steady_clock::now() + receiveTimeout();
+        for (;;) {
+            const auto left =
+                std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+            const int ready = poll(&waitFor, 1, static_cast<int>(std::max<long long>(left.count(), 0)));
+            if (ready > 0) break;
+            if (ready == 0) {
+                size = 0;
+                error = kTimedOut;
+                return 0;
+            }
+            if (errno != EINTR) {
+                size = 0;
+                setSocketError(error, errno);
+                return 0;
+            }
+        }
+        do {
+            n = recv(connection, buffer, capacity, 0);
+        } while (n < 0 && errno == EINTR);
+    }
     if (n < 0) {
         size = 0;
         setSocketError(error, errno);
         return 0;
     }
+    // The byte behind the data is always zero, so one receive can be read as text.
+    buffer[n] = '\0';
     debugLogAppend(buffer, static_cast<std::size_t>(n));
     size = static_cast<std::size_t>(n);
     return 1;

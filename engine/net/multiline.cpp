@@ -55,10 +55,24 @@ int readMultiLineResponse(std::string &error, Connection connection, int expecte
         return 0;
     }
 
+    // The status line is dropped now, so the data is collected from the start of the block and
+    // never has to be moved. Its CR LF still counts for progress, and may begin the terminator:
+    // a response without data lines is the status line followed directly by ".\r\n".
     std::size_t lineBreaks = countNewLineBreaks(block, 0);
+    block.erase(0, statusEnd + 2);
+    const std::string_view dotLine = terminator.substr(2);
     std::size_t searchFrom = 0;
     for (;;) {
-        if (block.find(terminator, searchFrom) != std::string::npos) break;
+        if (block.starts_with(dotLine)) {
+            block.resize(dotLine.size());
+            break;
+        }
+        const std::size_t end = block.find(terminator, searchFrom);
+        if (end != std::string::npos) {
+            // End the text just after the CR LF with which the terminator begins.
+            block.resize(end + 2);
+            break;
+        }
         searchFrom = block.size() >= terminator.size() ? block.size() - terminator.size() + 1 : 0;
 
         std::size_t size = kReceiveBlock;
@@ -88,12 +102,6 @@ int readMultiLineResponse(std::string &error, Connection connection, int expecte
             return 0;
         }
     }
-
-    // Drop the status line, then end the text just after the CR LF with which the terminator
-    // begins. A response without data lines leaves ".\r\n".
-    block.erase(0, statusEnd + 2);
-    const std::size_t end = block.find(terminator);
-    if (end != std::string::npos) block.resize(end + 2);
     text = std::move(block);
     return 1;
 }
