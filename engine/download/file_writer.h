@@ -1,0 +1,24 @@
+// Writing a song's decoded files into the download folder.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+#include "decode/decoded_files.h"
+
+namespace corvane {
+
+// A file name taken from an article, made safe to use inside the download folder: only its last
+// component (cut at "/" and "\"), without NUL and control characters. Empty when nothing usable
+// remains ("", "." or "..", also once double quotes are dropped).
+std::string safeFileName(std::string_view articleName);
+
+// Writes the files of `list` as folder "/" name, where name is `fixedName` or, when that is
+// empty, the file's own (safe) name; double quotes are dropped from the path. Complete files
+// only, unless `writeIncomplete`. The folder is created when it does not exist. A name that is
+// unusable, or a file that cannot be created or written, is reported with 9001 and skipped.
+// Returns the path built last, kept from earlier songs and downloads when none was built.
+std::string writeDecodedFiles(std::string_view folder, std::string_view fixedName, const DecodedFileList &list,
+                              bool writeIncomplete);
+
+}  // namespace corvane

@@ -1,0 +1,139 @@
+// Writing a song's files: names from articles are untrusted, and no file may land outside the
+// download folder.
+#include "download/file_writer.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+
+#include "api/engine_settings.h"
+#include "support/test_environment.h"
+
+using namespace corvane;
+using harbeat::test::readFile;
+using harbeat::test::Report;
+using harbeat::test::ReportRecorder;
+using harbeat::test::TemporaryHome;
+namespace fs = std::filesystem;
+
+namespace {
+
+struct NameCase {
+    const char *name;
+    std::string articleName;
+    std::string safeName;  // empty: unusable
+};
+
+class SafeFileName : public testing::TestWithParam<NameCase> {};
+
+DecodedFile decodedFile(const std::string &name, const std::string &bytes, bool complete) {
+    DecodedFile file;
+    file.fileName = name;
+    file.bytes = bytes;
+    file.complete = complete;
+    return file;
+}
+
+class WriteDecodedFiles : public testing::Test {
+protected:
+    void SetUp() override {
+        ReportRecorder::clear();
+        storeStatusCallback(ReportRecorder::callback());
+        folder = home.path() / "songs";
+    }
+    void TearDown() override { storeStatusCallback(nullptr); }
+
+    std::string write(const std::vector<DecodedFile> &files, const std::string &fixedName = "",
+                      bool writeIncomplete = false) {
+        DecodedFileList list;
+        list.files = files;
+        return writeDecodedFiles(folder.string(), fixedName, list, writeIncomplete);
+    }
+
+    TemporaryHome home;
+    fs::path folder;
+};
+
+}  // namespace
+
+TEST_P(SafeFileName, Reduces) { EXPECT_EQ(safeFileName(GetParam().articleName), GetParam().safeName); }
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, SafeFileName,
+    testing::Values(NameCase{"Plain", "song.mp3", "song.mp3"}, NameCase{"Blanks", "my song.mp3", "my song.mp3"},
+                    NameCase{"ParentFolders", "../../etc/evil.mp3", "evil.mp3"},
+                    NameCase{"AbsolutePath", "/etc/passwd", "passwd"},
+                    NameCase{"Backslashes", "..\\..\\Windows\\evil.mp3", "evil.mp3"},
+                    NameCase{"MixedSeparators", "a/b\\c.mp3", "c.mp3"},
+                    NameCase{"ControlCharacters", std::string("so\0ng\r\n\x1b\x7f.mp3", 14), "song.mp3"},
+                    NameCase{"QuotesStayForThePath", "\"quoted\".mp3", "\"quoted\".mp3"}, NameCase{"Empty", "", ""},
+                    NameCase{"Dot", ".", ""}, NameCase{"DotDot", "..", ""}, NameCase{"TrailingSlash", "music/", ""},
+                    NameCase{"DotDotAfterFolder", "a/..", ""}, NameCase{"OnlyControl", "\r\n", ""},
+                    NameCase{"DotDotInQuotes", "\".\".", ""}, NameCase{"Latin1Kept", "caf\xe9.mp3", "caf\xe9.mp3"}),
+    [](const testing::TestParamInfo<NameCase> &info) { return std::string(info.param.name); });
+
+TEST_F(WriteDecodedFiles, CreatesTheMissingFolderAndReturnsThePath) {
+    folder = home.path() / "new" / "sub";
+    const std::string path = write({decodedFile("a.mp3", "abc", true)});
+    EXPECT_EQ(path, (folder / "a.mp3").string());
+    EXPECT_EQ(readFile(path), "abc");
+    EXPECT_TRUE(ReportRecorder::reports().empty());
+}
+
+TEST_F(WriteDecodedFiles, OverwritesAnExistingFile) {
+    fs::create_directories(folder);
+    { std::ofstream(folder / "a.mp3") << "an older and longer file"; }
+    write({decodedFile("a.mp3", "abc", true)});
+    EXPECT_EQ(readFile(folder / "a.mp3"), "abc");
+}
+
+TEST_F(WriteDecodedFiles, IncompleteFileOnlyWhenAsked) {
+    const std::string path = write({decodedFile("a.mp3", "abc", false)});
+    EXPECT_EQ(path, (folder / "a.mp3").string());
+    EXPECT_FALSE(fs::exists(path));
+    write({decodedFile("a.mp3", "abc", false)}, "", true);
+    EXPECT_EQ(readFile(path), "abc");
+}
+
+TEST_F(WriteDecodedFiles, DoubleQuotesAreDroppedFromThePath) {
+    const std::string path = write({decodedFile("\"quoted\".mp3", "q", true), decodedFile("a\"\"b.mp3", "d", true)});
+    EXPECT_EQ(readFile(folder / "quoted.mp3"), "q");
+    EXPECT_EQ(readFile(folder / "a\"b.mp3"), "d");
+    EXPECT_EQ(path, (folder / "a\"b.mp3").string());
+}
+
+TEST_F(WriteDecodedFiles, FixedNameTakesEveryFileInTurn) {
+    const std::string path =
+        write({decodedFile("a.mp3", "first", false), decodedFile("..", "second", false)}, "Harbeat_Preview.mp3", true);
+    EXPECT_EQ(path, (folder / "Harbeat_Preview.mp3").string());
+    EXPECT_EQ(readFile(path), "second");
+    EXPECT_TRUE(ReportRecorder::reports().empty());
+}
+
+TEST_F(WriteDecodedFiles, UnusableNameIsReportedAndTheNextFileWritten) {
+    const std::string path = write({decodedFile("../..", "x", true), decodedFile("ok.mp3", "y", true)});
+    EXPECT_EQ(ReportRecorder::reports(),
+              (std::vector<Report>{{kNotifyError, "Skipped a file with the unusable name \"../..\"."}}));
+    EXPECT_EQ(path, (folder / "ok.mp3").string());
+    EXPECT_EQ(readFile(path), "y");
+    // Nothing but the good file in or beside the folder.
+    EXPECT_EQ(std::distance(fs::directory_iterator(home.path()), fs::directory_iterator()), 1);
+    EXPECT_EQ(std::distance(fs::directory_iterator(folder), fs::directory_iterator()), 1);
+}
+
+TEST_F(WriteDecodedFiles, FileThatCannotBeCreatedIsReportedAndTheNextWritten) {
+    fs::create_directories(folder / "taken.mp3");  // a folder where the file should go
+    write({decodedFile("taken.mp3", "x", true), decodedFile("ok.mp3", "y", true)});
+    const std::vector<Report> reports = ReportRecorder::reports();
+    ASSERT_EQ(reports.size(), 1u);
+    EXPECT_EQ(reports[0].code, kNotifyError);
+    EXPECT_EQ(reports[0].text.rfind("Cannot create the file \"" + (folder / "taken.mp3").string() + "\": ", 0), 0u)
+        << reports[0].text;
+    EXPECT_EQ(readFile(folder / "ok.mp3"), "y");
+}
+
+TEST_F(WriteDecodedFiles, EmptyListKeepsThePathBuiltLast) {
+    const std::string path = write({decodedFile("a.mp3", "abc", true)});
+    EXPECT_EQ(write({}), path);
+}
