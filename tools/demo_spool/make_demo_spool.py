@@ -170,7 +170,7 @@ def main():
     if os.path.isdir(out):
         shutil.rmtree(out)
     os.makedirs(out)
-    rng = random.Random(1999)
+    rng = random.Random(2000)
     with open(os.path.join(out, "groups"), "w") as f:
         f.write("# name  created  posting  first-number  description\n")
         for name, category, created, posting, first in GROUPS:
