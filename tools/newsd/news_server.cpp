@@ -170,8 +170,8 @@ void NewsServer::Impl::serve(Client &client, std::size_t number) {
     }
     // The descriptor stays open until the thread is joined, so that stop() never shuts down a
     // number that the system has already given to another socket.
-    ::shutdown(client.socket, SHUT_RDWR);
     --active;
+    ::shutdown(client.socket, SHUT_RDWR);
     client.done.store(true);
 }
 
