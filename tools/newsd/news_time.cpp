@@ -3,6 +3,8 @@
 #include <charconv>
 #include <ctime>
 
+#include "article_text.h"
+
 namespace harbeat::newsd {
 
 namespace {
@@ -96,7 +98,11 @@ void appendArticleDate(std::string &out, std::int64_t unixTime) {
     out += ' ';
     out += kMonthNames[month - 1];
     out += ' ';
-    out += std::to_string(year);
+    if (year >= 0) {
+        appendNumber(out, static_cast<unsigned long long>(year));
+    } else {
+        out += std::to_string(year);
+    }
     out += ' ';
     appendTwoDigits(out, secondOfDay / 3600);
     out += ':';

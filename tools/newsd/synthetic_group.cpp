@@ -170,28 +170,36 @@ SyntheticGroup::Post SyntheticGroup::post(std::uint64_t number) const {
     return p;
 }
 
-// "Artist - Title (Version Year)", then " - Take N" and " [192kbps]" as needed, then ".mp3".
+// "Artist - Title (Version Year)", " - Take N" for repeated names, tags for short names, ".mp3".
+// Subjects stay in the usual 60-80 characters: a long name drops its version, a short one gets a
+// bitrate tag and, if still short, an edition tag.
 void SyntheticGroup::appendFileName(std::string &out, const Post &p) const {
     const std::size_t start = out.size();
+    const std::size_t suffix =
+        4 + 4 + digitCount(std::uint64_t(p.part)) + digitCount(std::uint64_t(options_.partsPerSong));  // ".mp3 (k/m)"
+    const std::size_t takeLength = p.take > 0 ? 8 + digitCount(p.take + 1) : 0;
+    const std::size_t plainLength = p.artist.size() + 3 + p.title.size() + 2 + 4 + 1 + takeLength + suffix;
+    const bool withVersion = plainLength + p.version.size() + 1 <= kLongestSubject;
     out.append(p.artist);
     out.append(" - ");
     out.append(p.title);
     out.append(" (");
-    out.append(p.version);
-    out += ' ';
+    if (withVersion) {
+        out.append(p.version);
+        out += ' ';
+    }
     appendNumber(out, p.year);
     out += ')';
     if (p.take > 0) {
         out.append(" - Take ");
         appendNumber(out, p.take + 1);
     }
-    // Short names get a bitrate tag so that subjects stay in the usual 60-80 characters.
-    const std::size_t partMarker = 4 + digitCount(p.part) + digitCount(std::uint64_t(options_.partsPerSong));
-    if (out.size() - start + 4 + partMarker < kShortestSubject) {
+    if (out.size() - start + suffix < kShortestSubject) {
         out.append(" [");
         out.append(p.bitrate);
         out.append("kbps]");
     }
+    if (out.size() - start + suffix < kShortestSubject) out.append(p.square ? " - Stereo" : " - Full Length");
     out.append(".mp3");
 }
 
