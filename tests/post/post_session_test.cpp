@@ -5,16 +5,18 @@
 
 #include <cstdlib>
 #include <ctime>
-#include <regex>
 #include <thread>
 
 #include "api/engine_settings.h"
 #include "corvane_n.h"
+#include "nntp/post_article.h"
+#include "posted_article_parts.h"
 #include "support/scripted_peer.h"
 #include "support/test_environment.h"
 
 using namespace corvane;
 using namespace std::chrono_literals;
+using harbeat::test::headerOf;
 using harbeat::test::ScriptedPeer;
 using harbeat::test::ShortReceiveWait;
 
@@ -121,13 +123,6 @@ TEST(PostSession, TooLongArticleIsRefusedBeforePosting) {
     EXPECT_TRUE(peer.failures().empty()) << peer.failures().front();
 }
 
-std::string headerOf(const std::string &article, const std::string &name) {
-    const std::size_t at = article.find("\r\n" + name + ": ");
-    if (at == std::string::npos) return {};
-    const std::size_t start = at + 4 + name.size();
-    return article.substr(start, article.find("\r\n", start) - start);
-}
-
 // The name the resolver gives for a host, as the engine's connect sees it.
 std::string officialNameOf(const char *host) {
     addrinfo hints{};
@@ -187,17 +182,16 @@ TEST_F(PostedHeaders, MessageIdAndDateFromTheSessionAndTheClock) {
     const std::time_t after = std::time(nullptr);
     ASSERT_EQ(articles.size(), 2u);
 
-    const std::regex idPattern(R"(<qx\$msg\$mp3\.([0-9a-f]+)\.([0-9a-f]+)@(.*)>)");
     std::string ids[2];
     for (int i = 0; i < 2; ++i) {
         ids[i] = headerOf(articles[i], "Message-ID");
-        std::smatch m;
-        ASSERT_TRUE(std::regex_match(ids[i], m, idPattern)) << ids[i];
-        const auto seconds = static_cast<std::time_t>(std::stoull(m[1].str(), nullptr, 16));
+        const auto parts = harbeat::test::splitMessageId(ids[i]);
+        ASSERT_TRUE(parts.has_value()) << ids[i];
+        const auto seconds = static_cast<std::time_t>(parts->time.seconds);
         EXPECT_GE(seconds, before);
         EXPECT_LE(seconds, after);
-        EXPECT_LT(std::stoul(m[2].str(), nullptr, 16), 1000u);
-        EXPECT_EQ(m[3].str(), official);
+        EXPECT_LT(parts->time.milliseconds, 1000u);
+        EXPECT_EQ(parts->host, official);
 
         // The Date header is the same second, in UTC, with English names.
         const std::string date = headerOf(articles[i], "Date");
@@ -214,19 +208,12 @@ TEST_F(PostedHeaders, MessageIdAndDateFromTheSessionAndTheClock) {
 TEST_F(PostedHeaders, ArticleIsSentAsBuilt) {
     const std::vector<std::string> articles = postTwice("127.0.0.1");
     ASSERT_EQ(articles.size(), 2u);
-    const std::regex shape(
-        "Path: not-for-mail\r\n"
-        "From: me@example\\.org\r\n"
-        "Newsgroups: alt\\.binaries\\.sounds\\.mp3\\.requests\r\n"
-        "Subject: Request\r\n"
-        "Message-ID: <qx\\$msg\\$mp3\\.[0-9a-f]+\\.[0-9a-f]+@127\\.0\\.0\\.1>\r\n"
-        "Date: [A-Z][a-z][a-z], [0-9]{2} [A-Z][a-z][a-z] [0-9]{4} [0-9]{2}:[0-9]{2}:[0-9]{2} gmt\r\n"
-        "Lines: 1\r\n"
-        "Organization: Corvane Software \\(http://www\\.harbeat\\.example\\)\r\n"
-        "\r\n"
-        "one\r\n"
-        "\\.\r\n");
-    EXPECT_TRUE(std::regex_match(articles[0], shape)) << articles[0];
+    const auto parts = harbeat::test::splitMessageId(headerOf(articles[0], "Message-ID"));
+    ASSERT_TRUE(parts.has_value()) << articles[0];
+    std::string error, expected;
+    const ArticleFields fields{"me@example.org", "alt.binaries.sounds.mp3.requests", "Request", "one"};
+    ASSERT_EQ(buildArticle(error, fields, "127.0.0.1", parts->time, expected), 1) << error;
+    EXPECT_EQ(articles[0], expected);
 }
 
 }  // namespace

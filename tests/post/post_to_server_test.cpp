@@ -8,26 +8,13 @@
 #include "newsd/news_server.h"
 #include "nntp/post_article.h"
 #include "nntp/session.h"
+#include "posted_article_parts.h"
 #include "support/test_environment.h"
 
 using namespace corvane;
+using harbeat::test::headerOf;
 
 namespace {
-
-std::string headerOf(const std::string &article, const std::string &name) {
-    const std::size_t at = article.find("\r\n" + name + ": ");
-    if (at == std::string::npos) return {};
-    const std::size_t start = at + 4 + name.size();
-    return article.substr(start, article.find("\r\n", start) - start);
-}
-
-// The seconds and milliseconds that a Message-ID of ours carries.
-PostingTime timeOfMessageId(const std::string &messageId) {
-    const std::size_t secondsAt = messageId.find("mp3.") + 4;
-    const std::size_t millisecondsAt = messageId.find('.', secondsAt) + 1;
-    return PostingTime{static_cast<int64_t>(std::stoull(messageId.substr(secondsAt), nullptr, 16)),
-                       static_cast<unsigned>(std::stoul(messageId.substr(millisecondsAt), nullptr, 16))};
-}
 
 // What the server's ARTICLE answer holds between its status line and its terminator line.
 std::string readArticle(int port, const std::string &messageId) {
@@ -65,8 +52,10 @@ TEST(PostToServer, ArticleIsStoredAndReadBackAsSent) {
     ASSERT_FALSE(messageId.empty()) << posted[0];
 
     // The article of that id, that time and that host, as the engine builds it.
+    const auto parts = harbeat::test::splitMessageId(messageId);
+    ASSERT_TRUE(parts.has_value()) << messageId;
     std::string built, buildError;
-    ASSERT_EQ(buildArticle(buildError, fields, "127.0.0.1", timeOfMessageId(messageId), built), 1) << buildError;
+    ASSERT_EQ(buildArticle(buildError, fields, "127.0.0.1", parts->time, built), 1) << buildError;
     EXPECT_EQ(readArticle(server.port(), messageId) + ".\r\n", built);
 
     // The server stores the text with the doubled dots taken off again.
