@@ -69,7 +69,7 @@ protected:
 TEST_F(Commands, CapabilitiesAndModeReaderInAnyCase) {
     EXPECT_EQ(code(client->command("capabilities")), "101");
     const auto capabilities = client->readBlock();
-    for (const char *expected : {"VERSION 2", "READER", "POST", "OVER", "AUTHINFO USER"}) {
+    for (const char *expected : {"VERSION 2", "READER", "POST", "OVER MSGID", "AUTHINFO USER"}) {
         EXPECT_NE(std::find(capabilities.begin(), capabilities.end(), expected), capabilities.end()) << expected;
     }
     EXPECT_EQ(code(client->command("MODE READER")), "200");

@@ -105,6 +105,19 @@ TEST_F(Synthetic, NumberingPartsNamesAndDeterminism) {
     EXPECT_EQ(other.readBlockBytes(), client->readBlockBytes());
 }
 
+TEST_F(Synthetic, SongsOfTenPartsOrMoreKeepOneNameForAllParts) {
+    SyntheticGroupOptions options;
+    options.partsPerSong = 12;
+    start(options, 1200, 1);
+    const auto lines = overview("1-1200");
+    ASSERT_EQ(lines.size(), 1200u);
+    for (std::size_t i = 0; i < lines.size(); ++i) {
+        EXPECT_EQ(subjectBase(lines[i][1]), subjectBase(lines[i - i % 12][1])) << lines[i][1];
+        const std::string marker = lines[i][1].substr(lines[i][1].rfind(' ') + 2);
+        EXPECT_EQ(marker.substr(0, marker.size() - 1), std::to_string(i % 12 + 1) + "/12");
+    }
+}
+
 TEST_F(Synthetic, ArticlesAgreeWithOverviewAndDecodeToTheSong) {
     start();
     const auto lines = overview("5001-5005");

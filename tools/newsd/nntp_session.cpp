@@ -186,7 +186,7 @@ NntpSession::Next NntpSession::dispatch(const Command &command) {
         std::string &out = connection_.output();
         out.append("VERSION 2\r\nREADER\r\n");
         if (options_.postingAllowed) out.append("POST\r\n");
-        out.append("LIST ACTIVE ACTIVE.TIMES NEWSGROUPS OVERVIEW.FMT\r\nOVER\r\n");
+        out.append("LIST ACTIVE ACTIVE.TIMES NEWSGROUPS OVERVIEW.FMT\r\nOVER MSGID\r\n");
         if (!authenticated_) out.append("AUTHINFO USER\r\n");
         out.append("IMPLEMENTATION harbeat-newsd\r\n.\r\n");
     } else if (verb == "DATE" && argumentCount == 0) {

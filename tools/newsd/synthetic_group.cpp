@@ -170,13 +170,18 @@ SyntheticGroup::Post SyntheticGroup::post(std::uint64_t number) const {
     return p;
 }
 
+// Every part of a song must carry the same name, so length decisions take the widest part
+// marker: ".mp3 (m/m)".
+std::size_t SyntheticGroup::subjectSuffixLength() const {
+    return 4 + 4 + 2 * digitCount(std::uint64_t(options_.partsPerSong));
+}
+
 // "Artist - Title (Version Year)", " - Take N" for repeated names, tags for short names, ".mp3".
 // Subjects stay in the usual 60-80 characters: a long name drops its version, a short one gets a
 // bitrate tag and, if still short, an edition tag.
 void SyntheticGroup::appendFileName(std::string &out, const Post &p) const {
     const std::size_t start = out.size();
-    const std::size_t suffix =
-        4 + 4 + digitCount(std::uint64_t(p.part)) + digitCount(std::uint64_t(options_.partsPerSong));  // ".mp3 (k/m)"
+    const std::size_t suffix = subjectSuffixLength();
     const std::size_t takeLength = p.take > 0 ? 8 + digitCount(p.take + 1) : 0;
     const std::size_t plainLength = p.artist.size() + 3 + p.title.size() + 2 + 4 + 1 + takeLength + suffix;
     const bool withVersion = plainLength + p.version.size() + 1 <= kLongestSubject;
@@ -212,7 +217,7 @@ std::size_t SyntheticGroup::appendSubject(std::string &out, const Post &p) const
     out += '/';
     appendNumber(out, std::uint64_t(options_.partsPerSong));
     out += p.square ? ']' : ')';
-    if (p.repost && out.size() - start + kRepostPrefix.size() <= kLongestSubject) {
+    if (p.repost && fileNameLength + subjectSuffixLength() - 4 + kRepostPrefix.size() <= kLongestSubject) {
         out.insert(start, kRepostPrefix);
     }
     return fileNameLength;

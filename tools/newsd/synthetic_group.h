@@ -52,6 +52,7 @@ private:
     // Returns the length of the file name within the subject.
     std::size_t appendSubject(std::string &out, const Post &post) const;
     void appendFileName(std::string &out, const Post &post) const;
+    std::size_t subjectSuffixLength() const;
     void appendFrom(std::string &out, const Post &post) const;
     void appendMessageId(std::string &out, const Post &post) const;
     std::uint64_t bodyLines(const Post &post) const;
