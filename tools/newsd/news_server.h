@@ -100,9 +100,10 @@ public:
     // group carries; empty when there is no such group.
     std::string syntheticSongFile(const std::string &groupName, std::uint64_t songIndex) const;
 
-    // Adds count empty groups with generated, unique names (about 25 characters, under
-    // "alt.binaries.sounds."), creation times spread from 1995 to 2024 and posting allowed, for
-    // volume tests of LIST and NEWGROUPS. Returns the number of groups added.
+    // Adds count empty groups with generated, unique names of about 25 characters (such as
+    // "rec.music.jazz.live.3"), creation times spread from 1995 to 2024 and posting allowed, for
+    // volume tests of LIST and NEWGROUPS; names already taken are passed over. Returns the number
+    // of groups added (count).
     std::size_t addSyntheticGroupList(std::size_t count);
 
     // Loads a spool folder (format in tools/newsd/README.md): an optional file named "groups"
