@@ -4,6 +4,8 @@
 #include <new>
 
 #include "decode/line_decoders.h"
+#include "decode/output_buffer.h"
+#include "decode/pair_table.h"
 
 namespace corvane {
 namespace {
@@ -21,6 +23,13 @@ inline void decodeGroups(const char *in, std::size_t groups, unsigned char *out)
         out[1] = static_cast<unsigned char>(q << 4 | r >> 2);
         out[2] = static_cast<unsigned char>(r << 6 | s);
     }
+}
+
+// Control characters (a CR among them) are left to the careful path.
+const uint16_t *uuPairTable() {
+    static const std::unique_ptr<uint16_t[]> table =
+        makePairTable([](unsigned char c) { return c < 0x20 ? -1 : (c - 32) & 63; });
+    return table.get();
 }
 
 bool stopsDecoding(std::string_view text, std::size_t position) {
@@ -50,19 +59,17 @@ int uuDecodeLines(DecodeState &state, std::string_view text, std::size_t &positi
     try {
         // Well-formed lines never yield more than 3 bytes per 4 characters; a malformed one may,
         // and the buffer then grows.
-        out.resize((text.size() - std::min(position, text.size())) / 4 * 3 + kMaxEncodedChars);
+        sizeOutputBuffer(out, (text.size() - std::min(position, text.size())) / 4 * 3 + kMaxEncodedChars);
     } catch (const std::bad_alloc &) {
         return kNothingDecoded;
     }
 
+    const uint16_t *const pairs = uuPairTable();
     std::size_t pos = position;
     while (pos < text.size() && !stopsDecoding(text, pos)) {
-        const std::size_t lineEnd = findLineEnd(text, pos);
-        if (lineEnd == std::string_view::npos) break;
-
         const std::size_t count = static_cast<unsigned char>(text[pos]) - 32u;
         const std::size_t encodedChars = (count + 2) / 3 * 4;
-        if (out.size() - written < encodedChars / 4 * 3) {
+        if (out.size() - written < encodedChars / 4 * 3 + 1) {
             try {
                 out.resize(out.size() * 2 + kMaxEncodedChars);
             } catch (const std::bad_alloc &) {
@@ -70,6 +77,19 @@ int uuDecodeLines(DecodeState &state, std::string_view text, std::size_t &positi
             }
         }
         auto *target = reinterpret_cast<unsigned char *>(out.data() + written);
+
+        // The usual line: its encoded characters, then CR LF, and no control character among
+        // them (so no earlier CR LF either).
+        const std::size_t expectedEnd = pos + 1 + encodedChars;
+        if (expectedEnd + 1 < text.size() && text[expectedEnd] == '\r' && text[expectedEnd + 1] == '\n' &&
+            decodeCleanGroups(pairs, text.data() + pos + 1, encodedChars / 4, target)) {
+            written += count;
+            pos = expectedEnd + 2;
+            continue;
+        }
+
+        const std::size_t lineEnd = findLineEnd(text, pos);
+        if (lineEnd == std::string_view::npos) break;
         const std::size_t available = lineEnd - pos - 1;
         if (available >= encodedChars) {
             decodeGroups(text.data() + pos + 1, encodedChars / 4, target);

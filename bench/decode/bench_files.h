@@ -1,0 +1,34 @@
+// Files and payloads of the decode benchmarks.
+#pragma once
+
+#include <filesystem>
+#include <string>
+
+namespace bench {
+
+// `size` pseudo-random bytes, the same for the same size.
+std::string makePayload(std::size_t size);
+
+std::string readWholeFile(const std::filesystem::path &path);
+void writeWholeFile(const std::filesystem::path &path, const std::string &bytes);
+
+// LF line ends to CR LF, as an article travels.
+std::string toCrLf(const std::string &text);
+
+// Runs a shell command; exits the benchmark with a message when it fails.
+void runOrDie(const std::string &command);
+
+// A fresh folder under the system's temporary folder, removed with the object.
+class ScratchFolder {
+public:
+    ScratchFolder();
+    ~ScratchFolder();
+    ScratchFolder(const ScratchFolder &) = delete;
+    ScratchFolder &operator=(const ScratchFolder &) = delete;
+    const std::filesystem::path &path() const { return path_; }
+
+private:
+    std::filesystem::path path_;
+};
+
+}  // namespace bench
