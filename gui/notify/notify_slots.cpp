@@ -1,0 +1,131 @@
+#include "notify/notify_slots.h"
+
+#include <QStringView>
+#include <algorithm>
+
+#include "corvane_n.h"
+#include "settings/value_text.h"
+
+namespace harbeat {
+namespace {
+
+std::size_t slotIndex(NotifySlot slot) { return static_cast<std::size_t>(slot); }
+
+bool textSlotOf(int32_t code, NotifySlot &slot) {
+    switch (code) {
+        case kNotifyStatus: slot = NotifySlot::StatusSlot; return true;
+        case kNotifyError: slot = NotifySlot::EndSlot; return true;
+        case kNotifyGroupList: slot = NotifySlot::GroupListSlot; return true;
+        case kNotifySearchDone: slot = NotifySlot::SearchDoneSlot; return true;
+        case kNotifySaveDone: slot = NotifySlot::SaveDoneSlot; return true;
+        case kNotifyFileWritten: slot = NotifySlot::FileSlot; return true;
+        case kNotifyUnavailable: slot = NotifySlot::UnavailableSlot; return true;
+        default: return false;
+    }
+}
+
+}  // namespace
+
+void NotifySlots::store(int32_t code, const char16_t *text) {
+    const QStringView view = text ? QStringView(text) : QStringView();
+    NotifySlot slot;
+    if (textSlotOf(code, slot)) {
+        QString copy = view.toString();  // allocated before the lock is taken
+        std::lock_guard lock(mutex_);
+        texts_[slotIndex(slot)].swap(copy);
+        return;
+    }
+    switch (code) {
+        case kNotifyProgress: {
+            const double value = leadingNumber(view);
+            std::lock_guard lock(mutex_);
+            progress_ = value;
+            return;
+        }
+        case kNotifyDownloadDone: {
+            std::lock_guard lock(mutex_);
+            downloadDone_ = true;
+            return;
+        }
+        case kNotifySong: {
+            std::lock_guard lock(mutex_);
+            // Grown on demand: a search may bring more lines than the chunks prepared for it.
+            const auto index = static_cast<std::size_t>(songs_.ChunkIndex);
+            if (index >= songs_.chunks.size()) songs_.chunks.resize(index + 1);
+            songs_.chunks[index].append(view);
+            if (++songs_.ChunkFill >= kSongLinesPerChunk) {
+                ++songs_.ChunkIndex;
+                songs_.ChunkFill = 0;
+            }
+            return;
+        }
+        default: return;
+    }
+}
+
+QString NotifySlots::text(NotifySlot slot) const {
+    std::lock_guard lock(mutex_);
+    return texts_[slotIndex(slot)];
+}
+
+void NotifySlots::setText(NotifySlot slot, const QString &text) {
+    std::lock_guard lock(mutex_);
+    texts_[slotIndex(slot)] = text;
+}
+
+double NotifySlots::progress() const {
+    std::lock_guard lock(mutex_);
+    return progress_;
+}
+
+void NotifySlots::setProgress(double value) {
+    std::lock_guard lock(mutex_);
+    progress_ = value;
+}
+
+bool NotifySlots::downloadDone() const {
+    std::lock_guard lock(mutex_);
+    return downloadDone_;
+}
+
+void NotifySlots::setDownloadDone(bool done) {
+    std::lock_guard lock(mutex_);
+    downloadDone_ = done;
+}
+
+void NotifySlots::resetSongChunks(int elements) {
+    std::vector<QString> fresh(static_cast<std::size_t>(std::max(elements, 1)));
+    std::lock_guard lock(mutex_);
+    // The old chunks are released after the lock, by `fresh` going out of scope.
+    songs_.chunks.swap(fresh);
+    songs_.ChunkIndex = 0;
+    songs_.ChunkFill = 0;
+}
+
+SongChunks NotifySlots::songChunks() const {
+    std::lock_guard lock(mutex_);
+    return songs_;
+}
+
+void NotifySlots::songChunkCounters(int32_t &chunkIndex, int32_t &chunkFill) const {
+    std::lock_guard lock(mutex_);
+    chunkIndex = songs_.ChunkIndex;
+    chunkFill = songs_.ChunkFill;
+}
+
+void NotifySlots::clear() {
+    resetSongChunks(1);
+    std::lock_guard lock(mutex_);
+    for (QString &text : texts_) text.clear();
+    progress_ = 0;
+    downloadDone_ = false;
+}
+
+NotifySlots &notifySlots() {
+    static NotifySlots programSlots;
+    return programSlots;
+}
+
+void StatusCallback(int32_t code, const char16_t *text) { notifySlots().store(code, text); }
+
+}  // namespace harbeat

@@ -1,0 +1,77 @@
+// Where the engine's reports wait for the GUI thread.
+//
+// The engine calls StatusCallback on its worker threads; the callback only stores the report in
+// the slot for its code and returns. The main window's timer reads and clears the slots on the
+// GUI thread. One mutex guards every slot and the song chunks; the callback holds it only while
+// it stores.
+#pragma once
+
+#include <QString>
+#include <array>
+#include <cstdint>
+#include <mutex>
+#include <vector>
+
+namespace harbeat {
+
+// The text slots, one per report code that carries a text to keep.
+enum class NotifySlot {
+    StatusSlot,       // 9000: status line
+    EndSlot,          // 9001: an operation failed, or "No Songs."
+    GroupListSlot,    // 9002: newsgroup list block
+    SearchDoneSlot,   // 9003: search complete
+    SaveDoneSlot,     // 9005: every requested song downloaded
+    FileSlot,         // 9006: full path of a file just written
+    UnavailableSlot,  // 9008: categories whose groups timed out
+};
+
+// Song lines are kept in chunks of this many lines, so each append stays short.
+inline constexpr int32_t kSongLinesPerChunk = 1000;
+// Chunks prepared before a search (more are added when needed).
+inline constexpr int kSongChunksForSearch = 101;
+
+// A copy of the song chunks and their counters: lines received = ChunkIndex * 1000 + ChunkFill.
+struct SongChunks {
+    std::vector<QString> chunks;
+    int32_t ChunkIndex = 0;
+    int32_t ChunkFill = 0;
+};
+
+class NotifySlots {
+public:
+    // What the callback does with one report: texts replace their slot, 9004 stores the leading
+    // number, 9007 sets the download flag, 9009 appends a song line; other codes are ignored.
+    void store(int32_t code, const char16_t *text);
+
+    QString text(NotifySlot slot) const;
+    void setText(NotifySlot slot, const QString &text);
+    double progress() const;
+    void setProgress(double value);
+    bool downloadDone() const;
+    void setDownloadDone(bool done);
+
+    // Empties the song chunks to `elements` empty chunks and sets both counters to 0.
+    void resetSongChunks(int elements);
+    SongChunks songChunks() const;
+    // The counters alone, without copying the chunks.
+    void songChunkCounters(int32_t &chunkIndex, int32_t &chunkFill) const;
+
+    // Back to the start state: texts "", progress 0, flag false, one empty chunk.
+    void clear();
+
+private:
+    mutable std::mutex mutex_;
+    std::array<QString, 7> texts_;
+    double progress_ = 0;
+    bool downloadDone_ = false;
+    SongChunks songs_{std::vector<QString>(1), 0, 0};
+};
+
+// The program's slots.
+NotifySlots &notifySlots();
+
+// The callback the program registers with the engine (mp3Settings). Called on engine threads.
+// (The engine's header names the callback's type ::StatusCallback.)
+void StatusCallback(int32_t code, const char16_t *text);
+
+}  // namespace harbeat

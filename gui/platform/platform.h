@@ -1,0 +1,39 @@
+// Everything that shows something to the user and waits for them, or reaches outside the
+// program: message and question boxes, the beep, opening a file or web page, the folder picker
+// and blocking pauses. The program calls these only through platform(), so tests can install a
+// recording fake and no test ever waits on a modal box or a real pause.
+#pragma once
+
+#include <QString>
+
+class QWidget;
+
+namespace harbeat {
+
+enum class BoxIcon { Information, Warning };
+
+class Platform {
+public:
+    virtual ~Platform() = default;
+
+    // A modal box with the program's title, the icon and an OK button.
+    virtual void messageBox(QWidget *owner, const QString &text, BoxIcon icon) = 0;
+    // A modal question with OK and Cancel buttons; true when the user chose OK.
+    virtual bool askOkCancel(QWidget *owner, const QString &text) = 0;
+    virtual void beep() = 0;
+    // Opens a file with the program the desktop associates with it, or a web address (one that
+    // starts with a scheme such as http:) in the browser. False when nothing could be started.
+    virtual bool documentOpen(QWidget *owner, const QString &target) = 0;
+    // The folder browser; the chosen folder, or "" when the user cancelled.
+    virtual QString pickFolder(QWidget *owner, const QString &prompt) = 0;
+    // Blocks the GUI thread for the given time. The window of keepVisible is repainted first so
+    // that what it shows stays on screen while nothing else is painted.
+    virtual void pause(int milliseconds, QWidget *keepVisible) = 0;
+};
+
+// The installed implementation; the Qt one unless a test installed another.
+Platform &platform();
+// Installs `replacement` (not owned); null restores the Qt implementation.
+void installPlatform(Platform *replacement);
+
+}  // namespace harbeat

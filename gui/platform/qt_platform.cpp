@@ -1,0 +1,47 @@
+#include "platform/qt_platform.h"
+
+#include <QApplication>
+#include <QDesktopServices>
+#include <QFileDialog>
+#include <QMessageBox>
+#include <QThread>
+#include <QUrl>
+#include <QWidget>
+#include <algorithm>
+
+#include "platform/product.h"
+
+namespace harbeat {
+
+void QtPlatform::messageBox(QWidget *owner, const QString &text, BoxIcon icon) {
+    if (icon == BoxIcon::Warning)
+        QMessageBox::warning(owner, kProductName, text, QMessageBox::Ok);
+    else
+        QMessageBox::information(owner, kProductName, text, QMessageBox::Ok);
+}
+
+bool QtPlatform::askOkCancel(QWidget *owner, const QString &text) {
+    return QMessageBox::question(owner, kProductName, text, QMessageBox::Ok | QMessageBox::Cancel, QMessageBox::Ok) ==
+           QMessageBox::Ok;
+}
+
+void QtPlatform::beep() { QApplication::beep(); }
+
+bool QtPlatform::documentOpen(QWidget *, const QString &target) {
+    // A text with a scheme of two or more letters is a web address; anything else is a file
+    // (a one-letter "scheme" would be a drive letter).
+    const QUrl url(target, QUrl::StrictMode);
+    if (url.isValid() && url.scheme().size() > 1) return QDesktopServices::openUrl(url);
+    return QDesktopServices::openUrl(QUrl::fromLocalFile(target));
+}
+
+QString QtPlatform::pickFolder(QWidget *owner, const QString &prompt) {
+    return QFileDialog::getExistingDirectory(owner, prompt, QString(), QFileDialog::ShowDirsOnly);
+}
+
+void QtPlatform::pause(int milliseconds, QWidget *keepVisible) {
+    if (keepVisible) keepVisible->window()->repaint();
+    QThread::msleep(static_cast<unsigned long>(std::max(milliseconds, 0)));
+}
+
+}  // namespace harbeat

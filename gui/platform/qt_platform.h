@@ -1,0 +1,18 @@
+// The Platform of the running program, built on Qt's dialogs and desktop services.
+#pragma once
+
+#include "platform/platform.h"
+
+namespace harbeat {
+
+class QtPlatform final : public Platform {
+public:
+    void messageBox(QWidget *owner, const QString &text, BoxIcon icon) override;
+    bool askOkCancel(QWidget *owner, const QString &text) override;
+    void beep() override;
+    bool documentOpen(QWidget *owner, const QString &target) override;
+    QString pickFolder(QWidget *owner, const QString &prompt) override;
+    void pause(int milliseconds, QWidget *keepVisible) override;
+};
+
+}  // namespace harbeat

@@ -1,0 +1,61 @@
+// The program's settings: the record that holds them while the program runs, and LoadSettings
+// and SaveSettings, which move them, the main window's geometry and the newsgroup catalogue
+// between that record and the store (registry.h).
+#pragma once
+
+#include <QString>
+#include <array>
+#include <cstdint>
+
+#include "settings/fixed_text.h"
+
+namespace harbeat {
+
+struct SettingsRecord {
+    FixedText<128> Server;
+    int32_t Port = 0;
+    FixedText<256> SaveDir;
+    FixedText<32> ConnectSpeed;
+    FixedText<128> PostEmail;
+    FixedText<128> UserName;
+    FixedText<128> Password;
+    bool PlaySounds = false;
+    // Not stored: LoadSettings sets it to "Harbeat_Preview.mp3".
+    QString PreviewFileName;
+};
+
+// The program's settings, used on the GUI thread only.
+extern SettingsRecord Settings;
+
+inline const QString kPreviewFileName = QStringLiteral("Harbeat_Preview.mp3");
+
+// The stored edges of the main window, in twips, and its state.
+enum class FormEdge { Top, Height, Left, Width };
+enum WindowStateCode : int16_t { kWindowNormal = 0, kWindowMinimised = 1, kWindowMaximised = 2 };
+
+// The part of the main window that the settings read and restore.
+class MainFormGeometry {
+public:
+    virtual float formEdge(FormEdge edge) const = 0;
+    virtual void setFormEdge(FormEdge edge, float twips) = 0;
+    virtual int16_t formWindowState() const = 0;
+    virtual void setFormWindowState(int16_t state) = 0;
+    // Gives the song list's five columns these widths in twips (0 hides a column) and sorts the
+    // list ascending by its first column.
+    virtual void setupSongColumns(const std::array<int, 5> &widthsInTwips) = 0;
+
+protected:
+    ~MainFormGeometry() = default;
+};
+
+// The main window that LoadSettings and SaveSettings read and restore; null for none (then the
+// geometry is neither read nor written).
+void attachMainForm(MainFormGeometry *form);
+
+// Fills Settings, the main window's geometry, its song-list columns and the catalogue (Groups)
+// from the store; missing or empty values take their defaults.
+void LoadSettings();
+// Writes Settings, the main window's geometry and, unless LastChecked is "~", the catalogue.
+void SaveSettings();
+
+}  // namespace harbeat

@@ -1,0 +1,401 @@
+// One tick of timTimer: every slot's handling, their order within one tick, and the tip pages.
+#include "notify/poll_tick.h"
+
+#include <QAction>
+#include <QFile>
+#include <QLineEdit>
+#include <QProgressBar>
+#include <QRegularExpression>
+#include <QTest>
+#include <QTextBrowser>
+#include <QTimer>
+#include <memory>
+
+#include "catalogue/catalogue.h"
+#include "corvane_n.h"
+#include "gui_test_main.h"
+#include "main/animation_player.h"
+#include "main/frm_main.h"
+#include "main/panel_status_bar.h"
+#include "main/shared_flags.h"
+#include "main/song_list_model.h"
+#include "notify/notify_slots.h"
+#include "notify/song_count_trace.h"
+#include "pages/message_pages.h"
+#include "pages/tip_pages.h"
+#include "platform/program_folder.h"
+#include "recording_platform.h"
+#include "settings/settings.h"
+
+using namespace harbeat;
+using harbeat::guitest::PlatformCall;
+using harbeat::guitest::RecordingPlatform;
+
+namespace {
+
+void report(int32_t code, const QString &text) {
+    const std::u16string copy(reinterpret_cast<const char16_t *>(text.utf16()), static_cast<std::size_t>(text.size()));
+    harbeat::StatusCallback(code, copy.c_str());
+}
+
+QString songLine(const QString &title, const QString &category = QStringLiteral("jazz")) {
+    return "\t" + title + "\t" + category +
+           "\tSat, 12 Jun 1999 14:22:33 GMT\talt.binaries.sounds.mp3.jazz\t1\t<a@b>\f\r\n";
+}
+
+// The page the message pane shows: "msg017", "faq23", ...
+QString shownPage() {
+    const QString path = pagePath(*messagePane());
+    return path.section(u'/', -1).section(u'.', 0, 0);
+}
+
+}  // namespace
+
+class PollTickTest : public QObject {
+    Q_OBJECT
+private slots:
+    void init() {
+        notifySlots().clear();
+        Settings = SettingsRecord{};
+        Settings.PlaySounds = true;
+        Settings.PreviewFileName = kPreviewFileName;
+        DebugLevel = 0;
+        TipCountdown = -1;
+        FaqIndex = 1;
+        FaqCount = 23;
+        QFile::remove(songCountTracePath());
+        fake = std::make_unique<RecordingPlatform>();
+        form = std::make_unique<frmMain>();
+        busy();
+    }
+    void cleanup() {
+        form.reset();
+        fake.reset();
+    }
+
+    void progressBarFollowsTheSlot_data() {
+        QTest::addColumn<double>("progress");
+        QTest::addColumn<bool>("visible");
+        QTest::addColumn<int>("value");
+        QTest::newRow("0 hides the bar") << 0.0 << false << 30;
+        QTest::newRow("100 is a full bar") << 100.0 << true << 100;
+        QTest::newRow("fraction") << 45.5 << true << 46;
+        QTest::newRow("150 leaves the bar") << 150.0 << true << 30;
+        QTest::newRow("-5 leaves the bar") << -5.0 << true << 30;
+    }
+    void progressBarFollowsTheSlot() {
+        QFETCH(double, progress);
+        QFETCH(bool, visible);
+        QFETCH(int, value);
+        report(kNotifyProgress, "30.00");
+        form->timTimer_Timer();
+        QVERIFY(!form->pbProgress->isHidden());
+        notifySlots().setProgress(progress);
+        form->timTimer_Timer();
+        QCOMPARE(!form->pbProgress->isHidden(), visible);
+        QCOMPARE(form->pbProgress->value(), value);
+    }
+
+    void statusGoesToPanelOne() {
+        report(kNotifyStatus, "Retrieving jazz songs...");
+        form->timTimer_Timer();
+        QCOMPARE(form->barStatusbar->panelText(1), QStringLiteral("Retrieving jazz songs..."));
+        QCOMPARE(notifySlots().text(NotifySlot::StatusSlot), QString());
+        form->timTimer_Timer();  // an empty slot leaves the panel as it is
+        QCOMPARE(form->barStatusbar->panelText(1), QStringLiteral("Retrieving jazz songs..."));
+        QVERIFY(fake->calls.empty());
+    }
+
+    void unavailableCategoriesAreShownInABox() {
+        report(kNotifyUnavailable, "jazz\r\n1990s\r\n");
+        form->timTimer_Timer();
+        QCOMPARE(fake->kinds(), (QStringList{"information", "beep", "beep"}));
+        QCOMPARE(
+            fake->calls[0].text,
+            QStringLiteral("Your news server is not responding to all of Harbeat's requests.  The following music "
+                           "categories are currently unavailable.  Harbeat will list songs for your other selected "
+                           "groups:\r\n\r\njazz\r\n1990s\r\n\r\n\r\nIt's possible your news server is busy - if you "
+                           "notice that the same categories are unavailable after several attempts over several "
+                           "days, contact your Internet Service Provider to determine if there is a problem."));
+        QCOMPARE(notifySlots().text(NotifySlot::UnavailableSlot), QString());
+    }
+
+    void noSongsShowsItsPageAndPauses() {
+        ShowMessage("msg002");
+        QString panelDuringPause;
+        QString pageDuringPause;
+        bool timerDuringPause = true;
+        fake->onCall = [&](const PlatformCall &call) {
+            if (call.kind != "pause") return;
+            panelDuringPause = form->barStatusbar->panelText(1);
+            pageDuringPause = shownPage();
+            timerDuringPause = form->timTimer->isActive();
+        };
+        report(kNotifyError, "No Songs.");
+        form->timTimer_Timer();
+        QCOMPARE(fake->kinds(), (QStringList{"beep", "beep", "pause"}));
+        QCOMPARE(fake->calls[2].milliseconds, 3000);
+        QCOMPARE(panelDuringPause, QStringLiteral("No Songs."));
+        QCOMPARE(pageDuringPause, QStringLiteral("msg017"));
+        QVERIFY(!timerDuringPause);
+        QCOMPARE(form->barStatusbar->panelText(1), QStringLiteral("No Songs."));
+        QCOMPARE(notifySlots().text(NotifySlot::EndSlot), QString());
+        verifyIdle();
+        QVERIFY(form->timTimer->isActive());
+    }
+
+    void otherErrorsKeepTheMessagePage() {
+        ShowMessage("msg002");
+        report(kNotifyError, "Timed Out, server has not responded.");
+        form->timTimer_Timer();
+        QCOMPARE(shownPage(), QStringLiteral("msg002"));
+        QCOMPARE(form->barStatusbar->panelText(1), QStringLiteral("Timed Out, server has not responded."));
+        QCOMPARE(fake->count("pause"), 1);
+        verifyIdle();
+    }
+
+    void previewPathIsRecognised_data() {
+        QTest::addColumn<QString>("previewName");
+        QTest::addColumn<QString>("file");
+        QTest::addColumn<bool>("opened");
+        const QString folder = programFolder();
+        QTest::newRow("preview file") << kPreviewFileName << folder + "/Harbeat_Preview.mp3" << true;
+        QTest::newRow("name setting with blanks") << " Harbeat_Preview.mp3 " << folder + "/Harbeat_Preview.mp3" << true;
+        QTest::newRow("saved song") << kPreviewFileName << folder + "/Some Song.mp3" << false;
+        QTest::newRow("other folder") << kPreviewFileName << "/tmp/Harbeat_Preview.mp3" << false;
+        QTest::newRow("letter case differs") << kPreviewFileName << folder + "/harbeat_preview.mp3" << false;
+    }
+    void previewPathIsRecognised() {
+        QFETCH(QString, previewName);
+        QFETCH(QString, file);
+        QFETCH(bool, opened);
+        Settings.PreviewFileName = previewName;
+        ShowMessage("msg003");
+        form->barStatusbar->setPanelText(1, "Downloading song preview...DONE!");
+        report(kNotifyFileWritten, file);
+        form->timTimer_Timer();
+        QCOMPARE(notifySlots().text(NotifySlot::FileSlot), QString());
+        if (!opened) {
+            QVERIFY(fake->calls.empty());
+            QCOMPARE(shownPage(), QStringLiteral("msg003"));
+            QVERIFY(!form->Idle);
+            return;
+        }
+        QCOMPARE(fake->calls, (std::vector<PlatformCall>{{"open", file, 0}}));
+        QCOMPARE(shownPage(), QStringLiteral("msg016"));
+        QCOMPARE(form->barStatusbar->panelText(1), QString());
+        verifyIdle();
+    }
+
+    void saveEndsWithItsPage() {
+        report(kNotifySaveDone, "Downloading requested songs...DONE!");
+        report(kNotifyDownloadDone, " ");
+        form->timTimer_Timer();
+        QCOMPARE(shownPage(), QStringLiteral("msg014"));
+        QCOMPARE(fake->kinds(), QStringList{"beep"});
+        QVERIFY(!notifySlots().downloadDone());
+        QCOMPARE(notifySlots().text(NotifySlot::SaveDoneSlot), QString());
+        verifyIdle();
+    }
+
+    void searchResultsAreListed() {
+        // Rows from before (a keyword typed during the search) must not stay.
+        form->songRows->appendRecords({SongRecord{"Old Song.mp3", "jazz", "1/1/99", "x"}});
+        notifySlots().resetSongChunks(kSongChunksForSearch);
+        report(kNotifySong, songLine("A Song.mp3"));
+        report(kNotifySong, songLine("A Song.mp3", "1990s"));
+        report(kNotifySong, songLine("Not a song.zip"));
+        report(kNotifySong, songLine("B Song.MP3"));
+        report(kNotifySearchDone, "DONE");
+        form->timTimer_Timer();
+
+        QCOMPARE(form->SongResults.size(), std::size_t(2));
+        QCOMPARE(form->songRows->rowCount(), 2);
+        QCOMPARE(form->songRows->record(0),
+                 (SongRecord{"A Song.mp3", "jazz", "6/12/99", "alt.binaries.sounds.mp3.jazz\t1\t<a@b>\f"}));
+        QCOMPARE(shownPage(), QStringLiteral("msg018"));
+        const SongChunks songs = notifySlots().songChunks();
+        QCOMPARE(songs.chunks, std::vector<QString>{QString()});
+        QCOMPARE(songs.ChunkIndex, 0);
+        QCOMPARE(songs.ChunkFill, 0);
+        QCOMPARE(notifySlots().text(NotifySlot::SearchDoneSlot), QString());
+        QCOMPARE(form->barStatusbar->panelText(1), QString());
+        QVERIFY(QRegularExpression("^Results of your search at \\d\\d:\\d\\d:\\d\\d$")
+                    .match(form->barStatusbar->panelText(2))
+                    .hasMatch());
+        QCOMPARE(fake->kinds(), QStringList{"beep"});
+        verifyIdle();
+    }
+
+    void searchResultsCaptionUsesTheTwentyFourHourClock() {
+        QCOMPARE(searchResultsCaption(QTime(21, 5, 9)), QStringLiteral("Results of your search at 21:05:09"));
+        QCOMPARE(searchResultsCaption(QTime(9, 30, 0)), QStringLiteral("Results of your search at 09:30:00"));
+    }
+
+    void keywordFiltersTheNewResults() {
+        form->txtSearch->setText("b song");
+        notifySlots().resetSongChunks(kSongChunksForSearch);
+        report(kNotifySong, songLine("A Song.mp3"));
+        report(kNotifySong, songLine("B Song.mp3"));
+        report(kNotifySearchDone, "DONE");
+        form->timTimer_Timer();
+        QCOMPARE(form->SongResults.size(), std::size_t(2));
+        QCOMPARE(form->songRows->rowCount(), 1);
+        QCOMPARE(form->songRows->record(0).title, QStringLiteral("B Song.mp3"));
+    }
+
+    void slotsAreHandledInOrderWithinOneTick() {
+        int rowsWhenBoxShown = -1;
+        fake->onCall = [&](const PlatformCall &call) {
+            if (call.kind == "information") rowsWhenBoxShown = form->songRows->rowCount();
+        };
+        notifySlots().resetSongChunks(kSongChunksForSearch);
+        report(kNotifySong, songLine("A Song.mp3"));
+        report(kNotifyStatus, "Searching... DONE!");
+        report(kNotifyUnavailable, "jazz\r\n");
+        report(kNotifyError, "Timed Out, server has not responded.");
+        report(kNotifyFileWritten, programFolder() + "/Harbeat_Preview.mp3");
+        report(kNotifyDownloadDone, " ");
+        report(kNotifySearchDone, "DONE");
+        report(kNotifySaveDone, "Downloading requested songs...DONE!");
+        form->timTimer_Timer();
+        QCOMPARE(fake->kinds(), (QStringList{"information", "beep", "beep",  // unavailable categories
+                                             "beep", "beep", "pause",        // the error
+                                             "open",                         // the preview
+                                             "beep",                         // the save
+                                             "beep"}));                      // the search
+        QCOMPARE(rowsWhenBoxShown, 0);
+        QCOMPARE(form->songRows->rowCount(), 1);
+        QCOMPARE(shownPage(), QStringLiteral("msg018"));
+        QCOMPARE(form->barStatusbar->panelText(1), QString());
+        for (int slot = 0; slot <= int(NotifySlot::UnavailableSlot); ++slot)
+            if (NotifySlot(slot) != NotifySlot::GroupListSlot)
+                QCOMPARE(notifySlots().text(NotifySlot(slot)), QString());
+        verifyIdle();
+    }
+
+    void noBeepWithSoundsOff() {
+        Settings.PlaySounds = false;
+        report(kNotifyUnavailable, "jazz\r\n");
+        report(kNotifyError, "No Songs.");
+        report(kNotifyDownloadDone, " ");
+        report(kNotifySearchDone, "DONE");
+        form->timTimer_Timer();
+        QCOMPARE(fake->count("beep"), 0);
+        QCOMPARE(fake->kinds(), (QStringList{"information", "pause"}));
+    }
+
+    void groupListIsLeftForTheStartUpForm() {
+        report(kNotifyGroupList, "alt.binaries.sounds.mp3.jazz\r\n");
+        form->timTimer_Timer();
+        QCOMPARE(notifySlots().text(NotifySlot::GroupListSlot), QStringLiteral("alt.binaries.sounds.mp3.jazz\r\n"));
+    }
+
+    void songCountTraceInDebugRuns_data() {
+        QTest::addColumn<int>("debugLevel");
+        QTest::addColumn<int>("lines");
+        QTest::addColumn<QString>("trace");  // "" when no file is written
+        QTest::newRow("2345 lines") << 60 << 2345 << "2 x 1000 + 345\r\n";
+        QTest::newRow("417 lines") << 60 << 417 << "0 x 1000 + 417\r\n";
+        QTest::newRow("full chunks only") << 60 << 2000 << "";
+        QTest::newRow("not a debug run") << 0 << 2345 << "";
+    }
+    void songCountTraceInDebugRuns() {
+        QFETCH(int, debugLevel);
+        QFETCH(int, lines);
+        QFETCH(QString, trace);
+        DebugLevel = debugLevel;
+        notifySlots().resetSongChunks(kSongChunksForSearch);
+        for (int i = 0; i < lines; ++i) report(kNotifySong, songLine(QString("Song %1.mp3").arg(i)));
+        form->timTimer_Timer();
+        QFile file(songCountTracePath());
+        QCOMPARE(file.exists(), !trace.isEmpty());
+        if (trace.isEmpty()) return;
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        QCOMPARE(QString::fromLatin1(file.readAll()), trace);
+    }
+
+    void tipsRotateBackwardsWhileIdle() {
+        form->Idle = true;
+        TipCountdown = 0;
+        QStringList shown;
+        for (int i = 0; i < 24; ++i) {
+            form->timTimer_Timer();
+            QCOMPARE(TipCountdown, kTipTicks);
+            shown.append(shownPage());
+            TipCountdown = 1;  // the next tick counts down to 0 and shows the next tip
+        }
+        QStringList expected;
+        for (int n = 23; n >= 1; --n) expected.append(QString("faq%1").arg(n));
+        expected.append("faq23");
+        QCOMPARE(shown, expected);
+    }
+
+    void tipCountdown_data() {
+        QTest::addColumn<bool>("idle");
+        QTest::addColumn<int>("before");
+        QTest::addColumn<int>("after");
+        QTest::addColumn<QString>("page");
+        QTest::newRow("counts down") << true << 300 << 299 << "msg002";
+        QTest::newRow("off") << true << -1 << -1 << "msg002";
+        QTest::newRow("busy") << false << 1 << 1 << "msg002";
+        QTest::newRow("last tick shows a tip") << true << 1 << 300 << "faq23";
+    }
+    void tipCountdown() {
+        QFETCH(bool, idle);
+        QFETCH(int, before);
+        QFETCH(int, after);
+        QFETCH(QString, page);
+        ShowMessage("msg002");
+        form->Idle = idle;
+        TipCountdown = static_cast<int16_t>(before);
+        form->timTimer_Timer();
+        QCOMPARE(int(TipCountdown), after);
+        QCOMPARE(shownPage(), page);
+    }
+
+    void showFaqPageModes_data() {
+        QTest::addColumn<int>("index");
+        QTest::addColumn<int>("mode");
+        QTest::addColumn<QString>("page");
+        QTest::addColumn<int>("countdown");
+        QTest::newRow("first") << 12 << 0 << "faq1" << 1200;
+        QTest::newRow("next") << 5 << 2 << "faq6" << 1200;
+        QTest::newRow("next after the last") << 23 << 2 << "faq1" << 1200;
+        QTest::newRow("previous") << 5 << 1 << "faq4" << 1200;
+        QTest::newRow("previous before the first") << 1 << 1 << "faq23" << 1200;
+        QTest::newRow("rotation") << 1 << 99 << "faq23" << 300;
+    }
+    void showFaqPageModes() {
+        QFETCH(int, index);
+        QFETCH(int, mode);
+        QFETCH(QString, page);
+        QFETCH(int, countdown);
+        FaqIndex = static_cast<int16_t>(index);
+        ShowFaqPage(static_cast<int16_t>(mode));
+        QCOMPARE(shownPage(), page);
+        QCOMPARE(int(TipCountdown), countdown);
+    }
+
+private:
+    // The window as an operation leaves it while it runs.
+    void busy() {
+        form->SetCommandsEnabled(false);
+        form->ani->start();
+        form->Idle = false;
+    }
+
+    void verifyIdle() {
+        QVERIFY(form->Idle);
+        QVERIFY(!form->ani->isPlaying());
+        QVERIFY(form->command("Start Search")->isEnabled());
+        QVERIFY(!form->command("Stop")->isEnabled());
+        QCOMPARE(notifySlots().progress(), 0.0);
+    }
+
+    std::unique_ptr<RecordingPlatform> fake;
+    std::unique_ptr<frmMain> form;
+};
+
+HARBEAT_GUI_TEST_MAIN(PollTickTest)
+#include "poll_tick_test.moc"
