@@ -18,16 +18,19 @@ namespace {
 constexpr int64_t kInitialPartsCapacity = 65536;
 
 int readGroupOverview(std::string &error, Connection connection, SearchProgress progress, const SearchGroup &group,
-                      std::vector<OverviewEntry> &parts) {
+                      PartsTable &parts) {
     const OverviewLayout layout = overviewLayout();
-    SearchProgress batchProgress = progress;
-    for (int64_t start = group.first;;) {
-        const int64_t end = overviewBatchEnd(start, group.last);
-        if (!readOverviewBatch(error, connection, start, end, batchProgress, layout, parts)) return 0;
+    OverviewBatch batch = overviewBatchAt(group.first, group.last);
+    if (!sendOverviewCommand(error, connection, batch)) return 0;
+    for (;;) {
+        const bool lastBatch = batch.last == group.last;
+        const OverviewBatch next = lastBatch ? OverviewBatch{} : overviewBatchAt(batch.last + 1, group.last);
+        if (!readOverviewBatch(error, connection, progress, layout, parts, lastBatch ? nullptr : &next)) return 0;
+        // A cancel leaves the error text as it is; it also kept the next command from going out.
         if (cancelRequested()) return 0;
-        if (end == group.last) return 1;
-        batchProgress.base += static_cast<double>(end - start);
-        start = end + 1;
+        if (lastBatch) return 1;
+        progress.base += static_cast<double>(batch.last - batch.first);
+        batch = next;
     }
 }
 
@@ -50,7 +53,7 @@ int collectGroupSongs(std::string &error, Connection connection, SearchProgress 
     songsSent = 0;
     notifyGui(kNotifyStatus, "Retrieving " + group.category + " songs...");
 
-    std::vector<OverviewEntry> parts;
+    PartsTable parts;
     try {
         const int64_t range = group.last >= group.first ? group.last - group.first + 1 : 0;
         parts.reserve(static_cast<std::size_t>(std::min(range, kInitialPartsCapacity)));
@@ -68,12 +71,11 @@ int collectGroupSongs(std::string &error, Connection connection, SearchProgress 
         error = kPartsBufferFailed;
         return 0;
     }
-    if (parts.empty()) return 1;
+    if (parts.parts().empty()) return 1;
 
     std::vector<GroupedSong> songs;
     try {
         groupSongs(parts, songs);
-        std::vector<OverviewEntry>().swap(parts);  // the songs own what they need of the parts
         sendSongLines(songs, group, songsSent);
     } catch (const std::bad_alloc &) {
         error = kHeadersBufferFailed;

@@ -1,5 +1,7 @@
 #include "songs/overview_batch.h"
 
+#include <algorithm>
+#include <charconv>
 #include <cinttypes>
 #include <cstdio>
 
@@ -18,47 +20,84 @@ constexpr int kOverviewFollows = 224;
 constexpr int kNoArticlesInRange = 420;
 constexpr int kNoArticleWithNumber = 423;
 
-}  // namespace
-
-int64_t overviewBatchEnd(int64_t start, int64_t last) {
-    // Compared as a difference, so numbers near the top of the range cannot overflow.
-    return last - start <= kBatchSpan ? last : start + kBatchSpan;
+// After a failure with the next batch's command already sent: takes its reply off the line.
+void discardReply(Connection connection) {
+    std::string ignored;
+    std::string line;
+    readResponseLine(ignored, connection, line, kOverviewLineCapacity, true);
 }
 
-int readOverviewBatch(std::string &error, Connection connection, int64_t first, int64_t last, SearchProgress progress,
-                      const OverviewLayout &layout, std::vector<OverviewEntry> &parts) {
-    char command[64];
-    const int length = std::snprintf(command, sizeof command, "xover %" PRId64 "-%" PRId64 "\r\n", first, last);
-    if (!netSend(error, connection, command, static_cast<std::size_t>(length))) return 0;
-
-    std::string line;
-    if (!readResponseLine(error, connection, line, kOverviewLineCapacity, true)) return 0;
-    const int status = replyCode(line);
-    if (status == kNoArticlesInRange || status == kNoArticleWithNumber) return 1;
-    if (status != kOverviewFollows) {
-        error = line;
-        return 0;
-    }
-
-    // Formatting a progress text per line costs more than the parse; skip it when nobody listens.
+int readLines(std::string &error, Connection connection, SearchProgress progress, const OverviewLayout &layout,
+              PartsTable &parts) {
+    // A progress text per line costs more than the parse; skip it when nobody listens.
     const bool reporting = statusCallback() != nullptr;
+    std::string line;
     OverviewEntry entry;
+    char text[64];
     for (int64_t lines = 1;; ++lines) {
         if (!readResponseLine(error, connection, line, kOverviewLineCapacity, false)) return 0;
         if (line.empty()) return 1;
-        if (parseOverviewLine(line, layout, entry)) {
-            parts.push_back(std::move(entry));
-            entry = OverviewEntry{};
-        }
+        if (parseOverviewLine(line, layout, entry)) parts.add(entry);
         if (reporting) {
             const double count = progress.base + static_cast<double>(lines) + 1;
-            notifyProgress(progress.total != 0 ? count * 100 / progress.total : count);
+            notifyGui(kNotifyProgress, progressText(progress.total != 0 ? count * 100 / progress.total : count, text));
         }
         if (cancelRequested()) {
             error = kCancelled;
             return 0;
         }
     }
+}
+
+}  // namespace
+
+OverviewBatch overviewBatchAt(int64_t start, int64_t last) {
+    // Compared as a difference, so numbers near the top of the range cannot overflow.
+    return {start, last - start <= kBatchSpan ? last : start + kBatchSpan};
+}
+
+std::string_view progressText(double value, char (&buffer)[64]) {
+    // to_chars with a precision prints exactly what printf's "%.2f" prints, several times faster;
+    // the width 3 of "%3.2f" never pads, as "0.00" is already four characters.
+    const auto result = std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::fixed, 2);
+    if (result.ec == std::errc()) return std::string_view(buffer, static_cast<std::size_t>(result.ptr - buffer));
+    // Only values beyond 60 digits get here, which no line count reaches.
+    const int length = std::snprintf(buffer, sizeof buffer, "%3.2e", value);
+    return std::string_view(buffer, std::min(static_cast<std::size_t>(std::max(length, 0)), sizeof buffer - 1));
+}
+
+int sendOverviewCommand(std::string &error, Connection connection, const OverviewBatch &batch) {
+    char command[64];
+    const int length =
+        std::snprintf(command, sizeof command, "xover %" PRId64 "-%" PRId64 "\r\n", batch.first, batch.last);
+    return netSend(error, connection, command, static_cast<std::size_t>(length));
+}
+
+int readOverviewBatch(std::string &error, Connection connection, SearchProgress progress, const OverviewLayout &layout,
+                      PartsTable &parts, const OverviewBatch *next) {
+    bool nextSent = false;
+    std::string status;
+    if (!readResponseLine(error, connection, status, kOverviewLineCapacity, true)) return 0;
+    const int code = replyCode(status);
+    const bool empty = code == kNoArticlesInRange || code == kNoArticleWithNumber;
+    if (!empty && code != kOverviewFollows) {
+        error = status;
+        return 0;
+    }
+    if (next && !cancelRequested()) {
+        if (!sendOverviewCommand(error, connection, *next)) return 0;
+        nextSent = true;
+    }
+    if (empty) return 1;
+    // A cancel ends the search, and its QUIT needs no clean connection; everything else goes on.
+    try {
+        if (readLines(error, connection, progress, layout, parts)) return 1;
+    } catch (...) {
+        if (nextSent && !cancelRequested()) discardReply(connection);
+        throw;
+    }
+    if (nextSent && !cancelRequested()) discardReply(connection);
+    return 0;
 }
 
 }  // namespace corvane

@@ -3,18 +3,23 @@
 
 #include <cstdint>
 #include <string>
-#include <vector>
+#include <string_view>
 
 #include "net/connection.h"
-#include "songs/overview_line.h"
+#include "songs/parts_table.h"
 
 namespace corvane {
 
 // A batch covers its first number and the 50 after it (51 numbers), so each reply stays small.
 inline constexpr int64_t kBatchSpan = 50;
 
-// The last number of the batch that starts at `start` in a group whose last number is `last`.
-int64_t overviewBatchEnd(int64_t start, int64_t last);
+struct OverviewBatch {
+    int64_t first = 0;
+    int64_t last = 0;
+};
+
+// The batch that starts at `start` in a group whose last article number is `last`.
+OverviewBatch overviewBatchAt(int64_t start, int64_t last);
 
 // Where the progress of one batch stands within the whole search.
 struct SearchProgress {
@@ -22,12 +27,21 @@ struct SearchProgress {
     double total = 0;  // the search's total; 0 reports bare line counts
 };
 
-// Sends "xover first-last" and appends every usable line of the reply to `parts`. A 224 reply
-// is read to its end; 420 and 423 ("no articles in that range") are an empty batch; any other
-// status fails with the status line as the error. After each line, sends 9004 with
+// The "%3.2f" text of a progress value.
+std::string_view progressText(double value, char (&buffer)[64]);
+
+// Sends "xover first-last\r\n".
+int sendOverviewCommand(std::string &error, Connection connection, const OverviewBatch &batch);
+
+// Reads the reply to the batch's "xover" (already sent) and adds every usable line to `parts`.
+// A 224 reply is read to its end; 420 and 423 ("no articles in that range") are an empty batch;
+// any other status fails with the status line as the error. After each line, sends 9004 with
 // (base + lines so far + 1) as a percentage of the total, then stops with "Operation cancelled
-// by user." when a cancel was requested. Returns 1, or 0 with `error` set.
-int readOverviewBatch(std::string &error, Connection connection, int64_t first, int64_t last, SearchProgress progress,
-                      const OverviewLayout &layout, std::vector<OverviewEntry> &parts);
+// by user." when a cancel was requested. When `next` is given and no cancel is pending, its
+// command is sent as soon as this reply has arrived whole, so the server prepares it while this
+// one is parsed; a failure after that reads the next reply away, so the connection stays in
+// step. Returns 1, or 0 with `error` set.
+int readOverviewBatch(std::string &error, Connection connection, SearchProgress progress, const OverviewLayout &layout,
+                      PartsTable &parts, const OverviewBatch *next);
 
 }  // namespace corvane

@@ -43,8 +43,8 @@ int parseOverviewLine(std::string_view line, const OverviewLayout &layout, Overv
 
     if (parsePartNumber(subject->substr(0, kSubjectCapacity), entry.baseName, entry.partIndex, entry.partCount) < 0)
         return 0;
-    entry.messageId.assign(*messageId);
-    entry.date.assign(*date);
+    entry.messageId = *messageId;
+    entry.date = *date;
     return 1;
 }
 

@@ -3,21 +3,20 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <string>
 #include <string_view>
 
 #include "nntp/overview_layout.h"
 
 namespace corvane {
 
-// An article whose subject carries a part number such as (2/5) or [2/5]. The Lines field of
-// the overview is not kept: the engine computes no song size.
+// An article whose subject carries a part number such as (2/5) or [2/5]. The texts are views
+// into the overview line. The Lines field is not kept: the engine computes no song size.
 struct OverviewEntry {
-    std::string baseName;   // the subject before its last opening bracket
-    std::string messageId;  // exactly as received, angle brackets included
-    std::string date;       // exactly as received
-    int32_t partIndex = 0;  // n - 1 of (n/m)
-    int32_t partCount = 0;  // m of (n/m)
+    std::string_view baseName;   // the subject before its last opening bracket
+    std::string_view messageId;  // exactly as received, angle brackets included
+    std::string_view date;       // exactly as received
+    int32_t partIndex = 0;       // n - 1 of (n/m)
+    int32_t partCount = 0;       // m of (n/m)
 };
 
 // Overview lines are read with this capacity: a line holds at most 4,095 characters.
@@ -28,7 +27,7 @@ inline constexpr std::size_t kMaxOverviewFields = 32;
 inline constexpr std::size_t kSubjectCapacity = 1023;
 
 // Splits the line at its TABs (field 0 is the article number) and takes the subject, message-id
-// and date at the layout's positions. Returns 1 and fills `entry` when the subject carries a
+// and date at the layout's positions. Returns 1 and fills `entry` (views into `line`) when the subject carries a
 // usable part number; returns 0 when it does not, or when the line lacks one of those fields
 // or has an empty message-id (no download could fetch such a part).
 int parseOverviewLine(std::string_view line, const OverviewLayout &layout, OverviewEntry &entry);

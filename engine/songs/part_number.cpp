@@ -1,5 +1,6 @@
 #include "songs/part_number.h"
 
+#include <algorithm>
 #include <climits>
 
 namespace corvane {
@@ -26,12 +27,17 @@ std::size_t findLastOf(std::string_view text, std::string_view set) {
     return std::string_view::npos;
 }
 
-int parsePartNumber(std::string_view subject, std::string &baseName, int32_t &partIndex, int32_t &partCount) {
+namespace {
+
+// The part number of the subject; `baseLength` becomes the base name's length, or npos when the
+// subject has no pair of brackets at all.
+int parseSubject(std::string_view subject, std::size_t &baseLength, int32_t &partIndex, int32_t &partCount) {
+    baseLength = std::string_view::npos;
     const std::size_t close = findLastOf(subject, ")]");
     if (close == std::string_view::npos) return -1;
     const std::size_t open = findLastOf(subject, "([");
     if (open == std::string_view::npos) return -1;
-    baseName.assign(subject.substr(0, std::min(open, kBaseNameCapacity)));
+    baseLength = std::min(open, kBaseNameCapacity);
 
     const std::size_t slash = subject.find('/', open + 1);
     if (slash == std::string_view::npos || !(open < slash && slash < close)) return -1;
@@ -41,6 +47,22 @@ int parsePartNumber(std::string_view subject, std::string &baseName, int32_t &pa
     if (n < 1 || m < 1) return -1;
     partIndex = n - 1;
     return partIndex;
+}
+
+}  // namespace
+
+int parsePartNumber(std::string_view subject, std::string &baseName, int32_t &partIndex, int32_t &partCount) {
+    std::size_t baseLength;
+    const int result = parseSubject(subject, baseLength, partIndex, partCount);
+    if (baseLength != std::string_view::npos) baseName.assign(subject.substr(0, baseLength));
+    return result;
+}
+
+int parsePartNumber(std::string_view subject, std::string_view &baseName, int32_t &partIndex, int32_t &partCount) {
+    std::size_t baseLength;
+    const int result = parseSubject(subject, baseLength, partIndex, partCount);
+    if (baseLength != std::string_view::npos) baseName = subject.substr(0, baseLength);
+    return result;
 }
 
 }  // namespace corvane

@@ -17,6 +17,8 @@ inline constexpr std::size_t kBaseNameCapacity = 1023;
 // numbers (leading blanks skipped); m is stored in `partCount`, n - 1 in `partIndex`, and n - 1
 // is returned. Returns -1 when there is no usable part number (also when n or m is below 1).
 int parsePartNumber(std::string_view subject, std::string &baseName, int32_t &partIndex, int32_t &partCount);
+// The same, with the base name as a view into `subject`.
+int parsePartNumber(std::string_view subject, std::string_view &baseName, int32_t &partIndex, int32_t &partCount);
 
 // Position of the last character of `text` that occurs in `set`, or npos.
 std::size_t findLastOf(std::string_view text, std::string_view set);

@@ -1,56 +1,81 @@
 #include "songs/song_grouping.h"
 
 #include <algorithm>
+#include <numeric>
 
 namespace corvane {
 namespace {
 
-bool sortsBefore(const OverviewEntry &a, const OverviewEntry &b) {
-    // std::string compares through char_traits<char>, which orders bytes as unsigned values.
-    const int byName = a.baseName.compare(b.baseName);
-    return byName != 0 ? byName < 0 : a.partIndex < b.partIndex;
+using Part = PartsTable::Part;
+using PartPositions = std::vector<std::size_t>;
+
+// The positions of the parts, bucketed by base name with a counting sort, each bucket in arrival
+// order. Bucket n spans [bucketStart[n], bucketStart[n + 1]).
+void bucketByName(const PartsTable &table, PartPositions &byName, std::vector<std::size_t> &bucketStart) {
+    const std::vector<Part> &parts = table.parts();
+    bucketStart.assign(table.names().size() + 1, 0);
+    for (const Part &part : parts) ++bucketStart[part.name + 1];
+    std::partial_sum(bucketStart.begin(), bucketStart.end(), bucketStart.begin());
+    std::vector<std::size_t> next(bucketStart.begin(), bucketStart.end() - 1);
+    byName.resize(parts.size());
+    for (std::size_t i = 0; i < parts.size(); ++i) byName[next[parts[i].name]++] = i;
 }
 
-// True when parts[first] and the m - 1 parts after it form one run of consecutive part indexes
-// under one base name.
-bool isCompleteRun(const std::vector<OverviewEntry> &parts, std::size_t first) {
-    const int32_t m = parts[first].partCount;
-    if (m < 1) return false;
-    const std::size_t end = first + static_cast<std::size_t>(m) - 1;  // index of the run's last part
-    for (std::size_t j = first; j < end; ++j) {
-        if (j + 1 >= parts.size()) return false;
-        const OverviewEntry &here = parts[j];
-        const OverviewEntry &next = parts[j + 1];
-        if (next.baseName != here.baseName) return false;
-        if (static_cast<int64_t>(next.partIndex) != static_cast<int64_t>(here.partIndex) + 1) return false;
+// A stable sort by part index. Buckets hold one song's parts, a handful as a rule, for which
+// an insertion sort beats a merge sort and needs no buffer.
+void sortByPartIndex(PartPositions::iterator begin, PartPositions::iterator end, const std::vector<Part> &parts) {
+    const auto lower = [&parts](std::size_t a, std::size_t b) { return parts[a].partIndex < parts[b].partIndex; };
+    if (end - begin > 32) {
+        std::stable_sort(begin, end, lower);
+        return;
     }
+    for (auto i = begin + 1; i < end; ++i)
+        for (auto j = i; j > begin && lower(*j, *(j - 1)); --j) std::iter_swap(j, j - 1);
+}
+
+// True when the lowest part of the bucket and the m - 1 after it carry consecutive part indexes.
+bool isCompleteRun(PartPositions::const_iterator begin, PartPositions::const_iterator end,
+                   const std::vector<Part> &parts) {
+    const int32_t m = parts[*begin].partCount;
+    if (m < 1 || m > end - begin) return false;
+    for (auto j = begin; j + 1 < begin + m; ++j)
+        if (static_cast<int64_t>(parts[*(j + 1)].partIndex) != static_cast<int64_t>(parts[*j].partIndex) + 1)
+            return false;
     return true;
 }
 
 }  // namespace
 
-std::size_t groupSongs(std::vector<OverviewEntry> &parts, std::vector<GroupedSong> &songs) {
-    std::stable_sort(parts.begin(), parts.end(), sortsBefore);
+std::size_t groupSongs(const PartsTable &table, std::vector<GroupedSong> &songs) {
+    const std::vector<Part> &parts = table.parts();
+    const std::vector<std::string_view> &names = table.names();
+    PartPositions byName;
+    std::vector<std::size_t> bucketStart;
+    bucketByName(table, byName, bucketStart);
+
+    // string_view compares through char_traits<char>, which orders bytes as unsigned values.
+    std::vector<std::size_t> nameOrder(names.size());
+    std::iota(nameOrder.begin(), nameOrder.end(), std::size_t(0));
+    std::sort(nameOrder.begin(), nameOrder.end(),
+              [&names](std::size_t a, std::size_t b) { return names[a] < names[b]; });
 
     std::size_t made = 0;
-    std::size_t i = 0;
-    while (i < parts.size()) {
-        const bool complete = isCompleteRun(parts, i);
-        std::size_t next = i + 1;
-        while (next < parts.size() && parts[next].baseName == parts[i].baseName) ++next;
+    for (std::size_t name : nameOrder) {
+        const auto begin = byName.begin() + static_cast<std::ptrdiff_t>(bucketStart[name]);
+        const auto end = byName.begin() + static_cast<std::ptrdiff_t>(bucketStart[name + 1]);
+        if (begin == end) continue;
+        sortByPartIndex(begin, end, parts);
+        if (!isCompleteRun(begin, end, parts)) continue;
 
-        if (complete) {
-            const auto m = static_cast<std::size_t>(parts[i].partCount);
-            GroupedSong song;
-            song.partCount = parts[i].partCount;
-            song.messageIds.reserve(m);
-            for (std::size_t j = i; j < i + m; ++j) song.messageIds.push_back(std::move(parts[j].messageId));
-            song.title = std::move(parts[i].baseName);
-            song.date = std::move(parts[i].date);
-            songs.push_back(std::move(song));
-            ++made;
-        }
-        i = next;
+        const Part &lowest = parts[*begin];
+        GroupedSong song;
+        song.title = names[name];
+        song.date = lowest.date;
+        song.partCount = lowest.partCount;
+        song.messageIds.reserve(static_cast<std::size_t>(lowest.partCount));
+        for (auto j = begin; j < begin + lowest.partCount; ++j) song.messageIds.push_back(parts[*j].messageId);
+        songs.push_back(std::move(song));
+        ++made;
     }
     return made;
 }

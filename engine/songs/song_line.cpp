@@ -9,7 +9,7 @@ int formatSongLine(const GroupedSong &song, std::string_view title, std::string_
                    std::string_view newsgroup, std::string &line) {
     line.clear();
     std::size_t idListLength = 0;
-    for (const std::string &id : song.messageIds) idListLength += id.size() + 1;
+    for (std::string_view id : song.messageIds) idListLength += id.size() + 1;
     if (idListLength > kMessageIdListCapacity) return 0;
 
     char count[16];
@@ -23,7 +23,7 @@ int formatSongLine(const GroupedSong &song, std::string_view title, std::string_
         line.append(field);
     }
     line += '\t';
-    for (const std::string &id : song.messageIds) {
+    for (std::string_view id : song.messageIds) {
         line.append(id);
         line += '\f';
     }

@@ -70,8 +70,9 @@ INSTANTIATE_TEST_SUITE_P(
     [](const auto &info) { return std::string(info.param.name); });
 
 TEST(ParseOverviewLine, KeepsPartNumbersAndDateAsReceived) {
-    OverviewEntry entry;
-    ASSERT_EQ(parseOverviewLine(line("Song [4/12]", "<x.y@z>"), kUsualLayout, entry), 1);
+    const std::string text = line("Song [4/12]", "<x.y@z>");
+    OverviewEntry entry;  // views into `text`
+    ASSERT_EQ(parseOverviewLine(text, kUsualLayout, entry), 1);
     EXPECT_EQ(entry.partIndex, 3);
     EXPECT_EQ(entry.partCount, 12);
     EXPECT_EQ(entry.date, kDate);

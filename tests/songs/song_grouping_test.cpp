@@ -38,13 +38,18 @@ void PrintTo(const GroupingCase &c, std::ostream *os) { *os << c.name; }
 // Each part's date is its message-id with "date of " in front, so the test sees which part
 // gave the song its date.
 std::vector<Song> group(const std::vector<Part> &parts) {
-    std::vector<OverviewEntry> entries;
-    for (const Part &p : parts) entries.push_back({p.baseName, p.messageId, "date of " + p.messageId, p.n - 1, p.m});
+    PartsTable table;
+    for (const Part &p : parts) {
+        const std::string date = "date of " + p.messageId;
+        table.add({p.baseName, p.messageId, date, p.n - 1, p.m});
+    }
     std::vector<GroupedSong> grouped;
-    const std::size_t made = groupSongs(entries, grouped);
+    const std::size_t made = groupSongs(table, grouped);
     EXPECT_EQ(made, grouped.size());
     std::vector<Song> songs;
-    for (const GroupedSong &g : grouped) songs.push_back({g.title, g.messageIds, g.partCount, g.date});
+    for (const GroupedSong &g : grouped)
+        songs.push_back({std::string(g.title), std::vector<std::string>(g.messageIds.begin(), g.messageIds.end()),
+                         g.partCount, std::string(g.date)});
     return songs;
 }
 

@@ -6,20 +6,20 @@ using namespace corvane;
 
 namespace {
 
-GroupedSong songWithIds(std::vector<std::string> ids) {
+// A song whose message-ids are views into `ids`.
+GroupedSong songWithIds(const std::vector<std::string> &ids) {
     GroupedSong song;
     song.title = "unused: the stripped title is passed apart";
     song.partCount = static_cast<int32_t>(ids.size());
-    song.messageIds = std::move(ids);
+    song.messageIds.assign(ids.begin(), ids.end());
     song.date = "Fri, 01 Mar 2024 00:00:00 +0000";
     return song;
 }
 
 TEST(FormatSongLine, ThreePartJazzSong) {
     std::string line;
-    ASSERT_EQ(formatSongLine(songWithIds({"<p1@x>", "<p2@x>", "<p3@x>"}), "Miles - So What.mp3 ", "jazz",
-                             "alt.binaries.sounds.mp3", line),
-              1);
+    const std::vector<std::string> ids = {"<p1@x>", "<p2@x>", "<p3@x>"};
+    ASSERT_EQ(formatSongLine(songWithIds(ids), "Miles - So What.mp3 ", "jazz", "alt.binaries.sounds.mp3", line), 1);
     EXPECT_EQ(line,
               "\tMiles - So What.mp3 \tjazz\tFri, 01 Mar 2024 00:00:00 +0000\talt.binaries.sounds.mp3\t3\t"
               "<p1@x>\f<p2@x>\f<p3@x>\f\r\n");
@@ -33,14 +33,16 @@ std::vector<std::string> idsWithListLength(std::size_t listLength) {
 
 TEST(FormatSongLine, MessageIdListUpToItsCapacity) {
     std::string line;
-    ASSERT_EQ(formatSongLine(songWithIds(idsWithListLength(kMessageIdListCapacity)), "T", "c", "g", line), 1);
+    const std::vector<std::string> ids = idsWithListLength(kMessageIdListCapacity);
+    ASSERT_EQ(formatSongLine(songWithIds(ids), "T", "c", "g", line), 1);
     EXPECT_EQ(line.size(),
               std::string("\tT\tc\tFri, 01 Mar 2024 00:00:00 +0000\tg\t2\t\r\n").size() + kMessageIdListCapacity);
 }
 
 TEST(FormatSongLine, SongWhoseMessageIdsDoNotFitIsNotSent) {
     std::string line = "left over";
-    EXPECT_EQ(formatSongLine(songWithIds(idsWithListLength(kMessageIdListCapacity + 1)), "T", "c", "g", line), 0);
+    const std::vector<std::string> ids = idsWithListLength(kMessageIdListCapacity + 1);
+    EXPECT_EQ(formatSongLine(songWithIds(ids), "T", "c", "g", line), 0);
     EXPECT_TRUE(line.empty());
 }
 

@@ -172,6 +172,35 @@ TEST_F(SongSearchTest, OverviewRefusedFailsOnlyThatGroup) {
     EXPECT_EQ(reports.back(), (Report{9003, "DONE"}));
 }
 
+// The next batch's command goes out before the lines of this one are looked at. When a line then
+// fails the group, the reply to that command is read away, so the next group's "group" reads
+// its own reply.
+TEST_F(SongSearchTest, FailedLineKeepsTheConnectionInStep) {
+    ScriptedPeer peer;
+    peer.send(kGreeting)
+        .expect("group g.long\r\n")
+        .send("211 60 1 60 g.long\r\n")
+        .expect("group g.good\r\n")
+        .send("211 1 1 1 g.good\r\n")
+        .expect("group g.long\r\n")
+        .send("211 60 1 60 g.long\r\n")
+        .expect("xover 1-51\r\n")
+        .send(overviewReply({overviewLine(1, std::string(5000, 'x') + " (1/1)", "<long@x>")}))
+        .expect("xover 52-60\r\n")
+        .send(overviewReply({overviewLine(52, "Unread Song (1/1)", "<unread@x>")}))
+        .expect("group g.good\r\n")
+        .send("211 1 1 1 g.good\r\n")
+        .expect("xover 1-1\r\n")
+        .send(overviewReply({overviewLine(1, "Kept Song (1/1)", "<kept@x>")}))
+        .expect(kQuit)
+        .send(kBye);
+    search(peer, "g.long\tjazz\r\ng.good\tjazz\r\n");
+    const std::vector<Report> reports = withoutProgress(ReportRecorder::reports());
+    EXPECT_EQ(textsOf(reports, 9001), (std::vector<std::string>{"(4096-5100) Alloc more space for soc line."}));
+    EXPECT_EQ(textsOf(reports, 9009).size(), 1u);
+    EXPECT_EQ(reports.back(), (Report{9003, "DONE"}));
+}
+
 TEST_F(SongSearchTest, EmptyRangeRepliesAreEmptyBatches) {
     ScriptedPeer peer;
     peer.send(kGreeting)

@@ -1,0 +1,15 @@
+// The protocol limit of a search: a bare client that sends the search's "xover" batches of 51
+// numbers and throws the lines away.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+struct RawXoverResult {
+    bool ok = false;
+    std::string error;
+    uint64_t lines = 0;
+    double seconds = 0;  // from the first "xover" to the end of the last reply
+};
+
+RawXoverResult readGroupOverviewRaw(int port, const std::string &group);
