@@ -42,7 +42,7 @@ Serves until SIGINT or SIGTERM.
   --help                    show this text
 )";
 
-struct SyntheticSpec {
+struct SyntheticRequest {
     std::string name;
     std::uint64_t count = 0;
     std::uint64_t first = 1;
@@ -54,7 +54,7 @@ struct Arguments {
     std::string portFile;
     std::vector<std::string> spools;
     std::vector<std::string> groups;
-    std::vector<SyntheticSpec> synthetic;
+    std::vector<SyntheticRequest> synthetic;
     std::size_t syntheticGroups = 0;
     ServerOptions options;
 };
@@ -65,7 +65,7 @@ bool parseNumber(std::string_view text, Number &value) {
     return result.ec == std::errc() && result.ptr == text.data() + text.size();
 }
 
-bool parseSynthetic(const std::string &text, SyntheticSpec &spec) {
+bool parseSynthetic(const std::string &text, SyntheticRequest &request) {
     std::vector<std::string_view> pieces;
     std::string_view rest = text;
     for (std::size_t colon; (colon = rest.find(':')) != std::string_view::npos; rest.remove_prefix(colon + 1)) {
@@ -73,10 +73,10 @@ bool parseSynthetic(const std::string &text, SyntheticSpec &spec) {
     }
     pieces.push_back(rest);
     if (pieces.size() < 2 || pieces.size() > 4 || pieces[0].empty()) return false;
-    spec.name = std::string(pieces[0]);
-    if (!parseNumber(pieces[1], spec.count)) return false;
-    if (pieces.size() >= 3 && !parseNumber(pieces[2], spec.first)) return false;
-    if (pieces.size() == 4 && !parseNumber(pieces[3], spec.parts)) return false;
+    request.name = std::string(pieces[0]);
+    if (!parseNumber(pieces[1], request.count)) return false;
+    if (pieces.size() >= 3 && !parseNumber(pieces[2], request.first)) return false;
+    if (pieces.size() == 4 && !parseNumber(pieces[3], request.parts)) return false;
     return true;
 }
 
@@ -104,9 +104,9 @@ int parseArguments(int argc, char **argv, Arguments &arguments) {
         } else if (option == "--group") {
             arguments.groups.push_back(value);
         } else if (option == "--synthetic-group") {
-            SyntheticSpec spec;
-            valid = parseSynthetic(value, spec);
-            arguments.synthetic.push_back(spec);
+            SyntheticRequest request;
+            valid = parseSynthetic(value, request);
+            arguments.synthetic.push_back(request);
         } else if (option == "--synthetic-groups") {
             valid = parseNumber(value, arguments.syntheticGroups);
         } else if (option == "--user") {
@@ -149,11 +149,11 @@ void fillStore(NewsStore &store, const Arguments &arguments) {
                   << " groups\n";
     }
     for (const std::string &group : arguments.groups) store.addGroup(group, now, true);
-    for (const SyntheticSpec &spec : arguments.synthetic) {
+    for (const SyntheticRequest &request : arguments.synthetic) {
         SyntheticGroupOptions options;
-        options.partsPerSong = spec.parts;
-        if (!store.addSyntheticGroup(spec.name, spec.count, spec.first, options)) {
-            std::cerr << "harbeat-newsd: group " << spec.name << " exists already\n";
+        options.partsPerSong = request.parts;
+        if (!store.addSyntheticGroup(request.name, request.count, request.first, options)) {
+            std::cerr << "harbeat-newsd: group " << request.name << " exists already\n";
         }
     }
     if (arguments.syntheticGroups > 0) store.addSyntheticGroupList(arguments.syntheticGroups);
