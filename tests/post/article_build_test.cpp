@@ -2,11 +2,10 @@
 // doubling and the size limits.
 #include <gtest/gtest.h>
 
-#include <cstdlib>
-#include <ctime>
 #include <string>
 
 #include "nntp/post_article.h"
+#include "posted_article_parts.h"
 
 using namespace corvane;
 
@@ -80,23 +79,7 @@ struct DateCase {
 
 class PostingDate : public ::testing::TestWithParam<DateCase> {
 protected:
-    // Far from UTC, so a date in local time would show.
-    void SetUp() override {
-        const char *old = std::getenv("TZ");
-        hadTz_ = old != nullptr;
-        if (old) oldTz_ = old;
-        setenv("TZ", "XST-13", 1);
-        tzset();
-    }
-    void TearDown() override {
-        if (hadTz_)
-            setenv("TZ", oldTz_.c_str(), 1);
-        else
-            unsetenv("TZ");
-        tzset();
-    }
-    bool hadTz_ = false;
-    std::string oldTz_;
+    harbeat::test::FarTimeZone zone_;
 };
 
 const DateCase kDateCases[] = {

@@ -2,6 +2,8 @@
 // clock.
 #pragma once
 
+#include <cstdlib>
+#include <ctime>
 #include <optional>
 #include <string>
 
@@ -40,5 +42,28 @@ inline std::optional<MessageIdParts> splitMessageId(const std::string &id) {
     parts.host = id.substr(at + 1, id.size() - at - 2);
     return parts;
 }
+
+// Sets the local time zone thirteen hours ahead of UTC for its life, so that a date written in
+// local time instead of UTC would show.
+class FarTimeZone {
+public:
+    FarTimeZone() {
+        if (const char *old = std::getenv("TZ")) old_ = old;
+        setenv("TZ", "XST-13", 1);
+        tzset();
+    }
+    ~FarTimeZone() {
+        if (old_)
+            setenv("TZ", old_->c_str(), 1);
+        else
+            unsetenv("TZ");
+        tzset();
+    }
+    FarTimeZone(const FarTimeZone &) = delete;
+    FarTimeZone &operator=(const FarTimeZone &) = delete;
+
+private:
+    std::optional<std::string> old_;
+};
 
 }  // namespace harbeat::test
