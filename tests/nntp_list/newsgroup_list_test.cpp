@@ -154,17 +154,6 @@ TEST_F(NewsgroupList, UnreachableServerGivesOneErrorAndNothingElse) {
     EXPECT_EQ(reports, expected);
 }
 
-TEST_F(NewsgroupList, ServerClosingMidListEndsWithOneError) {
-    ScriptedPeer peer;
-    peer.send(kGreeting).expect("list\r\n").send("215 list\r\nalt.binaries.a 1 1 y\r\n").silent(100ms).close();
-    peer.start();
-    useServer(peer.port());
-    const std::vector<Report> reports = runList("alt.binaries", "~");
-    EXPECT_EQ(countCode(reports, kNotifyError), 1);
-    EXPECT_EQ(countCode(reports, kNotifyGroupList), 0);
-    EXPECT_EQ(reports.back().code, kNotifyError);
-}
-
 TEST_F(NewsgroupList, CancelDuringTheTransferEndsWithoutTheList) {
     ScriptedPeer peer;
     peer.send(kGreeting)
