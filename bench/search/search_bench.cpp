@@ -2,6 +2,7 @@
 // raw client that only reads the same "xover" batches. Each side runs in a child process of its
 // own, so the peak resident memory reported is the search's alone.
 // Run by hand: build/bin/search_bench [articles]   (default 1000000: 200,000 five-part songs)
+#include <sys/resource.h>
 #include <unistd.h>
 
 #include <chrono>
@@ -30,11 +31,21 @@ long peakResidentKb() {
     return -1;
 }
 
+// User plus system CPU time of this process, in seconds.
+double cpuSeconds() {
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    const auto seconds = [](const timeval &t) { return static_cast<double>(t.tv_sec) + t.tv_usec / 1e6; };
+    return seconds(usage.ru_utime) + seconds(usage.ru_stime);
+}
+
 std::mutex reportMutex;
 std::condition_variable finished;
 bool searchEnded = false;
 std::string endText;
 long songLines = 0;
+// When the first song line arrived: the overview is read and grouped by then.
+std::chrono::steady_clock::time_point firstSongLine;
 long errorReports = 0;
 
 std::string narrow(const char16_t *text) {
@@ -46,7 +57,7 @@ std::string narrow(const char16_t *text) {
 // Discards the song lines; notes the last report.
 void CORVANE_CALL onReport(int32_t code, const char16_t *text) {
     if (code == kNotifySong) {
-        ++songLines;
+        if (songLines++ == 0) firstSongLine = std::chrono::steady_clock::now();
         return;
     }
     if (code != kNotifySearchDone && code != kNotifyError) return;
@@ -79,7 +90,9 @@ int runSearchChild(int port) {
     }
     const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
     std::lock_guard lock(reportMutex);
-    std::printf("search %.3f %ld %ld %ld %s\n", seconds, songLines, errorReports, peakResidentKb(), endText.c_str());
+    const double untilFirstSong = std::chrono::duration<double>(firstSongLine - started).count();
+    std::printf("search %.3f %.3f %.3f %ld %ld %ld %s\n", seconds, untilFirstSong, cpuSeconds(), songLines,
+                errorReports, peakResidentKb(), endText.c_str());
     return 0;
 }
 
@@ -89,7 +102,7 @@ int runRawChild(int port) {
         std::printf("error %s\n", raw.error.c_str());
         return 1;
     }
-    std::printf("raw %.3f %llu\n", raw.seconds, static_cast<unsigned long long>(raw.lines));
+    std::printf("raw %.3f %.3f %llu\n", raw.seconds, cpuSeconds(), static_cast<unsigned long long>(raw.lines));
     return 0;
 }
 
@@ -129,27 +142,34 @@ int main(int argc, char **argv) {
     server.stop();
 
     double rawSeconds = 0;
+    double rawCpu = 0;
+    double searchCpu = 0;
+    double untilFirstSong = 0;
     unsigned long long rawLines = 0;
     double searchSeconds = 0;
     long songs = 0;
     long errors = 0;
     long peakKb = 0;
     char end[256] = {};
-    if (std::sscanf(raw.c_str(), "raw %lf %llu", &rawSeconds, &rawLines) != 2) {
+    if (std::sscanf(raw.c_str(), "raw %lf %lf %llu", &rawSeconds, &rawCpu, &rawLines) != 3) {
         std::printf("raw client failed: %s", raw.c_str());
         return 1;
     }
-    if (std::sscanf(search.c_str(), "search %lf %ld %ld %ld %255[^\n]", &searchSeconds, &songs, &errors, &peakKb, end) <
-        4) {
+    if (std::sscanf(search.c_str(), "search %lf %lf %lf %ld %ld %ld %255[^\n]", &searchSeconds, &untilFirstSong,
+                    &searchCpu, &songs, &errors, &peakKb, end) < 6) {
         std::printf("search failed: %s", search.c_str());
         return 1;
     }
     const double searchRate = static_cast<double>(articles) / searchSeconds;
     const double rawRate = static_cast<double>(articles) / rawSeconds;
-    std::printf("raw xover client : %8.3f s  %10.0f articles/s  (%llu overview lines)\n", rawSeconds, rawRate,
-                rawLines);
-    std::printf("whole search     : %8.3f s  %10.0f articles/s  (%ld songs, %ld failed groups, last report \"%s\")\n",
-                searchSeconds, searchRate, songs, errors, end);
+    std::printf("raw xover client : %8.3f s  %10.0f articles/s  (%llu overview lines; client CPU %.3f s)\n", rawSeconds,
+                rawRate, rawLines, rawCpu);
+    std::printf(
+        "whole search     : %8.3f s  %10.0f articles/s  (%ld songs, %ld failed groups, last report \"%s\"; "
+        "client CPU %.3f s)\n",
+        searchSeconds, searchRate, songs, errors, end, searchCpu);
+    std::printf("  of which       : %8.3f s  reading and grouping, %.3f s sending the song lines\n", untilFirstSong,
+                searchSeconds - untilFirstSong);
     std::printf("search / raw     : %8.1f %%   (target >= 80 %%)\n", 100.0 * searchRate / rawRate);
     std::printf("search peak RSS  : %8.1f MB  (target < 600 MB)\n", static_cast<double>(peakKb) / 1024.0);
     return 0;

@@ -61,8 +61,8 @@ std::string_view progressText(double value, char (&buffer)[64]) {
     // the width 3 of "%3.2f" never pads, as "0.00" is already four characters.
     const auto result = std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::fixed, 2);
     if (result.ec == std::errc()) return std::string_view(buffer, static_cast<std::size_t>(result.ptr - buffer));
-    // Only values beyond 60 digits get here, which no line count reaches.
-    const int length = std::snprintf(buffer, sizeof buffer, "%3.2e", value);
+    // Only values of 60 digits and more get here, which no line count reaches: cut, not overrun.
+    const int length = std::snprintf(buffer, sizeof buffer, "%3.2f", value);
     return std::string_view(buffer, std::min(static_cast<std::size_t>(std::max(length, 0)), sizeof buffer - 1));
 }
 

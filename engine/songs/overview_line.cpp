@@ -1,5 +1,6 @@
 #include "songs/overview_line.h"
 
+#include <algorithm>
 #include <array>
 
 #include "songs/part_number.h"
@@ -17,10 +18,11 @@ struct OverviewFields {
     }
 };
 
-OverviewFields splitFields(std::string_view line) {
+// Splits off the first `wanted` fields (at most 32); the rest of the line is not looked at.
+OverviewFields splitFields(std::string_view line, std::size_t wanted) {
     OverviewFields fields;
     std::size_t pos = 0;
-    while (fields.count < kMaxOverviewFields) {
+    while (fields.count < std::min(wanted, kMaxOverviewFields)) {
         const std::size_t tab = line.find('\t', pos);
         if (tab == std::string_view::npos) {
             fields.text[fields.count++] = line.substr(pos);
@@ -35,7 +37,8 @@ OverviewFields splitFields(std::string_view line) {
 }  // namespace
 
 int parseOverviewLine(std::string_view line, const OverviewLayout &layout, OverviewEntry &entry) {
-    const OverviewFields fields = splitFields(line);
+    const int32_t lastWanted = std::max({layout.subjectIndex, layout.messageIdIndex, layout.dateIndex});
+    const OverviewFields fields = splitFields(line, static_cast<std::size_t>(std::max(lastWanted, 0)) + 1);
     const std::string_view *subject = fields.at(layout.subjectIndex);
     const std::string_view *messageId = fields.at(layout.messageIdIndex);
     const std::string_view *date = fields.at(layout.dateIndex);

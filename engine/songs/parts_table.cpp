@@ -7,6 +7,7 @@ namespace corvane {
 namespace {
 
 constexpr std::size_t kBlockSize = std::size_t(1) << 20;
+constexpr std::size_t kFirstNameSlots = 1024;  // a power of two, as every later size
 
 }  // namespace
 
@@ -27,12 +28,30 @@ std::string_view PartsTable::keep(std::string_view text) {
 std::size_t PartsTable::nameOf(std::string_view baseName) {
     // The parts of one song are mostly posted one after another: try the last name first.
     if (!names_.empty() && names_[lastName_] == baseName) return lastName_;
-    const auto known = nameIndex_.find(baseName);
-    if (known != nameIndex_.end()) return lastName_ = known->second;
-    const std::string_view name = keep(baseName);
-    names_.push_back(name);
-    nameIndex_.emplace(name, names_.size() - 1);
-    return lastName_ = names_.size() - 1;
+    if (2 * (names_.size() + 1) > nameSlots_.size()) growNameSlots();
+    const std::size_t hash = std::hash<std::string_view>{}(baseName);
+    const std::size_t mask = nameSlots_.size() - 1;
+    for (std::size_t i = hash & mask;; i = (i + 1) & mask) {
+        NameSlot &slot = nameSlots_[i];
+        if (slot.name == kNoName) {
+            names_.push_back(keep(baseName));
+            slot = {hash, names_.size() - 1};
+            return lastName_ = slot.name;
+        }
+        if (slot.hash == hash && names_[slot.name] == baseName) return lastName_ = slot.name;
+    }
+}
+
+void PartsTable::growNameSlots() {
+    std::vector<NameSlot> grown(std::max(kFirstNameSlots, 2 * nameSlots_.size()));
+    const std::size_t mask = grown.size() - 1;
+    for (const NameSlot &slot : nameSlots_) {
+        if (slot.name == kNoName) continue;
+        std::size_t i = slot.hash & mask;
+        while (grown[i].name != kNoName) i = (i + 1) & mask;
+        grown[i] = slot;
+    }
+    nameSlots_.swap(grown);
 }
 
 void PartsTable::add(const OverviewEntry &entry) {

@@ -5,7 +5,6 @@
 #include <cstdint>
 #include <memory>
 #include <string_view>
-#include <unordered_map>
 #include <vector>
 
 #include "songs/overview_line.h"
@@ -40,12 +39,21 @@ public:
 private:
     std::string_view keep(std::string_view text);
     std::size_t nameOf(std::string_view baseName);
+    void growNameSlots();
+
+    // The name index: open addressing over the names' hashes, at most half full, so that a
+    // lookup touches one or two neighbouring slots instead of a chain of scattered nodes.
+    static constexpr std::size_t kNoName = SIZE_MAX;
+    struct NameSlot {
+        std::size_t hash = 0;
+        std::size_t name = kNoName;
+    };
 
     std::vector<std::unique_ptr<char[]>> blocks_;
     std::size_t blockFree_ = 0;
     char *blockEnd_ = nullptr;
     std::vector<std::string_view> names_;
-    std::unordered_map<std::string_view, std::size_t> nameIndex_;
+    std::vector<NameSlot> nameSlots_;
     std::size_t lastName_ = 0;
     std::vector<Part> parts_;
 };
