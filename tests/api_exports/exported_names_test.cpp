@@ -40,7 +40,7 @@ std::optional<std::set<std::string>> definedDynamicSymbols(const std::filesystem
     return names;
 }
 
-class SharedLibrary : public ::testing::Test {
+class LoadedLibrary : public ::testing::Test {
 protected:
     void SetUp() override {
         handle_ = dlopen(libraryPath().c_str(), RTLD_NOW | RTLD_LOCAL);
@@ -52,18 +52,18 @@ protected:
     void *handle_ = nullptr;
 };
 
-TEST_F(SharedLibrary, EveryExportResolves) {
+TEST_F(LoadedLibrary, EveryExportResolves) {
     for (const std::string &name : kExports) EXPECT_NE(dlsym(handle_, name.c_str()), nullptr) << name;
 }
 
-TEST_F(SharedLibrary, ExportsWorkThroughTheLoadedLibrary) {
+TEST_F(LoadedLibrary, ExportsWorkThroughTheLoadedLibrary) {
     using OpenUrl = const char *(*)(const char *);
     const auto openUrl = reinterpret_cast<OpenUrl>(dlsym(handle_, "httpOpenURL"));
     ASSERT_NE(openUrl, nullptr);
     EXPECT_STREQ(openUrl(std::string(600, 'h').c_str()), "Address too long.");
 }
 
-TEST(SharedLibraryFile, DefinesOnlyTheSevenExports) {
+TEST(LibraryFile, DefinesOnlyTheSevenExports) {
     const auto defined = definedDynamicSymbols(libraryPath());
     if (!defined) GTEST_SKIP() << "nm (binutils) could not list " << libraryPath();
     EXPECT_EQ(*defined, kExports);
