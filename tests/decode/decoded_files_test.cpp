@@ -49,19 +49,6 @@ TEST(AddDecodedPart, TenthFileOfASongIsRefused) {
     EXPECT_EQ(list.files.size(), 9u);
 }
 
-TEST(AddDecodedPart, LaterPartsMatchByBaseNameOnly) {
-    DecodedFileList list;
-    DecodeState first = firstPart("a.mp3", "Subject: a.mp3 ", 2, "1");
-    ASSERT_EQ(addDecodedPart(list, first), kPartStored);
-    DecodeState stranger = laterPart("Subject: b.mp3 ", 1, 2, "2");
-    EXPECT_EQ(addDecodedPart(list, stranger), kPartUnmatched);
-    DecodeState second = laterPart("Subject: a.mp3 ", 1, 2, "2");
-    EXPECT_EQ(addDecodedPart(list, second), kPartStored);
-    joinDecodedParts(list);
-    EXPECT_EQ(list.files[0].bytes, "12");
-    EXPECT_TRUE(list.files[0].complete);
-}
-
 TEST(AddDecodedPart, PartsBeyondTwoHundredAreDropped) {
     DecodedFileList list;
     DecodeState first = firstPart("a", "base", 250, "1");
@@ -73,20 +60,6 @@ TEST(AddDecodedPart, PartsBeyondTwoHundredAreDropped) {
     joinDecodedParts(list);
     EXPECT_FALSE(list.files[0].complete);
     EXPECT_EQ(list.files[0].bytes, "1");
-}
-
-TEST(NextDecodedFile, WalksTheListThenEnds) {
-    DecodedFileList list;
-    EXPECT_EQ(nextDecodedFile(list, -1), -1);
-    for (const char *name : {"a", "b"}) {
-        DecodeState state = firstPart(name, name, 0, "x");
-        addDecodedPart(list, state);
-    }
-    EXPECT_EQ(nextDecodedFile(list, -1), 0);
-    EXPECT_EQ(nextDecodedFile(list, 0), 1);
-    EXPECT_EQ(nextDecodedFile(list, 1), -1);
-    freeDecodedFiles(list);
-    EXPECT_TRUE(list.files.empty());
 }
 
 TEST_P(Join, Completeness) {

@@ -95,14 +95,6 @@ TEST(MultiPartArticles, FirstArticleAloneGivesAnIncompleteFileOfItsBytes) {
     EXPECT_EQ(list.files[0].bytes, payload.substr(0, 40 * 45));
 }
 
-TEST(MultiPartArticles, MissingMiddlePartLeavesNoGapAndNoCompleteFile) {
-    const std::string payload = fixture("payload_song3.bin");
-    const DecodedFileList list = decodeAll({fixture("uu_song3_part1.article"), fixture("uu_song3_part3.article")});
-    ASSERT_EQ(list.files.size(), 1u);
-    EXPECT_FALSE(list.files[0].complete);
-    EXPECT_EQ(list.files[0].bytes, payload.substr(0, 40 * 45) + payload.substr(80 * 45));
-}
-
 TEST(MultiPartArticles, LaterPartWithoutItsFirstPartIsDropped) {
     const DecodedFileList list = decodeAll({fixture("uu_song3_part2.article")});
     EXPECT_TRUE(list.files.empty());

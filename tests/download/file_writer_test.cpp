@@ -73,14 +73,6 @@ INSTANTIATE_TEST_SUITE_P(
                     NameCase{"DotDotInQuotes", "\".\".", ""}, NameCase{"Latin1Kept", "caf\xe9.mp3", "caf\xe9.mp3"}),
     [](const testing::TestParamInfo<NameCase> &info) { return std::string(info.param.name); });
 
-TEST_F(WriteDecodedFiles, CreatesTheMissingFolderAndReturnsThePath) {
-    folder = home.path() / "new" / "sub";
-    const std::string path = write({decodedFile("a.mp3", "abc", true)});
-    EXPECT_EQ(path, (folder / "a.mp3").string());
-    EXPECT_EQ(readFile(path), "abc");
-    EXPECT_TRUE(ReportRecorder::reports().empty());
-}
-
 TEST_F(WriteDecodedFiles, OverwritesAnExistingFile) {
     fs::create_directories(folder);
     { std::ofstream(folder / "a.mp3") << "an older and longer file"; }
@@ -96,30 +88,12 @@ TEST_F(WriteDecodedFiles, IncompleteFileOnlyWhenAsked) {
     EXPECT_EQ(readFile(path), "abc");
 }
 
-TEST_F(WriteDecodedFiles, DoubleQuotesAreDroppedFromThePath) {
-    const std::string path = write({decodedFile("\"quoted\".mp3", "q", true), decodedFile("a\"\"b.mp3", "d", true)});
-    EXPECT_EQ(readFile(folder / "quoted.mp3"), "q");
-    EXPECT_EQ(readFile(folder / "a\"b.mp3"), "d");
-    EXPECT_EQ(path, (folder / "a\"b.mp3").string());
-}
-
 TEST_F(WriteDecodedFiles, FixedNameTakesEveryFileInTurn) {
     const std::string path =
         write({decodedFile("a.mp3", "first", false), decodedFile("..", "second", false)}, "Harbeat_Preview.mp3", true);
     EXPECT_EQ(path, (folder / "Harbeat_Preview.mp3").string());
     EXPECT_EQ(readFile(path), "second");
     EXPECT_TRUE(ReportRecorder::reports().empty());
-}
-
-TEST_F(WriteDecodedFiles, UnusableNameIsReportedAndTheNextFileWritten) {
-    const std::string path = write({decodedFile("../..", "x", true), decodedFile("ok.mp3", "y", true)});
-    EXPECT_EQ(ReportRecorder::reports(),
-              (std::vector<Report>{{kNotifyError, "Skipped a file with the unusable name \"../..\"."}}));
-    EXPECT_EQ(path, (folder / "ok.mp3").string());
-    EXPECT_EQ(readFile(path), "y");
-    // Nothing but the good file in or beside the folder.
-    EXPECT_EQ(std::distance(fs::directory_iterator(home.path()), fs::directory_iterator()), 1);
-    EXPECT_EQ(std::distance(fs::directory_iterator(folder), fs::directory_iterator()), 1);
 }
 
 TEST_F(WriteDecodedFiles, FileThatCannotBeCreatedIsReportedAndTheNextWritten) {
@@ -131,9 +105,4 @@ TEST_F(WriteDecodedFiles, FileThatCannotBeCreatedIsReportedAndTheNextWritten) {
     EXPECT_EQ(reports[0].text.rfind("Cannot create the file \"" + (folder / "taken.mp3").string() + "\": ", 0), 0u)
         << reports[0].text;
     EXPECT_EQ(readFile(folder / "ok.mp3"), "y");
-}
-
-TEST_F(WriteDecodedFiles, EmptyListKeepsThePathBuiltLast) {
-    const std::string path = write({decodedFile("a.mp3", "abc", true)});
-    EXPECT_EQ(write({}), path);
 }

@@ -1,0 +1,64 @@
+// A whole download against the bundled news server: the files written are byte for byte the
+// files the real encoders were given.
+#include "download_session.h"
+#include "newsd/news_server.h"
+
+using namespace harbeat::test;
+
+namespace {
+
+class BundledServerDownload : public DownloadTest {
+protected:
+    void SetUp() override {
+        DownloadTest::SetUp();
+        store.addGroup(kGroup, 0, true);
+        for (const char *name : {"uu_45014", "uu_59", "uu_1", "mime_45014", "mime_59", "uu_song3_part1",
+                                 "uu_song3_part2", "uu_song3_part3", "uu_song2_part1", "uu_song2_part2"})
+            store.addArticle(fixture(std::string(name) + ".article"));
+        server.start(0);
+        corvane::EngineSettings settings;
+        settings.server = "127.0.0.1";
+        settings.port = server.port();
+        corvane::storeEngineSettings(settings);
+    }
+    void TearDown() override {
+        server.stop();
+        DownloadTest::TearDown();
+    }
+
+    std::vector<Report> run(const std::string &request) {
+        EXPECT_NE(mp3BuildSongs(folder.c_str(), "", request.c_str(), 0), -1);
+        EXPECT_TRUE(ReportRecorder::waitFor({kNotifyDownloadDone}, std::chrono::seconds(20)));
+        return ReportRecorder::reports();
+    }
+
+    harbeat::newsd::NewsStore store;
+    harbeat::newsd::NewsServer server{store};
+};
+
+}  // namespace
+
+TEST_F(BundledServerDownload, SaveWritesByteIdenticalFiles) {
+    const std::string request =
+        requestLine({"<uu-45014@harbeat.test>"}) + requestLine({"<uu-59@harbeat.test>"}) +
+        requestLine({"<uu-1@harbeat.test>"}) + requestLine({"<mime-45014@harbeat.test>"}) +
+        requestLine({"<mime-59@harbeat.test>"}) +
+        requestLine({"<song3-1@harbeat.test>", "<song3-2@harbeat.test>", "<song3-3@harbeat.test>"}) +
+        requestLine({"<song2-1@harbeat.test>", "<song2-2@harbeat.test>"});
+    const std::vector<Report> reports = run(request);
+    std::vector<std::string> written;
+    for (const Report &report : reports) {
+        EXPECT_NE(report.code, kNotifyError) << report.text;
+        if (report.code == kNotifyFileWritten) written.push_back(report.text);
+    }
+    EXPECT_EQ(written, (std::vector<std::string>{pathOf("song_45014.mp3"), pathOf("song_59.mp3"), pathOf("song_1.mp3"),
+                                                 pathOf("song_45014.mp3"), pathOf("song_59.mp3"), pathOf("song3.mp3"),
+                                                 pathOf("song2.mp3")}));
+    EXPECT_EQ(reports.back(), (Report{kNotifyDownloadDone, " "}));
+    for (const char *size : {"45014", "59", "1"})
+        EXPECT_EQ(readFile(pathOf(std::string("song_") + size + ".mp3")),
+                  fixture(std::string("payload_") + size + ".bin"))
+            << size;
+    EXPECT_EQ(readFile(pathOf("song3.mp3")), fixture("payload_song3.bin"));
+    EXPECT_EQ(readFile(pathOf("song2.mp3")), fixture("payload_song2.bin"));
+}
