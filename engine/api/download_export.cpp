@@ -1,4 +1,6 @@
 // mp3BuildSongs: starts the download of the songs the GUI chose.
+#include <cstdint>
+
 #include "api/engine_settings.h"
 #include "api/worker.h"
 #include "corvane_n.h"

@@ -1,4 +1,7 @@
+// One song of a download: its articles fetched, unstuffed and decoded, its files written.
 #include "download/song_download.h"
+
+#include <algorithm>
 
 #include "api/engine_settings.h"
 #include "api/error_text.h"
