@@ -88,7 +88,7 @@ frmMain::frmMain(QWidget *parent) : QMainWindow(parent) {
 }
 
 frmMain::~frmMain() {
-    attachMainForm(nullptr);
+    if (attachedMainForm() == this) attachMainForm(nullptr);
     if (messagePane() == wbr) setMessagePane(nullptr);
 }
 
@@ -150,6 +150,8 @@ void frmMain::createPanes() {
         pane->setFixedWidth(twipsToPixels(kPaneWidth));
     }
     wbrHead->setFixedHeight(twipsToPixels(1200));
+    wbrHead->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    wbrHead->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     right->addWidget(wbrHead);
     right->addWidget(wbr, 1);
 

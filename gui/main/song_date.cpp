@@ -1,48 +1,69 @@
 #include "main/song_date.h"
 
 #include <QDate>
-#include <QStringList>
+#include <QStringView>
+#include <array>
+#include <cstdio>
 
 namespace harbeat {
 namespace {
 
 // 1 to 12 for an English month name or its three-letter short form, any letter case; else 0.
-int monthNumber(const QString &word) {
-    static const QStringList kMonths = {
-        QStringLiteral("january"), QStringLiteral("february"), QStringLiteral("march"),
-        QStringLiteral("april"),   QStringLiteral("may"),      QStringLiteral("june"),
-        QStringLiteral("july"),    QStringLiteral("august"),   QStringLiteral("september"),
-        QStringLiteral("october"), QStringLiteral("november"), QStringLiteral("december")};
-    const QString lower = word.toLower();
-    if (lower.size() < 3) return 0;
-    for (int i = 0; i < kMonths.size(); ++i)
-        if (kMonths[i].startsWith(lower) && (lower.size() == 3 || lower == kMonths[i])) return i + 1;
+int monthNumber(QStringView word) {
+    static constexpr std::array<const char16_t *, 12> kMonths = {u"january",   u"february", u"march",    u"april",
+                                                                 u"may",       u"june",     u"july",     u"august",
+                                                                 u"september", u"october",  u"november", u"december"};
+    if (word.size() < 3) return 0;
+    for (std::size_t i = 0; i < kMonths.size(); ++i) {
+        const QStringView month(kMonths[i]);
+        const bool matches = word.size() == 3 ? word.compare(month.first(3), Qt::CaseInsensitive) == 0
+                                              : word.compare(month, Qt::CaseInsensitive) == 0;
+        if (matches) return static_cast<int>(i) + 1;
+    }
     return 0;
 }
 
-// A number of one to `maxDigits` digits; -1 otherwise.
-int smallNumber(const QString &word, int maxDigits) {
+// A number of one to `maxDigits` ASCII digits; -1 otherwise.
+int smallNumber(QStringView word, int maxDigits) {
     if (word.isEmpty() || word.size() > maxDigits) return -1;
-    for (const QChar c : word)
-        if (!c.isDigit() || c.unicode() > u'9') return -1;
-    return word.toInt();
+    int value = 0;
+    for (const QChar c : word) {
+        if (c < u'0' || c > u'9') return -1;
+        value = value * 10 + (c.unicode() - u'0');
+    }
+    return value;
 }
 
 // Two-digit years mean 1930 to 2029, as the date readers of the program's time did.
-int fullYear(const QString &word) {
+int fullYear(QStringView word) {
     const int year = smallNumber(word, 4);
     if (year < 0) return -1;
     if (word.size() <= 2) return year < 30 ? 2000 + year : 1900 + year;
     return year;
 }
 
+// Up to three words separated by blanks; returns how many were found.
+int firstWords(QStringView text, std::array<QStringView, 3> &words) {
+    int found = 0;
+    qsizetype i = 0;
+    while (found < 3) {
+        while (i < text.size() && text[i] == u' ') ++i;
+        if (i >= text.size()) break;
+        const qsizetype start = i;
+        while (i < text.size() && text[i] != u' ') ++i;
+        words[static_cast<std::size_t>(found++)] = text.sliced(start, i - start);
+    }
+    return found;
+}
+
 }  // namespace
 
 QString songDateText(const QString &dateField) {
-    const qsizetype comma = dateField.indexOf(u',');
-    const QString afterWeekday = comma >= 0 ? dateField.mid(comma + 1) : dateField;
-    const QStringList words = afterWeekday.split(u' ', Qt::SkipEmptyParts);
-    if (words.size() < 3) return dateField;
+    QStringView afterWeekday = dateField;
+    const qsizetype comma = afterWeekday.indexOf(u',');
+    if (comma >= 0) afterWeekday = afterWeekday.sliced(comma + 1);
+    std::array<QStringView, 3> words;
+    if (firstWords(afterWeekday, words) < 3) return dateField;
 
     int day = smallNumber(words[0], 2);
     int month = monthNumber(words[1]);
@@ -51,9 +72,10 @@ QString songDateText(const QString &dateField) {
         day = smallNumber(words[1], 2);
     }
     const int year = fullYear(words[2]);
-    const QDate date(year, month, day);
-    if (day < 0 || month == 0 || year < 0 || !date.isValid()) return dateField;
-    return QStringLiteral("%1/%2/%3").arg(date.month()).arg(date.day()).arg(date.year() % 100, 2, 10, QLatin1Char('0'));
+    if (day < 0 || month == 0 || year < 0 || !QDate::isValid(year, month, day)) return dateField;
+    char text[16];
+    const int length = std::snprintf(text, sizeof text, "%d/%d/%02d", month, day, year % 100);
+    return QString::fromLatin1(text, length);
 }
 
 }  // namespace harbeat

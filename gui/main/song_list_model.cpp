@@ -30,14 +30,26 @@ QString SongListModel::cellText(int row, int column) const {
     }
 }
 
+const QString &SongListModel::sortKey(int row, int column) const {
+    std::vector<QString> &keys = sortKeys_[static_cast<std::size_t>(column)];
+    if (keys.size() != rows_.size()) {
+        keys.clear();
+        keys.reserve(rows_.size());
+        for (int i = 0; i < rowCount(); ++i) keys.push_back(cellText(i, column).toCaseFolded());
+    }
+    return keys[static_cast<std::size_t>(row)];
+}
+
 void SongListModel::clear() {
     beginResetModel();
     rows_.clear();
+    for (std::vector<QString> &keys : sortKeys_) keys.clear();
     endResetModel();
 }
 
 void SongListModel::appendRecords(std::vector<SongRecord> records) {
     if (records.empty()) return;
+    for (std::vector<QString> &keys : sortKeys_) keys.clear();
     if (rows_.empty()) {
         // Filling an empty list is a reset: views and the sort proxy rebuild once, sorting a
         // whole result in one pass instead of placing row after row.

@@ -4,6 +4,7 @@
 
 #include <QAbstractTableModel>
 #include <QSortFilterProxyModel>
+#include <array>
 #include <vector>
 
 #include "main/song_results.h"
@@ -26,6 +27,8 @@ public:
     // The text of one cell, as shown.
     QString cellText(int row, int column) const;
     const SongRecord &record(int row) const { return rows_[static_cast<std::size_t>(row)]; }
+    // The text the list sorts by: the cell's text in folded letter case.
+    const QString &sortKey(int row, int column) const;
 
     void clear();
     void appendRecords(std::vector<SongRecord> records);
@@ -34,6 +37,9 @@ public:
 
 private:
     std::vector<SongRecord> rows_;
+    // Sort keys of each column, made for all rows at the first sort by that column and dropped
+    // when the rows change: a sort of 100,000 rows then compares plain texts.
+    mutable std::array<std::vector<QString>, ColumnCount> sortKeys_;
 };
 
 // Orders the rows ascending by the text of the sort column, ignoring letter case; rows with equal

@@ -92,6 +92,8 @@ void saveCatalogue() {
 
 void attachMainForm(MainFormGeometry *form) { mainForm = form; }
 
+MainFormGeometry *attachedMainForm() { return mainForm; }
+
 void LoadSettings() {
     Settings.PreviewFileName = kPreviewFileName;
     Settings.Server = ReadRegValue(kRoot, QStringLiteral("Server"), QString());

@@ -51,6 +51,7 @@ protected:
 // The main window that LoadSettings and SaveSettings read and restore; null for none (then the
 // geometry is neither read nor written).
 void attachMainForm(MainFormGeometry *form);
+MainFormGeometry *attachedMainForm();
 
 // Fills Settings, the main window's geometry, its song-list columns and the catalogue (Groups)
 // from the store; missing or empty values take their defaults.

@@ -44,6 +44,10 @@ private slots:
                                           << QStringList{"x.MP3", "y.Mp3", "z.mp3 (live)"};
         QTest::newRow("no .MP3 is dropped")
             << QStringList{line("song.wav") + line("mp3 collection") + line("a.mp3")} << 0 << QStringList{"a.mp3"};
+        QTest::newRow("almost an extension")
+            << QStringList{line("song.mp") + line("song.mp4") + line("song.m p3")} << 0 << QStringList{};
+        QTest::newRow("bare LF is no line end")
+            << QStringList{"\tA\nB.mp3\tjazz\td\tg\t1\tid\r\n"} << 0 << QStringList{"A\nB.mp3"};
         QTest::newRow("dropped title does not block a later one")
             << QStringList{line("song") + line("song")} << 0 << QStringList{};
         QTest::newRow("text after the last CR LF")

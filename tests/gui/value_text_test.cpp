@@ -5,6 +5,7 @@
 #include <cmath>
 
 #include "gui_test_main.h"
+#include "main/shared_flags.h"
 #include "settings/fixed_text.h"
 
 using namespace harbeat;
@@ -99,6 +100,23 @@ private slots:
         QCOMPARE(trimBlanks(u"  news.example.com  "), QStringLiteral("news.example.com"));
         QCOMPARE(trimBlanks(u"\tx\t"), QStringLiteral("\tx\t"));
         QCOMPARE(trimBlanks(u"   "), QString());
+    }
+
+    void debugLevelFromTheCommandLine_data() {
+        QTest::addColumn<QStringList>("arguments");
+        QTest::addColumn<int>("level");
+        QTest::newRow("debug log") << QStringList{"debug", "log"} << 60;
+        QTest::newRow("one quoted argument") << QStringList{"debug log"} << 60;
+        QTest::newRow("none") << QStringList{} << 0;
+        QTest::newRow("other letter case") << QStringList{"Debug", "log"} << 0;
+        QTest::newRow("another word") << QStringList{"debug", "log", "now"} << 0;
+        QTest::newRow("two blanks") << QStringList{"debug", "", "log"} << 0;
+        QTest::newRow("debug alone") << QStringList{"debug"} << 0;
+    }
+    void debugLevelFromTheCommandLine() {
+        QFETCH(QStringList, arguments);
+        QFETCH(int, level);
+        QCOMPARE(DebugLevelFromArguments(arguments), level);
     }
 
     void fixedTextCutsLongerTexts() {
