@@ -12,17 +12,23 @@
 #include "platform/product.h"
 
 namespace harbeat {
+namespace {
+
+// The program's texts break lines with CR LF; a Qt label shows a CR as a character of its own.
+QString displayed(QString text) { return text.replace(QStringLiteral("\r\n"), QStringLiteral("\n")); }
+
+}  // namespace
 
 void QtPlatform::messageBox(QWidget *owner, const QString &text, BoxIcon icon) {
     if (icon == BoxIcon::Warning)
-        QMessageBox::warning(owner, kProductName, text, QMessageBox::Ok);
+        QMessageBox::warning(owner, kProductName, displayed(text), QMessageBox::Ok);
     else
-        QMessageBox::information(owner, kProductName, text, QMessageBox::Ok);
+        QMessageBox::information(owner, kProductName, displayed(text), QMessageBox::Ok);
 }
 
 bool QtPlatform::askOkCancel(QWidget *owner, const QString &text) {
-    return QMessageBox::question(owner, kProductName, text, QMessageBox::Ok | QMessageBox::Cancel, QMessageBox::Ok) ==
-           QMessageBox::Ok;
+    return QMessageBox::question(owner, kProductName, displayed(text), QMessageBox::Ok | QMessageBox::Cancel,
+                                 QMessageBox::Ok) == QMessageBox::Ok;
 }
 
 void QtPlatform::beep() { QApplication::beep(); }

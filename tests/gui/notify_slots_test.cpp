@@ -59,7 +59,6 @@ private slots:
         QTest::addColumn<double>("expected");
         QTest::newRow("percentage") << " 45.50" << 45.5;
         QTest::newRow("line count") << "1538.00" << 1538.0;
-        QTest::newRow("start of a list") << "0" << 0.0;
         QTest::newRow("no number") << "n/a" << 0.0;
     }
     void progressStoresTheLeadingNumber() {
@@ -110,12 +109,6 @@ private slots:
         QCOMPARE(songs.ChunkFill, 500);
         QCOMPARE(songs.chunks.size(), std::size_t(kSongChunksForSearch + 2));
         QVERIFY(songs.chunks.back().endsWith(songLine(total - 1)));
-    }
-
-    void lineAfterTheSearchLandsInTheSingleChunk() {
-        notifySlots().resetSongChunks(1);
-        report(kNotifySong, songLine(7));
-        QCOMPARE(notifySlots().songChunks().chunks, std::vector<QString>{songLine(7)});
     }
 
     void reportsFromSeveralThreadsAreAllStored() {

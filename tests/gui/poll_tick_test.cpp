@@ -232,18 +232,6 @@ private slots:
         QCOMPARE(searchResultsCaption(QTime(9, 30, 0)), QStringLiteral("Results of your search at 09:30:00"));
     }
 
-    void keywordFiltersTheNewResults() {
-        form->txtSearch->setText("b song");
-        notifySlots().resetSongChunks(kSongChunksForSearch);
-        report(kNotifySong, songLine("A Song.mp3"));
-        report(kNotifySong, songLine("B Song.mp3"));
-        report(kNotifySearchDone, "DONE");
-        form->timTimer_Timer();
-        QCOMPARE(form->SongResults.size(), std::size_t(2));
-        QCOMPARE(form->songRows->rowCount(), 1);
-        QCOMPARE(form->songRows->record(0).title, QStringLiteral("B Song.mp3"));
-    }
-
     void slotsAreHandledInOrderWithinOneTick() {
         int rowsWhenBoxShown = -1;
         fake->onCall = [&](const PlatformCall &call) {
@@ -285,18 +273,11 @@ private slots:
         QCOMPARE(fake->kinds(), (QStringList{"information", "pause"}));
     }
 
-    void groupListIsLeftForTheStartUpForm() {
-        report(kNotifyGroupList, "alt.binaries.sounds.mp3.jazz\r\n");
-        form->timTimer_Timer();
-        QCOMPARE(notifySlots().text(NotifySlot::GroupListSlot), QStringLiteral("alt.binaries.sounds.mp3.jazz\r\n"));
-    }
-
     void songCountTraceInDebugRuns_data() {
         QTest::addColumn<int>("debugLevel");
         QTest::addColumn<int>("lines");
         QTest::addColumn<QString>("trace");  // "" when no file is written
         QTest::newRow("2345 lines") << 60 << 2345 << "2 x 1000 + 345\r\n";
-        QTest::newRow("417 lines") << 60 << 417 << "0 x 1000 + 417\r\n";
         QTest::newRow("full chunks only") << 60 << 2000 << "";
         QTest::newRow("not a debug run") << 0 << 2345 << "";
     }
@@ -337,7 +318,6 @@ private slots:
         QTest::addColumn<int>("after");
         QTest::addColumn<QString>("page");
         QTest::newRow("counts down") << true << 300 << 299 << "msg002";
-        QTest::newRow("off") << true << -1 << -1 << "msg002";
         QTest::newRow("busy") << false << 1 << 1 << "msg002";
         QTest::newRow("last tick shows a tip") << true << 1 << 300 << "faq23";
     }
@@ -360,9 +340,7 @@ private slots:
         QTest::addColumn<QString>("page");
         QTest::addColumn<int>("countdown");
         QTest::newRow("first") << 12 << 0 << "faq1" << 1200;
-        QTest::newRow("next") << 5 << 2 << "faq6" << 1200;
         QTest::newRow("next after the last") << 23 << 2 << "faq1" << 1200;
-        QTest::newRow("previous") << 5 << 1 << "faq4" << 1200;
         QTest::newRow("previous before the first") << 1 << 1 << "faq23" << 1200;
         QTest::newRow("rotation") << 1 << 99 << "faq23" << 300;
     }
