@@ -13,9 +13,10 @@
 namespace corvane {
 namespace {
 
-// The parts table starts with room for this many entries at most and grows as lines arrive:
-// servers announce ranges of millions of numbers for groups whose articles mostly expired.
-constexpr int64_t kInitialPartsCapacity = 65536;
+// The parts table starts with room for this many entries at most (24 MB) and grows as lines
+// arrive: servers announce ranges of millions of numbers for groups whose articles mostly
+// expired. Reserving claims address space only; pages become resident as lines fill them.
+constexpr int64_t kInitialPartsCapacity = int64_t(1) << 20;
 
 int readGroupOverview(std::string &error, Connection connection, SearchProgress progress, const SearchGroup &group,
                       PartsTable &parts) {
@@ -34,13 +35,15 @@ int readGroupOverview(std::string &error, Connection connection, SearchProgress 
     }
 }
 
-void sendSongLines(const std::vector<GroupedSong> &songs, const SearchGroup &group, int64_t &sent) {
+void sendSongLines(const GroupedSongs &grouped, const SearchGroup &group, int64_t &sent) {
     std::string title;
     std::string line;
-    for (const GroupedSong &song : songs) {
+    for (const GroupedSong &song : grouped.songs) {
         title = song.title;
         stripTitlePrefixes(title);
-        if (!formatSongLine(song, title, group.category, group.name, line)) continue;
+        if (!formatSongLine(title, group.category, song.date, group.name, song.partCount, grouped.messageIdsOf(song),
+                            line))
+            continue;
         notifyGui(kNotifySong, line);
         ++sent;
     }
@@ -73,7 +76,7 @@ int collectGroupSongs(std::string &error, Connection connection, SearchProgress 
     }
     if (parts.parts().empty()) return 1;
 
-    std::vector<GroupedSong> songs;
+    GroupedSongs songs;
     try {
         groupSongs(parts, songs);
         sendSongLines(songs, group, songsSent);

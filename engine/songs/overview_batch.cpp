@@ -33,14 +33,14 @@ int readLines(std::string &error, Connection connection, SearchProgress progress
     const bool reporting = statusCallback() != nullptr;
     std::string line;
     OverviewEntry entry;
-    char text[64];
+    ProgressTexts texts;
     for (int64_t lines = 1;; ++lines) {
         if (!readResponseLine(error, connection, line, kOverviewLineCapacity, false)) return 0;
         if (line.empty()) return 1;
         if (parseOverviewLine(line, layout, entry)) parts.add(entry);
         if (reporting) {
             const double count = progress.base + static_cast<double>(lines) + 1;
-            notifyGui(kNotifyProgress, progressText(progress.total != 0 ? count * 100 / progress.total : count, text));
+            notifyGui(kNotifyProgress, texts.text(progress.total != 0 ? count * 100 / progress.total : count));
         }
         if (cancelRequested()) {
             error = kCancelled;
@@ -64,6 +64,30 @@ std::string_view progressText(double value, char (&buffer)[64]) {
     // Only values of 60 digits and more get here, which no line count reaches: cut, not overrun.
     const int length = std::snprintf(buffer, sizeof buffer, "%3.2f", value);
     return std::string_view(buffer, std::min(static_cast<std::size_t>(std::max(length, 0)), sizeof buffer - 1));
+}
+
+std::string_view ProgressTexts::text(double value) {
+    if (value >= low_ && value <= high_) return last_;
+    last_ = progressText(value, buffer_);
+    low_ = 1;
+    high_ = 0;
+    // Every value whose exact decimal expansion lies within half a hundredth of the printed one
+    // prints the same. The bounds come from the printed digits, narrowed by a millionth of a
+    // hundredth: far above their own rounding error for values below ten million, beyond which
+    // nothing is reused.
+    constexpr double kLargestReused = 1e7;
+    constexpr double kMargin = 1e-6;
+    if (!(value >= 0 && value < kLargestReused)) return last_;
+    double hundredths = 0;
+    for (char c : last_)
+        if (c >= '0' && c <= '9') hundredths = hundredths * 10 + (c - '0');
+    const double low = (hundredths - 0.5 + kMargin) / 100;
+    const double high = (hundredths + 0.5 - kMargin) / 100;
+    if (value >= low && value <= high) {
+        low_ = low;
+        high_ = high;
+    }
+    return last_;
 }
 
 int sendOverviewCommand(std::string &error, Connection connection, const OverviewBatch &batch) {

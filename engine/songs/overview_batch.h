@@ -30,6 +30,19 @@ struct SearchProgress {
 // The "%3.2f" text of a progress value.
 std::string_view progressText(double value, char (&buffer)[64]);
 
+// The same texts for a run of progress values, which mostly change only in digits that are not
+// printed: a value inside the rounding range of the last text, with a safe margin, reuses it.
+class ProgressTexts {
+public:
+    std::string_view text(double value);
+
+private:
+    char buffer_[64] = {};
+    std::string_view last_;
+    double low_ = 1;  // an empty range until the first text
+    double high_ = 0;
+};
+
 // Sends "xover first-last\r\n".
 int sendOverviewCommand(std::string &error, Connection connection, const OverviewBatch &batch);
 

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <new>
 
 namespace corvane {
 namespace {
@@ -11,21 +12,23 @@ constexpr std::size_t kFirstNameSlots = 1024;  // a power of two, as every later
 
 }  // namespace
 
-std::string_view PartsTable::keep(std::string_view text) {
-    if (text.size() > blockFree_) {
-        const std::size_t size = std::max(kBlockSize, text.size());
+const char *PartsTable::keep(std::string_view first, std::string_view second) {
+    const std::size_t length = first.size() + second.size();
+    if (length > blockFree_) {
+        const std::size_t size = std::max(kBlockSize, length);
         blocks_.push_back(std::make_unique_for_overwrite<char[]>(size));
         blockEnd_ = blocks_.back().get();
         blockFree_ = size;
     }
     char *copy = blockEnd_;
-    if (!text.empty()) std::memcpy(copy, text.data(), text.size());
-    blockEnd_ += text.size();
-    blockFree_ -= text.size();
-    return std::string_view(copy, text.size());
+    if (!first.empty()) std::memcpy(copy, first.data(), first.size());
+    if (!second.empty()) std::memcpy(copy + first.size(), second.data(), second.size());
+    blockEnd_ += length;
+    blockFree_ -= length;
+    return copy;
 }
 
-std::size_t PartsTable::nameOf(std::string_view baseName) {
+uint32_t PartsTable::nameOf(std::string_view baseName) {
     // The parts of one song are mostly posted one after another: try the last name first.
     if (!names_.empty() && names_[lastName_] == baseName) return lastName_;
     if (2 * (names_.size() + 1) > nameSlots_.size()) growNameSlots();
@@ -34,8 +37,9 @@ std::size_t PartsTable::nameOf(std::string_view baseName) {
     for (std::size_t i = hash & mask;; i = (i + 1) & mask) {
         NameSlot &slot = nameSlots_[i];
         if (slot.name == kNoName) {
-            names_.push_back(keep(baseName));
-            slot = {hash, names_.size() - 1};
+            if (names_.size() >= kNoName) throw std::bad_alloc();
+            names_.emplace_back(keep(baseName), baseName.size());
+            slot = {hash, static_cast<uint32_t>(names_.size() - 1)};
             return lastName_ = slot.name;
         }
         if (slot.hash == hash && names_[slot.name] == baseName) return lastName_ = slot.name;
@@ -55,10 +59,15 @@ void PartsTable::growNameSlots() {
 }
 
 void PartsTable::add(const OverviewEntry &entry) {
+    // Overview lines are shorter than 4,096 characters; the cut only keeps a caller's longer
+    // text from wrapping the length.
+    const std::string_view messageId = entry.messageId.substr(0, UINT16_MAX);
+    const std::string_view date = entry.date.substr(0, UINT16_MAX);
     Part part;
     part.name = nameOf(entry.baseName);
-    part.messageId = keep(entry.messageId);
-    part.date = keep(entry.date);
+    part.texts = keep(messageId, date);
+    part.messageIdLength = static_cast<uint16_t>(messageId.size());
+    part.dateLength = static_cast<uint16_t>(date.size());
     part.partIndex = entry.partIndex;
     part.partCount = entry.partCount;
     parts_.push_back(part);

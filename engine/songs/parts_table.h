@@ -16,12 +16,17 @@ namespace corvane {
 // instead of three per line, and grouping compares names only once each.
 class PartsTable {
 public:
+    // 24 bytes: the message-id and the date lie side by side in a block.
     struct Part {
-        std::string_view messageId;
-        std::string_view date;
-        std::size_t name = 0;  // position in names()
+        const char *texts = nullptr;
+        uint32_t name = 0;  // position in names()
+        uint16_t messageIdLength = 0;
+        uint16_t dateLength = 0;
         int32_t partIndex = 0;
         int32_t partCount = 0;
+
+        std::string_view messageId() const { return {texts, messageIdLength}; }
+        std::string_view date() const { return {texts + messageIdLength, dateLength}; }
     };
 
     PartsTable() = default;
@@ -29,7 +34,8 @@ public:
     PartsTable &operator=(const PartsTable &) = delete;
 
     void reserve(std::size_t parts) { parts_.reserve(parts); }
-    // Appends a copy of the entry. Throws std::bad_alloc when memory runs out.
+    // Appends a copy of the entry, whose texts come from one overview line (under 4,096
+    // characters). Throws std::bad_alloc when memory runs out.
     void add(const OverviewEntry &entry);
 
     // In the order they were added.
@@ -37,16 +43,17 @@ public:
     const std::vector<std::string_view> &names() const { return names_; }
 
 private:
-    std::string_view keep(std::string_view text);
-    std::size_t nameOf(std::string_view baseName);
+    // Copies the texts side by side into the current block and returns where they start.
+    const char *keep(std::string_view first, std::string_view second = {});
+    uint32_t nameOf(std::string_view baseName);
     void growNameSlots();
 
     // The name index: open addressing over the names' hashes, at most half full, so that a
     // lookup touches one or two neighbouring slots instead of a chain of scattered nodes.
-    static constexpr std::size_t kNoName = SIZE_MAX;
+    static constexpr uint32_t kNoName = UINT32_MAX;
     struct NameSlot {
         std::size_t hash = 0;
-        std::size_t name = kNoName;
+        uint32_t name = kNoName;
     };
 
     std::vector<std::unique_ptr<char[]>> blocks_;
@@ -54,7 +61,7 @@ private:
     char *blockEnd_ = nullptr;
     std::vector<std::string_view> names_;
     std::vector<NameSlot> nameSlots_;
-    std::size_t lastName_ = 0;
+    uint32_t lastName_ = 0;
     std::vector<Part> parts_;
 };
 

@@ -46,7 +46,7 @@ bool isCompleteRun(PartPositions::const_iterator begin, PartPositions::const_ite
 
 }  // namespace
 
-std::size_t groupSongs(const PartsTable &table, std::vector<GroupedSong> &songs) {
+std::size_t groupSongs(const PartsTable &table, GroupedSongs &grouped) {
     const std::vector<Part> &parts = table.parts();
     const std::vector<std::string_view> &names = table.names();
     PartPositions byName;
@@ -59,6 +59,9 @@ std::size_t groupSongs(const PartsTable &table, std::vector<GroupedSong> &songs)
     std::sort(nameOrder.begin(), nameOrder.end(),
               [&names](std::size_t a, std::size_t b) { return names[a] < names[b]; });
 
+    // At most one song per name, and never more message-ids than parts.
+    grouped.songs.reserve(grouped.songs.size() + names.size());
+    grouped.messageIds.reserve(grouped.messageIds.size() + parts.size());
     std::size_t made = 0;
     for (std::size_t name : nameOrder) {
         const auto begin = byName.begin() + static_cast<std::ptrdiff_t>(bucketStart[name]);
@@ -68,13 +71,8 @@ std::size_t groupSongs(const PartsTable &table, std::vector<GroupedSong> &songs)
         if (!isCompleteRun(begin, end, parts)) continue;
 
         const Part &lowest = parts[*begin];
-        GroupedSong song;
-        song.title = names[name];
-        song.date = lowest.date;
-        song.partCount = lowest.partCount;
-        song.messageIds.reserve(static_cast<std::size_t>(lowest.partCount));
-        for (auto j = begin; j < begin + lowest.partCount; ++j) song.messageIds.push_back(parts[*j].messageId);
-        songs.push_back(std::move(song));
+        grouped.songs.push_back({names[name], lowest.date(), lowest.partCount, grouped.messageIds.size()});
+        for (auto j = begin; j < begin + lowest.partCount; ++j) grouped.messageIds.push_back(parts[*j].messageId());
         ++made;
     }
     return made;

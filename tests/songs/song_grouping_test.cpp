@@ -43,13 +43,15 @@ std::vector<Song> group(const std::vector<Part> &parts) {
         const std::string date = "date of " + p.messageId;
         table.add({p.baseName, p.messageId, date, p.n - 1, p.m});
     }
-    std::vector<GroupedSong> grouped;
+    GroupedSongs grouped;
     const std::size_t made = groupSongs(table, grouped);
-    EXPECT_EQ(made, grouped.size());
+    EXPECT_EQ(made, grouped.songs.size());
     std::vector<Song> songs;
-    for (const GroupedSong &g : grouped)
-        songs.push_back({std::string(g.title), std::vector<std::string>(g.messageIds.begin(), g.messageIds.end()),
-                         g.partCount, std::string(g.date)});
+    for (const GroupedSong &g : grouped.songs) {
+        const auto ids = grouped.messageIdsOf(g);
+        songs.push_back(
+            {std::string(g.title), std::vector<std::string>(ids.begin(), ids.end()), g.partCount, std::string(g.date)});
+    }
     return songs;
 }
 

@@ -6,44 +6,33 @@ using namespace corvane;
 
 namespace {
 
-// A song whose message-ids are views into `ids`.
-GroupedSong songWithIds(const std::vector<std::string> &ids) {
-    GroupedSong song;
-    song.title = "unused: the stripped title is passed apart";
-    song.partCount = static_cast<int32_t>(ids.size());
-    song.messageIds.assign(ids.begin(), ids.end());
-    song.date = "Fri, 01 Mar 2024 00:00:00 +0000";
-    return song;
+constexpr const char *kDate = "Fri, 01 Mar 2024 00:00:00 +0000";
+
+std::string songLine(const std::vector<std::string_view> &ids, int expectedResult = 1) {
+    std::string line = "left over";
+    EXPECT_EQ(formatSongLine("T", "c", kDate, "g", static_cast<int32_t>(ids.size()), ids, line), expectedResult);
+    return line;
 }
 
 TEST(FormatSongLine, ThreePartJazzSong) {
+    const std::vector<std::string_view> ids = {"<p1@x>", "<p2@x>", "<p3@x>"};
     std::string line;
-    const std::vector<std::string> ids = {"<p1@x>", "<p2@x>", "<p3@x>"};
-    ASSERT_EQ(formatSongLine(songWithIds(ids), "Miles - So What.mp3 ", "jazz", "alt.binaries.sounds.mp3", line), 1);
+    ASSERT_EQ(formatSongLine("Miles - So What.mp3 ", "jazz", kDate, "alt.binaries.sounds.mp3", 3, ids, line), 1);
     EXPECT_EQ(line,
               "\tMiles - So What.mp3 \tjazz\tFri, 01 Mar 2024 00:00:00 +0000\talt.binaries.sounds.mp3\t3\t"
               "<p1@x>\f<p2@x>\f<p3@x>\f\r\n");
 }
 
-// Two ids whose list (each id plus its form feed) is `listLength` characters long.
-std::vector<std::string> idsWithListLength(std::size_t listLength) {
-    const std::size_t first = listLength / 2;
-    return {"<" + std::string(first - 3, 'a') + ">", "<" + std::string(listLength - first - 3, 'b') + ">"};
-}
-
+// Two ids whose list (each id plus its form feed) is exactly the capacity, then one character more.
 TEST(FormatSongLine, MessageIdListUpToItsCapacity) {
-    std::string line;
-    const std::vector<std::string> ids = idsWithListLength(kMessageIdListCapacity);
-    ASSERT_EQ(formatSongLine(songWithIds(ids), "T", "c", "g", line), 1);
-    EXPECT_EQ(line.size(),
-              std::string("\tT\tc\tFri, 01 Mar 2024 00:00:00 +0000\tg\t2\t\r\n").size() + kMessageIdListCapacity);
-}
+    const std::string a = "<" + std::string(kMessageIdListCapacity / 2 - 3, 'a') + ">";
+    const std::string b = "<" + std::string(kMessageIdListCapacity - kMessageIdListCapacity / 2 - 3, 'b') + ">";
+    const std::string line = songLine({a, b});
+    EXPECT_EQ(line.size(), std::string("\tT\tc\t").size() + std::string(kDate).size() +
+                               std::string("\tg\t2\t\r\n").size() + kMessageIdListCapacity);
 
-TEST(FormatSongLine, SongWhoseMessageIdsDoNotFitIsNotSent) {
-    std::string line = "left over";
-    const std::vector<std::string> ids = idsWithListLength(kMessageIdListCapacity + 1);
-    EXPECT_EQ(formatSongLine(songWithIds(ids), "T", "c", "g", line), 0);
-    EXPECT_TRUE(line.empty());
+    const std::string longer = b.substr(0, b.size() - 1) + "b>";
+    EXPECT_EQ(songLine({a, longer}, 0), "");  // not sent at all
 }
 
 }  // namespace
