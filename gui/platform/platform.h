@@ -29,6 +29,9 @@ public:
     // Blocks the GUI thread for the given time. The window of keepVisible is repainted first so
     // that what it shows stays on screen while nothing else is painted.
     virtual void pause(int milliseconds, QWidget *keepVisible) = 0;
+    // Ends the program at once: no window is unloaded and nothing more is saved. Callers return
+    // straight after it (a test's fake records the call and returns).
+    virtual void endProgram() = 0;
 };
 
 // The installed implementation; the Qt one unless a test installed another.

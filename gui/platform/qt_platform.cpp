@@ -8,6 +8,8 @@
 #include <QUrl>
 #include <QWidget>
 #include <algorithm>
+#include <cstdio>
+#include <cstdlib>
 
 #include "platform/product.h"
 
@@ -48,6 +50,13 @@ QString QtPlatform::pickFolder(QWidget *owner, const QString &prompt) {
 void QtPlatform::pause(int milliseconds, QWidget *keepVisible) {
     if (keepVisible) keepVisible->window()->repaint();
     QThread::msleep(static_cast<unsigned long>(std::max(milliseconds, 0)));
+}
+
+void QtPlatform::endProgram() {
+    // At once, as the user asked: settings already written stay written; the engine's worker
+    // threads end with the process.
+    std::fflush(nullptr);
+    std::_Exit(0);
 }
 
 }  // namespace harbeat

@@ -13,6 +13,7 @@ public:
     bool documentOpen(QWidget *owner, const QString &target) override;
     QString pickFolder(QWidget *owner, const QString &prompt) override;
     void pause(int milliseconds, QWidget *keepVisible) override;
+    void endProgram() override;
 };
 
 }  // namespace harbeat

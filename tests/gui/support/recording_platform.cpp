@@ -35,6 +35,8 @@ QString RecordingPlatform::pickFolder(QWidget *, const QString &prompt) {
 
 void RecordingPlatform::pause(int milliseconds, QWidget *) { record(QStringLiteral("pause"), QString(), milliseconds); }
 
+void RecordingPlatform::endProgram() { record(QStringLiteral("endProgram"), QString()); }
+
 QStringList RecordingPlatform::kinds() const {
     QStringList list;
     for (const PlatformCall &call : calls) list.append(call.kind);

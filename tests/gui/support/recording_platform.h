@@ -13,7 +13,7 @@
 namespace harbeat::guitest {
 
 struct PlatformCall {
-    // "information", "warning", "question", "beep", "open", "pickFolder" or "pause".
+    // "information", "warning", "question", "beep", "open", "pickFolder", "pause" or "endProgram".
     QString kind;
     // The box text, the opened target or the folder prompt.
     QString text;
@@ -35,6 +35,7 @@ public:
     bool documentOpen(QWidget *owner, const QString &target) override;
     QString pickFolder(QWidget *owner, const QString &prompt) override;
     void pause(int milliseconds, QWidget *keepVisible) override;
+    void endProgram() override;
 
     // The kinds of the calls so far, in order.
     QStringList kinds() const;
