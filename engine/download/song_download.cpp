@@ -43,6 +43,13 @@ int downloadSong(std::string &error, Connection connection, const DownloadParame
         }
     }
     joinDecodedParts(list);
+    // Without a file the path to report would be one left from an earlier song: a preview
+    // would then open the wrong song, or never be seen to end. Report the song as failed.
+    if (nextDecodedFile(list, -1) < 0) {
+        freeDecodedFiles(list);
+        error = "No file could be decoded from this song.";
+        return 0;
+    }
     notifyGui(kNotifyFileWritten, writeDecodedFiles(parameters.folder, parameters.fixedName, list, parameters.preview));
     freeDecodedFiles(list);
     return 1;

@@ -76,6 +76,21 @@ TEST_F(DownloadTest, PreviewFetchesOnlyTheFirstArticleAndWritesItUnderTheFixedNa
     EXPECT_FALSE(fs::exists(pathOf("song3.mp3")));
 }
 
+TEST_F(DownloadTest, PreviewOfAnArticleWithoutAFileEndsWithAnErrorNotAnOldPath) {
+    ScriptedPeer peer;
+    scriptGreetingAndGroup(peer);
+    peer.expect("article <text@harbeat.test>\r\n");
+    peer.send(articleReply("<text@harbeat.test>", "Subject: only words (1/1)\r\n\r\nNo file in here.\r\n"));
+    scriptQuit(peer);
+    const std::vector<Report> reports = download(peer, "0\t" + requestLine({"<text@harbeat.test>"}),
+                                                 "Harbeat_Preview.mp3", -1);
+    EXPECT_EQ(reports, (std::vector<Report>{{kNotifyStatus, "Downloading song preview..."},
+                                            {kNotifyProgress, "100.00"},
+                                            {kNotifyError, "No file could be decoded from this song."},
+                                            {kNotifyStatus, "Downloading song preview...DONE!"}}));
+    EXPECT_FALSE(fs::exists(pathOf("Harbeat_Preview.mp3")));
+}
+
 TEST_F(DownloadTest, ExpiredArticleFailsItsSongButNotTheDownload) {
     ScriptedPeer peer;
     scriptGreetingAndGroup(peer);
