@@ -26,7 +26,7 @@ struct DownloadParameters {
 void songDownloadWorker(const DownloadParameters &parameters);
 
 // Fetches, decodes and writes one song; sends 9004 after each article and 9006 at the end.
-// 1 = done, 0 = failed (`error` says why).
+// 1 = done, 0 = failed (`error` says why; also when no file at all could be decoded).
 int downloadSong(std::string &error, Connection connection, const DownloadParameters &parameters, int64_t totalArticles,
                  int64_t runningArticle, const RequestedSong &song, const std::vector<std::string> &messageIds);
 
