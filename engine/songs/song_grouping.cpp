@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <numeric>
 
+#include "songs/name_order.h"
+
 namespace corvane {
 namespace {
 
@@ -53,11 +55,7 @@ std::size_t groupSongs(const PartsTable &table, GroupedSongs &grouped) {
     std::vector<std::size_t> bucketStart;
     bucketByName(table, byName, bucketStart);
 
-    // string_view compares through char_traits<char>, which orders bytes as unsigned values.
-    std::vector<std::size_t> nameOrder(names.size());
-    std::iota(nameOrder.begin(), nameOrder.end(), std::size_t(0));
-    std::sort(nameOrder.begin(), nameOrder.end(),
-              [&names](std::size_t a, std::size_t b) { return names[a] < names[b]; });
+    const std::vector<std::size_t> nameOrder = namesInByteOrder(names);
 
     // At most one song per name, and never more message-ids than parts.
     grouped.songs.reserve(grouped.songs.size() + names.size());
