@@ -1,0 +1,288 @@
+#include "options/frm_options.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPointer>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QScreen>
+#include <QVBoxLayout>
+
+#include "catalogue/catalogue.h"
+#include "main/frm_main.h"
+#include "main/shared_flags.h"
+#include "pages/message_pages.h"
+#include "pages/tip_pages.h"
+#include "platform/platform.h"
+#include "platform/product.h"
+#include "settings/registry.h"
+#include "settings/settings.h"
+#include "settings/value_text.h"
+#include "startup/frm_splash.h"
+#include "startup/server_check.h"
+
+namespace harbeat {
+namespace {
+
+QPointer<frmOptions> loadedForm;
+
+const QString kServerChangedQuestion = QStringLiteral(
+    "You have selected a different Newsgroup Server.\r\nYour newsgroup list will now be reset.\r\n\r\nPress OK to "
+    "continue.");
+const QString kFolderPrompt = QStringLiteral("Pick a default folder to store your downloaded songs:");
+
+// Shows the hourglass for its lifetime.
+class BusyCursor {
+public:
+    BusyCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
+    ~BusyCursor() { QApplication::restoreOverrideCursor(); }
+    BusyCursor(const BusyCursor &) = delete;
+    BusyCursor &operator=(const BusyCursor &) = delete;
+};
+
+QLineEdit *addField(QGridLayout &grid, int row, const QString &label, QWidget *parent) {
+    auto *field = new QLineEdit(parent);
+    auto *caption = new QLabel(label, parent);
+    caption->setBuddy(field);
+    grid.addWidget(caption, row, 0);
+    grid.addWidget(field, row, 1);
+    return field;
+}
+
+int32_t portFromText(const QString &text) { return roundToInt32(leadingNumber(text)); }
+
+}  // namespace
+
+frmOptions::frmOptions(frmMain &main, QWidget *parent) : QDialog(parent), main_(main) {
+    setWindowTitle(QStringLiteral("Harbeat Options"));
+    setObjectName(QStringLiteral("frmOptions"));
+
+    // The server.
+    auto *serverBox = new QGroupBox(QStringLiteral("News Server"), this);
+    auto *serverGrid = new QGridLayout(serverBox);
+    txtServerName = addField(*serverGrid, 0, QStringLiteral("News Server Name "), serverBox);
+    txtPortNumber = addField(*serverGrid, 1, QStringLiteral("News Server's Port Number (usually 119)"), serverBox);
+    txtPortNumber->setText(QStringLiteral("119"));
+    txtPortNumber->setMaximumWidth(80);
+    lblComment = new QLabel(QStringLiteral("Both can be found in Netscape and IE NewsServer settings"), serverBox);
+    QFont commentFont = lblComment->font();
+    commentFont.setItalic(true);
+    lblComment->setFont(commentFont);
+    lblComment->setStyleSheet(QStringLiteral("color: palette(dark);"));
+    serverGrid->addWidget(lblComment, 2, 0, 1, 2);
+
+    // The login and the connection speed, side by side.
+    fraLogin = new QGroupBox(QStringLiteral("Login Information (If required by your ISP):"), this);
+    auto *loginGrid = new QGridLayout(fraLogin);
+    txtUserID = addField(*loginGrid, 0, QStringLiteral("Login ID"), fraLogin);
+    txtPassword = addField(*loginGrid, 1, QStringLiteral("Password"), fraLogin);
+    txtPassword->setEchoMode(QLineEdit::Password);
+    loginGrid->setRowStretch(2, 1);
+
+    fraConnectSpeed = new QGroupBox(QStringLiteral("Connection Speed:"), this);
+    auto *speedGrid = new QGridLayout(fraConnectSpeed);
+    for (std::size_t index = 0; index < SpeedChoices.size(); ++index) {
+        auto *option = new QRadioButton(QString::fromLatin1(SpeedChoices[index].caption), fraConnectSpeed);
+        optConnectSpeeds[index] = option;
+        const int i = static_cast<int>(index);
+        speedGrid->addWidget(option, i % 3, i / 3);
+    }
+    optConnectSpeeds[kDesignSpeedIndex]->setChecked(true);
+
+    auto *middle = new QHBoxLayout;
+    middle->addWidget(fraLogin, 1);
+    middle->addWidget(fraConnectSpeed);
+
+    // The download folder, the address and the sound.
+    auto *otherBox = new QGroupBox(QStringLiteral("Downloads and Requests"), this);
+    auto *otherGrid = new QGridLayout(otherBox);
+    txtSongRepository = addField(*otherGrid, 0, QStringLiteral("Download Dir"), otherBox);
+    cmdBrowseFolder = new QPushButton(QStringLiteral("&Browse"), otherBox);
+    otherGrid->addWidget(cmdBrowseFolder, 0, 2);
+    txtEmail = addField(*otherGrid, 1, QStringLiteral("My Email"), otherBox);
+    txtEmail->setText(QStringLiteral("(my email)"));
+    chkPlaySound = new QCheckBox(QStringLiteral("Play sound when tasks are completed"), otherBox);
+    otherGrid->addWidget(chkPlaySound, 2, 0, 1, 3);
+
+    // The buttons.
+    cmdReset = new QPushButton(QStringLiteral("Reset &Newsgroups"), this);
+    cmdHelp = new QPushButton(QStringLiteral("&Help"), this);
+    cmdOK = new QPushButton(QStringLiteral("OK"), this);
+    cmdCancel = new QPushButton(QStringLiteral("Cancel"), this);
+    cmdOK->setDefault(true);
+    auto *buttons = new QHBoxLayout;
+    buttons->addWidget(cmdReset);
+    buttons->addWidget(cmdHelp);
+    buttons->addStretch(1);
+    buttons->addWidget(cmdOK);
+    buttons->addWidget(cmdCancel);
+
+    auto *column = new QVBoxLayout(this);
+    column->addWidget(serverBox);
+    column->addLayout(middle);
+    column->addWidget(otherBox);
+    column->addSpacing(6);
+    column->addLayout(buttons);
+    setMinimumWidth(560);
+
+    connect(cmdOK, &QPushButton::clicked, this, &frmOptions::cmdOK_Click);
+    connect(cmdCancel, &QPushButton::clicked, this, &frmOptions::cmdCancel_Click);
+    connect(cmdReset, &QPushButton::clicked, this, &frmOptions::cmdReset_Click);
+    connect(cmdBrowseFolder, &QPushButton::clicked, this, &frmOptions::cmdBrowseFolder_Click);
+    connect(cmdHelp, &QPushButton::clicked, this, &frmOptions::cmdHelp_Click);
+
+    Form_Load();
+}
+
+frmOptions::~frmOptions() = default;
+
+void frmOptions::Form_Load() {
+    adjustSize();
+    if (const QScreen *screen = QGuiApplication::primaryScreen()) {
+        const QRect area = screen->availableGeometry();
+        move(area.center() - rect().center());
+    }
+
+    Settings.Server = trimBlanks(Settings.Server.text());
+    txtServerName->setText(Settings.Server);
+    txtPortNumber->setText(QString::number(Settings.Port));
+    chkPlaySound->setChecked(Settings.PlaySounds);
+    txtSongRepository->setText(trimBlanks(Settings.SaveDir.text()));
+    txtUserID->setText(trimBlanks(Settings.UserName.text()));
+    txtPassword->setText(trimBlanks(Settings.Password.text()));
+
+    bStartupCheck = false;
+
+    const QString speed = trimBlanks(Settings.ConnectSpeed.text());
+    for (std::size_t index = 0; index < SpeedChoices.size(); ++index) {
+        if (speed == QLatin1String(SpeedChoices[index].value)) {
+            optConnectSpeeds[index]->setChecked(true);
+            break;
+        }
+    }
+
+    txtEmail->setText(trimBlanks(Settings.PostEmail.text()));
+}
+
+void frmOptions::cmdOK_Click() {
+    BusyCursor busy;
+    bCancelled = false;
+    bool resetGroups = false;
+
+    Settings.Server = trimBlanks(Settings.Server.text());
+    // Blanks around a host name mean nothing; letter case is compared as typed.
+    if (trimBlanks(txtServerName->text()) != Settings.Server.text()) {
+        bServerChanged = true;
+        if (!bStartupCheck) {
+            QApplication::restoreOverrideCursor();
+            const bool confirmed = platform().askOkCancel(this, kServerChangedQuestion);
+            QApplication::setOverrideCursor(Qt::WaitCursor);
+            if (!confirmed) return;
+            resetGroups = true;
+        }
+    } else {
+        bServerChanged = false;
+    }
+
+    storeFields();
+
+    if (!bStartupCheck && !resetGroups) {
+        QString errorText;
+        if (!CheckServerSettings(errorText)) {
+            QApplication::restoreOverrideCursor();
+            platform().messageBox(this, errorText, BoxIcon::Information);
+            QApplication::setOverrideCursor(Qt::WaitCursor);
+        }
+    }
+    if (resetGroups) cmdReset_Click();
+    accept();
+}
+
+void frmOptions::storeFields() {
+    Settings.Server = txtServerName->text();
+    Settings.Port = portFromText(txtPortNumber->text());
+    Settings.UserName = trimBlanks(txtUserID->text());
+    Settings.Password = trimBlanks(txtPassword->text());
+    Settings.SaveDir = txtSongRepository->text();
+    Settings.PostEmail = trimBlanks(txtEmail->text());
+    WriteRegValue(QString(), QStringLiteral("PostEmail"), Settings.PostEmail);
+    Settings.PlaySounds = chkPlaySound->isChecked();
+    for (std::size_t index = 0; index < SpeedChoices.size(); ++index) {
+        if (optConnectSpeeds[index]->isChecked()) {
+            Settings.ConnectSpeed = QString::fromLatin1(SpeedChoices[index].value);
+            break;
+        }
+    }
+}
+
+void frmOptions::cmdCancel_Click() {
+    bCancelled = true;
+    QDialog::reject();
+}
+
+void frmOptions::reject() { cmdCancel_Click(); }
+
+void frmOptions::cmdReset_Click() {
+    // This form is unloaded by the reset. It leaves the loaded slot now, so that a server check
+    // inside the reset that needs the options form gets a fresh one instead of this one, which
+    // is still on the call stack.
+    if (loadedForm == this) loadedForm = nullptr;
+
+    ResetCatalogue();
+    Settings.Server = txtServerName->text();
+    Settings.Port = portFromText(txtPortNumber->text());
+    main_.hide();
+    hide();
+
+    {
+        frmSplash splash(main_);
+        splash.show();
+        splash.Run(true);
+        while (!splash.bDone) {
+            // The Exit link and a cancelled check end the program; nothing more to do here.
+            if (QuitRequested) return;
+            QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+        }
+        main_.ShowGroupList();
+    }
+    main_.clearSongList();
+    main_.setStatusPanelText(2, QString());
+    main_.show();
+    deleteLater();
+}
+
+void frmOptions::cmdBrowseFolder_Click() {
+    const QString path = PickFolder();
+    if (!path.isEmpty()) txtSongRepository->setText(path);
+}
+
+QString frmOptions::PickFolder() { return platform().pickFolder(this, kFolderPrompt); }
+
+void frmOptions::cmdHelp_Click() {
+    if (TipCountdown < 0) TipCountdown = kTipTicks;
+    ShowMessage(QStringLiteral("faq23"));
+    platform().documentOpen(this, kHelpAddress);
+}
+
+frmOptions &loadOptionsForm(frmMain &main) {
+    if (!loadedForm) loadedForm = new frmOptions(main, &main);
+    return *loadedForm;
+}
+
+void unloadOptionsForm() {
+    if (!loadedForm) return;
+    frmOptions *form = loadedForm;
+    loadedForm = nullptr;
+    form->hide();
+    // Later, not now: the caller may still be inside one of the form's own handlers.
+    form->deleteLater();
+}
+
+frmOptions *loadedOptionsForm() { return loadedForm; }
+
+}  // namespace harbeat

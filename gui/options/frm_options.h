@@ -1,0 +1,95 @@
+// frmOptions, the dialog in which the user edits the settings: news server, port, login,
+// download folder, connection speed, e-mail address and sounds; it also offers the catalogue
+// reset, a folder picker and help. OK and Cancel only hide it: between uses from the main window
+// it stays loaded and hidden, so reopening it shows the fields as they were left.
+#pragma once
+
+#include <QDialog>
+#include <QString>
+#include <array>
+
+class QCheckBox;
+class QGroupBox;
+class QLabel;
+class QLineEdit;
+class QPushButton;
+class QRadioButton;
+
+namespace harbeat {
+
+class frmMain;
+
+// The connection speeds the form offers: caption and the value stored as ConnectSpeed.
+struct SpeedChoice {
+    const char *caption;
+    const char *value;
+};
+inline constexpr std::array<SpeedChoice, 6> SpeedChoices{{{"28.8K Modem", "28800"},
+                                                          {"56K Modem", "56000"},
+                                                          {"64K ISDN", "64000"},
+                                                          {"128K ISDN", "128000"},
+                                                          {"Cable Modem", "500000"},
+                                                          {"T1 Line", "1000000"}}};
+// The option selected when the stored speed matches none ("Cable Modem").
+inline constexpr int kDesignSpeedIndex = 4;
+
+class frmOptions final : public QDialog {
+    Q_OBJECT
+public:
+    // Builds the form and fills it from Settings (the form's load).
+    explicit frmOptions(frmMain &main, QWidget *parent = nullptr);
+    ~frmOptions() override;
+
+    // The controls.
+    QLineEdit *txtServerName;
+    QLineEdit *txtPortNumber;
+    QLabel *lblComment;
+    QGroupBox *fraConnectSpeed;  // "Connection Speed:"
+    std::array<QRadioButton *, 6> optConnectSpeeds;
+    QGroupBox *fraLogin;  // "Login Information (If required by your ISP):"
+    QLineEdit *txtUserID;
+    QLineEdit *txtPassword;
+    QLineEdit *txtSongRepository;
+    QPushButton *cmdBrowseFolder;
+    QLineEdit *txtEmail;
+    QCheckBox *chkPlaySound;
+    QPushButton *cmdReset;
+    QPushButton *cmdHelp;
+    QPushButton *cmdOK;
+    QPushButton *cmdCancel;
+
+    // Cancel closed the form (false again at the start of OK).
+    bool bCancelled = false;
+    // OK found a server name different from the stored one.
+    bool bServerChanged = false;
+    // The form was opened by the start-up server check: OK only stores the fields.
+    bool bStartupCheck = false;
+
+    void cmdOK_Click();
+    void cmdCancel_Click();
+    // The catalogue reset: rebuilds the catalogue from the server's complete list.
+    void cmdReset_Click();
+    void cmdBrowseFolder_Click();
+    void cmdHelp_Click();
+    // The folder browser; the chosen folder, or "" when the user cancelled.
+    QString PickFolder();
+
+protected:
+    // Closing the window with its title-bar button counts as Cancel.
+    void reject() override;
+
+private:
+    void Form_Load();
+    void storeFields();
+
+    frmMain &main_;
+};
+
+// The options form: loads it if it is not loaded, and returns it.
+frmOptions &loadOptionsForm(frmMain &main);
+// Unloads the options form, if it is loaded.
+void unloadOptionsForm();
+// The loaded options form, or null.
+frmOptions *loadedOptionsForm();
+
+}  // namespace harbeat

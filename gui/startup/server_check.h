@@ -1,0 +1,20 @@
+// The check of the news server settings: hands the settings in memory to the engine, which
+// connects, logs in and answers whether the server can be used. Used by the start-up form and by
+// the options form's OK.
+#pragma once
+
+#include <QString>
+
+namespace harbeat {
+
+// Trims Server, UserName, Password and ConnectSpeed in Settings, then lets the engine check
+// them (it blocks until the check is over). True when the engine accepted them; otherwise
+// `errorText` holds the engine's message.
+bool CheckServerSettings(QString &errorText);
+
+// The box shown when the server wants a login (480) or refused the one given (502).
+QString LoginRequiredText();
+// What follows "Error - " and the message when the server could not be reached or used.
+QString ConnectionFailedText();
+
+}  // namespace harbeat
