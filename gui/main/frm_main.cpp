@@ -119,6 +119,7 @@ void frmMain::createPanes() {
     lstGroups->setSelectionMode(QAbstractItemView::MultiSelection);
     lstGroups->setFlow(QListView::TopToBottom);
     lstGroups->setWrapping(true);
+    connect(lstGroups->selectionModel(), &QItemSelectionModel::selectionChanged, this, &frmMain::lstGroups_Click);
     Label1 = new QLabel(QStringLiteral("Only Show Songs Containing:"), central);
     txtSearch = new QLineEdit(central);
     txtSearch->setToolTip(QStringLiteral("Type in the search keyword"));
@@ -179,6 +180,10 @@ void frmMain::SetCommandsEnabled(bool enabled) {
     for (const char *key : kStartingCommands) command(QString::fromLatin1(key))->setEnabled(enabled);
     command(QStringLiteral("Stop"))->setEnabled(!enabled);
 }
+
+void frmMain::clearSongList() { songRows->clear(); }
+
+void frmMain::setStatusPanelText(int panel, const QString &text) { barStatusbar->setPanelText(panel, text); }
 
 void frmMain::ParseSongChunks(const SongChunks &songs) {
     BusyCursor busy;

@@ -3,6 +3,7 @@
 // status bar with the progress bar. Its timer `timTimer` polls the engine's reports.
 #pragma once
 
+#include <QItemSelection>
 #include <QMainWindow>
 #include <QStringList>
 #include <map>
@@ -68,6 +69,22 @@ public:
     void ParseSongChunks(const SongChunks &songs);
     // Adds the rows of SongResults that match the keyword box to lstSongs.
     void FillSongList();
+
+    // Empties lstSongs (the rows only; SongResults stay).
+    void clearSongList();
+    // Sets the text of status-bar panel 1 or 2.
+    void setStatusPanelText(int panel, const QString &text);
+
+    // Fills lstGroups with one row per listed category of the catalogue; the first entry of a
+    // category decides whether its row starts selected.
+    void ShowGroupList();
+    // Adds a row unless one with exactly that text exists; a new row gets the selection state.
+    void lstGroups_AddItem(const QString &target, bool selected);
+    // Removes every row whose text is exactly `target`.
+    void lstGroups_RemoveItem(const QString &target);
+    // The user changed the selection of lstGroups: every catalogue entry of a changed row's
+    // category takes that row's state.
+    void lstGroups_Click(const QItemSelection &selected, const QItemSelection &deselected);
 
     // One tick of timTimer: handles the engine's reports (notify/poll_tick.h).
     void timTimer_Timer();
