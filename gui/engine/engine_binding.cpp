@@ -16,6 +16,7 @@ public:
     // Loads the library on the first request, then resolves one export; null when either fails.
     QFunctionPointer resolve(const char *exportName) {
         std::lock_guard lock(mutex_);
+        if (lookupForTests_) return lookupForTests_(exportName);
         if (!loadAttempted_) {
             loadAttempted_ = true;
             load();
@@ -36,6 +37,11 @@ public:
         return error_;
     }
 
+    void setLookupForTests(ExportLookup lookup) {
+        std::lock_guard lock(mutex_);
+        lookupForTests_ = lookup;
+    }
+
 private:
     void load() {
         // The program folder first, so the engine built beside the program wins over any other.
@@ -52,6 +58,7 @@ private:
     QLibrary library_;
     bool loadAttempted_ = false;
     QString error_;
+    ExportLookup lookupForTests_ = nullptr;
 };
 
 EngineLibrary &engineLibrary() {
@@ -140,5 +147,7 @@ QString fromEngineText(const char *text) { return text ? QString::fromUtf8(text)
 QString loadedFrom() { return engineLibrary().loadedFrom(); }
 
 QString loadError() { return engineLibrary().error(); }
+
+void setExportLookupForTests(ExportLookup lookup) { engineLibrary().setLookupForTests(lookup); }
 
 }  // namespace harbeat::engine

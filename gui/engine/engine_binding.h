@@ -11,6 +11,7 @@
 
 #include <QByteArray>
 #include <QString>
+#include <QtGlobal>
 #include <cstdint>
 
 #include "corvane_n.h"
@@ -35,6 +36,13 @@ inline constexpr int kErrorTextSize = 256;
 inline QByteArray toEngineText(const QString &text) { return text.toUtf8(); }
 // The message in an error-text buffer: its text up to the first zero.
 QString fromEngineText(const char *text);
+
+// Tests only: the exports are looked up through `lookup` (export name to function) instead of
+// the library, so that a test can run an engine linked into it and use the engine's internal
+// test hooks (such as a shorter receive wait). Takes effect for exports not yet resolved, so it
+// is installed before the first engine call.
+using ExportLookup = QFunctionPointer (*)(const char *exportName);
+void setExportLookupForTests(ExportLookup lookup);
 
 // The file the engine was loaded from; empty while it is not loaded.
 QString loadedFrom();
