@@ -82,6 +82,7 @@ frmOptions::frmOptions(frmMain &main, QWidget *parent) : QDialog(parent), main_(
     txtUserID = addField(*loginGrid, 0, QStringLiteral("Login ID"), fraLogin);
     txtPassword = addField(*loginGrid, 1, QStringLiteral("Password"), fraLogin);
     txtPassword->setEchoMode(QLineEdit::Password);
+    txtPassword->setStyleSheet(QStringLiteral("lineedit-password-character: 42;"));  // "*"
     loginGrid->setRowStretch(2, 1);
 
     fraConnectSpeed = new QGroupBox(QStringLiteral("Connection Speed:"), this);
@@ -129,6 +130,21 @@ frmOptions::frmOptions(frmMain &main, QWidget *parent) : QDialog(parent), main_(
     column->addSpacing(6);
     column->addLayout(buttons);
     setMinimumWidth(560);
+
+    const std::pair<QWidget *, const char *> named[] = {{txtServerName, "txtServerName"},
+                                                        {txtPortNumber, "txtPortNumber"},
+                                                        {lblComment, "lblComment"},
+                                                        {txtUserID, "txtUserID"},
+                                                        {txtPassword, "txtPassword"},
+                                                        {txtSongRepository, "txtSongRepository"},
+                                                        {txtEmail, "txtEmail"},
+                                                        {chkPlaySound, "chkPlaySound"},
+                                                        {cmdBrowseFolder, "cmdBrowseFolder"},
+                                                        {cmdReset, "cmdReset"},
+                                                        {cmdHelp, "cmdHelp"},
+                                                        {cmdOK, "cmdOK"},
+                                                        {cmdCancel, "cmdCancel"}};
+    for (const auto &[control, name] : named) control->setObjectName(QString::fromLatin1(name));
 
     connect(cmdOK, &QPushButton::clicked, this, &frmOptions::cmdOK_Click);
     connect(cmdCancel, &QPushButton::clicked, this, &frmOptions::cmdCancel_Click);

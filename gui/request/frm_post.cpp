@@ -4,7 +4,6 @@
 #include <QEvent>
 #include <QFormLayout>
 #include <QHBoxLayout>
-#include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
@@ -45,12 +44,6 @@ frmPost::frmPost(frmMain &main) : QDialog(&main), main_(main) {
     cmdQuit = new QPushButton(QStringLiteral("&Cancel Request"), this);
     cmdOK->setDefault(true);
 
-    auto *intro = new QLabel(
-        QStringLiteral("Ask the readers of the request newsgroup for a song you could not find. Name the song and "
-                       "the artist in the subject."),
-        this);
-    intro->setWordWrap(true);
-
     auto *fields = new QFormLayout;
     fields->addRow(QStringLiteral("Subject:"), txtSubject);
     fields->addRow(QStringLiteral("Message:"), txtBody);
@@ -63,7 +56,6 @@ frmPost::frmPost(frmMain &main) : QDialog(&main), main_(main) {
     buttons->addWidget(cmdQuit);
 
     auto *column = new QVBoxLayout(this);
-    column->addWidget(intro);
     column->addLayout(fields, 1);
     column->addLayout(buttons);
     resize(520, 360);

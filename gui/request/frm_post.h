@@ -7,7 +7,6 @@
 #include <QString>
 
 class QComboBox;
-class QLabel;
 class QLineEdit;
 class QPlainTextEdit;
 class QPushButton;

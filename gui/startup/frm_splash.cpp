@@ -150,11 +150,18 @@ void frmSplash::RunSteps(bool bResetGroups) {
 }
 
 void frmSplash::startListUpdate() {
+    // Reports left from an earlier operation must not be taken for this update's.
+    NotifySlots &reports = notifySlots();
+    reports.setText(NotifySlot::GroupListSlot, QString());
+    reports.setText(NotifySlot::EndSlot, QString());
     // The engine runs one operation at a time: the "Options..." link, which starts an update
     // itself, waits until this one has ended.
     setListUpdateRunning(true);
-    engine::mp3GetNewsgroups(engine::toEngineText(kNewsgroupFilter).constData(),
-                             engine::toEngineText(trimBlanks(Groups.LastChecked.text())).constData());
+    const intptr_t started =
+        engine::mp3GetNewsgroups(engine::toEngineText(kNewsgroupFilter).constData(),
+                                 engine::toEngineText(trimBlanks(Groups.LastChecked.text())).constData());
+    // No worker could be started, so no report will come: the links stay usable.
+    if (started == -1) setListUpdateRunning(false);
 }
 
 void frmSplash::setListUpdateRunning(bool running) { Label3->setEnabled(!running); }
