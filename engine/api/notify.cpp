@@ -1,5 +1,6 @@
 #include "api/notify.h"
 
+#include <algorithm>
 #include <cstdio>
 
 #include "api/bstr.h"
@@ -20,7 +21,9 @@ void notifyGui(int32_t code, std::string_view text) {
 
 std::string_view formatProgress(double value, char (&buffer)[64]) {
     const int n = std::snprintf(buffer, sizeof buffer, "%3.2f", value);
-    return std::string_view(buffer, n > 0 ? static_cast<std::size_t>(n) : 0);
+    if (n <= 0) return {};
+    // A value too large for the buffer is shown cut, never read past it.
+    return std::string_view(buffer, std::min(static_cast<std::size_t>(n), sizeof buffer - 1));
 }
 
 void notifyProgress(double value) {

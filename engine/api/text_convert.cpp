@@ -46,9 +46,15 @@ std::size_t utf8Sequence(std::string_view text, std::size_t i, char32_t &cp) {
 }  // namespace
 
 std::u16string ansiToUtf16(std::string_view text) {
-    std::u16string out;
-    out.reserve(text.size());
-    for (std::size_t i = 0; i < text.size();) {
+    // Every report is converted, 200,000 song lines in a big search: ASCII, by far the most
+    // common text, is widened in one tight loop.
+    std::u16string out(text.size(), u'\0');
+    std::size_t ascii = 0;
+    for (; ascii < text.size() && static_cast<unsigned char>(text[ascii]) < 0x80; ++ascii)
+        out[ascii] = static_cast<char16_t>(text[ascii]);
+    if (ascii == text.size()) return out;
+    out.resize(ascii);
+    for (std::size_t i = ascii; i < text.size();) {
         char32_t cp;
         const std::size_t len = utf8Sequence(text, i, cp);
         if (len == 0) {
