@@ -55,6 +55,16 @@ private:
     std::thread thread_;
 };
 
+int connectRaw(int port) {
+    const int fd = socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    address.sin_port = htons(static_cast<uint16_t>(port));
+    connect(fd, reinterpret_cast<sockaddr *>(&address), sizeof address);
+    return fd;
+}
+
 double seconds(std::chrono::steady_clock::duration d) { return std::chrono::duration<double>(d).count(); }
 
 }  // namespace
@@ -83,12 +93,7 @@ int main(int argc, char **argv) {
     {
         OneShotServer server(response);
         const auto start = std::chrono::steady_clock::now();
-        const int fd = socket(AF_INET, SOCK_STREAM, 0);
-        sockaddr_in address{};
-        address.sin_family = AF_INET;
-        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        address.sin_port = htons(static_cast<uint16_t>(server.port()));
-        connect(fd, reinterpret_cast<sockaddr *>(&address), sizeof address);
+        const int fd = connectRaw(server.port());
         char buffer[4096];
         std::size_t total = 0;
         while (total < response.size()) {
@@ -103,12 +108,7 @@ int main(int argc, char **argv) {
         // The same raw read, keeping the bytes: what any reader that returns the whole text pays.
         OneShotServer server(response);
         const auto start = std::chrono::steady_clock::now();
-        const int fd = socket(AF_INET, SOCK_STREAM, 0);
-        sockaddr_in address{};
-        address.sin_family = AF_INET;
-        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        address.sin_port = htons(static_cast<uint16_t>(server.port()));
-        connect(fd, reinterpret_cast<sockaddr *>(&address), sizeof address);
+        const int fd = connectRaw(server.port());
         char buffer[4096];
         std::string kept;
         while (kept.size() < response.size()) {
