@@ -35,4 +35,18 @@ void AnimationPlayer::showFrame(std::size_t index) {
     setPixmap(QPixmap::fromImage(frames_[index]));
 }
 
+std::vector<QImage> withTransparentBackground(std::vector<QImage> frames) {
+    if (frames.empty() || frames.front().isNull()) return frames;
+    const QRgb background = frames.front().pixel(0, 0) | 0xff000000u;
+    for (QImage &frame : frames) {
+        frame = frame.convertToFormat(QImage::Format_ARGB32);
+        for (int y = 0; y < frame.height(); ++y) {
+            auto *line = reinterpret_cast<QRgb *>(frame.scanLine(y));
+            for (int x = 0; x < frame.width(); ++x)
+                if ((line[x] | 0xff000000u) == background) line[x] = 0;
+        }
+    }
+    return frames;
+}
+
 }  // namespace harbeat

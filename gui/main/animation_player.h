@@ -31,4 +31,8 @@ private:
     bool playing_ = false;
 };
 
+// The frames with every pixel of the first frame's top-left colour made transparent, so the clip
+// shows on whatever lies behind it.
+std::vector<QImage> withTransparentBackground(std::vector<QImage> frames);
+
 }  // namespace harbeat

@@ -3,78 +3,74 @@
 #include <QAction>
 #include <QApplication>
 #include <QCloseEvent>
-#include <QHBoxLayout>
+#include <QDir>
+#include <QFile>
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QMouseEvent>
 #include <QProgressBar>
+#include <QScreen>
 #include <QTextBrowser>
 #include <QTimer>
 #include <QToolBar>
 #include <QTreeView>
-#include <QVBoxLayout>
+#include <memory>
 
+#include "catalogue/catalogue.h"
 #include "engine/engine_binding.h"
 #include "main/animation_player.h"
+#include "main/avi_reader.h"
+#include "main/catalogue_choices.h"
 #include "main/panel_status_bar.h"
 #include "main/shared_flags.h"
 #include "main/song_list_model.h"
+#include "main/toolbar_art.h"
 #include "notify/notify_slots.h"
 #include "notify/poll_tick.h"
 #include "pages/message_pages.h"
 #include "pages/tip_pages.h"
+#include "platform/platform.h"
+#include "platform/product.h"
 #include "platform/program_folder.h"
 #include "platform/twips.h"
+#include "startup/frm_splash.h"
 
 namespace harbeat {
 namespace {
 
-// The window's size and the width of the right-hand panes as designed, in twips.
+// The window's size as designed, in twips.
 constexpr double kDesignWidth = 12000;
 constexpr double kDesignHeight = 8400;
-constexpr double kPaneWidth = 4000;
-constexpr double kProgressWidth = 2060;
 constexpr int kPollMilliseconds = 100;
 
-struct ToolbarCommand {
-    const char *key;
-    const char *caption;
-    const char *toolTip;
-};
-// In bar order.
-constexpr ToolbarCommand kToolbarCommands[] = {
-    {"Start Search", "Start Search F5", "Start Search  - F5"},
-    {"Stop", "Stop ESC", "Stop - ESC"},
-    {"Refresh", "Refresh F5", "Refresh - F5"},
-    {"Save Song", "Save Song Ctrl-S", "Save Song - Ctrl-S"},
-    {"Preview Song", "Preview Song Ctrl-P", "Preview Song - Ctrl-P"},
-    {"Request Song", "Post A Request Ctrl-R", "Post A Request - Ctrl-R"},
-    {"Options", "Options Ctrl-O", "Options - Ctrl-O"},
-    {"Help", "Help F1", "Help - F1"},
-    {"Exit", "Exit Ctrl-X", "Exit - Ctrl-X"},
-};
-// The commands that start something; Stop gets the opposite state.
-constexpr const char *kStartingCommands[] = {"Options",      "Start Search", "Refresh",
-                                             "Preview Song", "Save Song",    "Request Song"};
+const QString kNoNewsgroupsText =
+    QStringLiteral(
+        "Harbeat cannot find any valid MP3 newsgroups to search.  Please consult your ISP for more "
+        "information on newsgroups.") +
+    QStringLiteral("\r\n") +
+    QStringLiteral("Unfortunately, Harbeat will not be able to find or retrieve any MP3's for you.");
 
-class BusyCursor {
-public:
-    BusyCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
-    ~BusyCursor() { QApplication::restoreOverrideCursor(); }
-    BusyCursor(const BusyCursor &) = delete;
-    BusyCursor &operator=(const BusyCursor &) = delete;
-};
+// Arial, or a face with the same metrics where Arial is not installed.
+QFont programFont() {
+    QFont font;
+    font.setFamilies({QStringLiteral("Arial"), QStringLiteral("Liberation Sans"), QStringLiteral("Nimbus Sans"),
+                      QStringLiteral("Helvetica"), QStringLiteral("DejaVu Sans")});
+    font.setPointSize(9);
+    return font;
+}
 
 }  // namespace
 
 frmMain::frmMain(QWidget *parent) : QMainWindow(parent) {
     setWindowTitle(QStringLiteral("HARBEAT"));
-    QFont font(QStringLiteral("Arial"));
-    font.setPointSize(9);
-    setFont(font);
+    setFont(programFont());
     resize(twipsToPixels(kDesignWidth), twipsToPixels(kDesignHeight));
 
+    central_ = new QWidget(this);
+    setCentralWidget(central_);
+    createMenu();
     createToolbar();
     createPanes();
     createStatusBar();
@@ -82,6 +78,11 @@ frmMain::frmMain(QWidget *parent) : QMainWindow(parent) {
     timTimer = new QTimer(this);
     timTimer->setInterval(kPollMilliseconds);
     connect(timTimer, &QTimer::timeout, this, &frmMain::timTimer_Timer);
+
+    for (QWidget *forwarding : std::initializer_list<QWidget *>{lstGroups, lstSongs, txtSearch, wbr, wbrHead})
+        forwarding->installEventFilter(this);
+    wbrHead->viewport()->installEventFilter(this);
+    central_->installEventFilter(this);
 
     setMessagePane(wbr);
     attachMainForm(this);
@@ -92,110 +93,66 @@ frmMain::~frmMain() {
     if (messagePane() == wbr) setMessagePane(nullptr);
 }
 
-void frmMain::createToolbar() {
-    barToolbar = addToolBar(QStringLiteral("Commands"));
-    barToolbar->setObjectName(QStringLiteral("barToolbar"));
-    barToolbar->setMovable(false);
-    barToolbar->setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
-    for (const ToolbarCommand &entry : kToolbarCommands) {
-        QAction *action = barToolbar->addAction(QString::fromLatin1(entry.caption));
-        action->setToolTip(QString::fromLatin1(entry.toolTip));
-        commands_.emplace(QString::fromLatin1(entry.key), action);
-    }
-    auto *spacer = new QWidget(barToolbar);
-    spacer->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Preferred);
-    barToolbar->addWidget(spacer);
-    ani = new AnimationPlayer(barToolbar);
-    barToolbar->addWidget(ani);
-}
-
 void frmMain::createPanes() {
-    auto *central = new QWidget(this);
-    auto *columns = new QHBoxLayout(central);
+    ani = new AnimationPlayer(central_);
 
-    auto *left = new QVBoxLayout;
-    Label2 = new QLabel(QStringLiteral("Music Style:"), central);
-    lstGroups = new QListWidget(central);
+    Label2 = new QLabel(QStringLiteral("Music Style:"), central_);
+    lstGroups = new QListWidget(central_);
     lstGroups->setSelectionMode(QAbstractItemView::MultiSelection);
     lstGroups->setFlow(QListView::TopToBottom);
     lstGroups->setWrapping(true);
+    lstGroups->setResizeMode(QListView::Adjust);
+    lstGroups->setUniformItemSizes(true);
+    lstGroups->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     connect(lstGroups->selectionModel(), &QItemSelectionModel::selectionChanged, this, &frmMain::lstGroups_Click);
-    Label1 = new QLabel(QStringLiteral("Only Show Songs Containing:"), central);
-    txtSearch = new QLineEdit(central);
-    txtSearch->setToolTip(QStringLiteral("Type in the search keyword"));
 
+    Label1 = new QLabel(QStringLiteral("Only Show Songs Containing:"), central_);
+    txtSearch = new QLineEdit(central_);
+    txtSearch->setToolTip(QStringLiteral("Type in the search keyword"));
+    connect(txtSearch, &QLineEdit::textChanged, this, &frmMain::txtSearch_Change);
+
+    imgNotes = drawNoteIcon();
     songRows = new SongListModel(this);
+    songRows->setRowIcon(imgNotes);
     songOrder = new SongSortProxy(this);
     songOrder->setSourceModel(songRows);
-    lstSongs = new QTreeView(central);
+    lstSongs = new QTreeView(central_);
     lstSongs->setModel(songOrder);
     lstSongs->setRootIsDecorated(false);
     lstSongs->setUniformRowHeights(true);  // keeps 100,000 rows fast
     lstSongs->setSelectionMode(QAbstractItemView::ExtendedSelection);
     lstSongs->setSelectionBehavior(QAbstractItemView::SelectRows);
     lstSongs->setAllColumnsShowFocus(true);
-    lstSongs->setSortingEnabled(true);
+    lstSongs->setAlternatingRowColors(true);
+    QHeaderView *header = lstSongs->header();
+    header->setStretchLastSection(false);
+    header->setSectionsClickable(true);
+    header->setSortIndicatorShown(true);
+    header->setSortIndicator(SongListModel::SongTitle, Qt::AscendingOrder);
+    connect(header, &QHeaderView::sectionClicked, this, &frmMain::lstSongs_ColumnClick);
 
-    left->addWidget(Label2);
-    left->addWidget(lstGroups, 1);
-    left->addWidget(Label1);
-    left->addWidget(txtSearch);
-    left->addWidget(lstSongs, 3);
-
-    auto *right = new QVBoxLayout;
-    wbrHead = new QTextBrowser(central);
-    wbr = new QTextBrowser(central);
+    wbrHead = new QTextBrowser(central_);
+    wbr = new QTextBrowser(central_);
     for (QTextBrowser *pane : {wbrHead, wbr}) {
         pane->setReadOnly(true);
         pane->setOpenLinks(false);
-        pane->setFixedWidth(twipsToPixels(kPaneWidth));
     }
-    wbrHead->setFixedHeight(twipsToPixels(1200));
     wbrHead->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     wbrHead->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-    right->addWidget(wbrHead);
-    right->addWidget(wbr, 1);
-
-    columns->addLayout(left, 1);
-    columns->addLayout(right);
-    setCentralWidget(central);
+    wbrHead->viewport()->setCursor(Qt::PointingHandCursor);
+    wbrHead->setToolTip(kHelpAddress);
 }
 
 void frmMain::createStatusBar() {
     barStatusbar = new PanelStatusBar(this);
     setStatusBar(barStatusbar);
+    // Placed by Form_Resize over the right end of the bar, not in the bar's own layout.
     pbProgress = new QProgressBar(barStatusbar);
     pbProgress->setRange(0, 100);
-    pbProgress->setFixedWidth(twipsToPixels(kProgressWidth));
     pbProgress->hide();
-    barStatusbar->addPermanentWidget(pbProgress);
 }
-
-QAction *frmMain::command(const QString &key) const {
-    const auto found = commands_.find(key);
-    return found == commands_.end() ? nullptr : found->second;
-}
-
-void frmMain::SetCommandsEnabled(bool enabled) {
-    for (const char *key : kStartingCommands) command(QString::fromLatin1(key))->setEnabled(enabled);
-    command(QStringLiteral("Stop"))->setEnabled(!enabled);
-}
-
-void frmMain::clearSongList() { songRows->clear(); }
 
 void frmMain::setStatusPanelText(int panel, const QString &text) { barStatusbar->setPanelText(panel, text); }
-
-void frmMain::ParseSongChunks(const SongChunks &songs) {
-    BusyCursor busy;
-    txtSearch->setEnabled(false);
-    SongResults = harbeat::ParseSongChunks(songs.chunks, songs.ChunkIndex);
-    txtSearch->setEnabled(true);
-}
-
-void frmMain::FillSongList() {
-    BusyCursor busy;
-    harbeat::FillSongList(*songRows, SongResults, txtSearch->text());
-}
 
 void frmMain::timTimer_Timer() { PollNotifySlots(*this); }
 
@@ -204,19 +161,99 @@ void frmMain::Form_Load(const QStringList &arguments) {
     Idle = false;
     timTimer->stop();
     DebugLevel = DebugLevelFromArguments(arguments);
-    LoadSettings();
+
+    auto splash = std::make_unique<frmSplash>(*this);
+    splash->show();
+    splash->Run(false);
+    // The start-up form finishes on its own timer (the newsgroup-list update) or ends the program.
+    while (!splash->bDone && !QuitRequested)
+        QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents);
+    if (QuitRequested) {
+        platform().endProgram();
+        return;
+    }
+
+    ShowGroupList();
+    if (!(windowState() & (Qt::WindowMaximized | Qt::WindowMinimized))) centreOnScreen();
+    QDir::setCurrent(programFolder());
 
     FaqCount = 23;
     FaqIndex = 1;
     TipCountdown = -1;
+    loadAnimation();
     SetCommandsEnabled(true);
-    loadRtfPage(*wbrHead, dataFile(QStringLiteral("msg013.rtf")));
+    reloadHeaderPane();
     ShowMessage(QStringLiteral("msg009"));
+    splash.reset();
+
+    if (lstGroups->count() == 0) {
+        LoadDefaultGroup199x(Groups);
+        if (lstGroups->count() == 0) platform().messageBox(this, kNoNewsgroupsText, BoxIcon::Information);
+    }
 
     timTimer->start();
     Idle = true;
     notifySlots().setProgress(0);
     SearchReady = -1;
+}
+
+void frmMain::centreOnScreen() {
+    const QScreen *shown = screen() ? screen() : QGuiApplication::primaryScreen();
+    if (!shown) return;
+    const QRect area = shown->geometry();
+    const QSize outer = frameGeometry().size();
+    move(area.x() + (area.width() - outer.width()) / 2, area.y() + (area.height() - outer.height()) / 2);
+}
+
+void frmMain::loadAnimation() {
+    QFile clip(dataFile(QStringLiteral("GRAMOPH.avi")));
+    if (!clip.open(QIODevice::ReadOnly)) return;  // no clip: the animation stays empty
+    const AviReadResult read = readAvi(clip.readAll());
+    if (!read.ok()) return;
+    ani->setFrames(withTransparentBackground(read.clip.frames), (read.clip.frameMicroseconds + 500) / 1000);
+    Form_Resize();  // the toolbar makes room for the clip
+}
+
+void frmMain::reloadHeaderPane() { loadRtfPage(*wbrHead, dataFile(QStringLiteral("msg013.rtf"))); }
+
+void frmMain::Form_Activate() {
+    setWindowTitle(
+        QStringLiteral("%1 v%2.%3.%4").arg(kProductName).arg(kVersionMajor).arg(kVersionMinor).arg(kVersionRevision));
+}
+
+void frmMain::changeEvent(QEvent *event) {
+    if (event->type() == QEvent::ActivationChange && isActiveWindow()) Form_Activate();
+    QMainWindow::changeEvent(event);
+}
+
+bool frmMain::eventFilter(QObject *watched, QEvent *event) {
+    switch (event->type()) {
+        case QEvent::KeyRelease: {
+            // lstGroups, lstSongs, txtSearch, wbr and wbrHead hand their key releases to the window.
+            const auto *key = static_cast<QKeyEvent *>(event);
+            if (!key->isAutoRepeat() && Form_KeyUp(key->key(), key->modifiers())) return true;
+            break;
+        }
+        case QEvent::Resize:
+            if (watched == central_) Form_Resize();
+            break;
+        case QEvent::FocusOut:
+            if (watched == txtSearch) txtSearch_LostFocus();
+            break;
+        case QEvent::MouseButtonRelease:
+            // A click into the header pane opens the help page on the web.
+            if (watched == wbrHead->viewport() && static_cast<QMouseEvent *>(event)->button() == Qt::LeftButton)
+                platform().documentOpen(this, kHelpAddress);
+            break;
+        default: break;
+    }
+    return QMainWindow::eventFilter(watched, event);
+}
+
+void frmMain::closeEvent(QCloseEvent *event) {
+    engine::mp3CancelFunc();
+    SaveSettings();
+    event->accept();
 }
 
 float frmMain::formEdge(FormEdge edge) const {
@@ -265,12 +302,6 @@ void frmMain::setupSongColumns(const std::array<int, 5> &widthsInTwips) {
         if (twips > 0) lstSongs->header()->resizeSection(column, twipsToPixels(twips));
     }
     lstSongs->sortByColumn(SongListModel::SongTitle, Qt::AscendingOrder);
-}
-
-void frmMain::closeEvent(QCloseEvent *event) {
-    engine::mp3CancelFunc();
-    SaveSettings();
-    event->accept();
 }
 
 }  // namespace harbeat

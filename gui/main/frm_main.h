@@ -1,14 +1,22 @@
 // frmMain, the program's main window: the category list, the keyword box and the song list on
 // the left, the header and message panes on the right, the toolbar with the animation, and the
 // status bar with the progress bar. Its timer `timTimer` polls the engine's reports.
+//
+// The window's work is spread over several files: frm_main.cpp (controls, load, activation,
+// unload), main_layout.cpp (resize), main_commands.cpp (toolbar, menu, Options, Help, Exit),
+// main_keys.cpp (key releases), group_list.cpp (lstGroups), search_flow.cpp (search, Stop, the
+// keyword box) and song_commands.cpp (Save, Preview, Request).
 #pragma once
 
+#include <QIcon>
+#include <QImage>
 #include <QItemSelection>
 #include <QMainWindow>
 #include <QStringList>
 #include <map>
 #include <vector>
 
+#include "main/main_keys.h"
 #include "main/song_results.h"
 #include "settings/settings.h"
 
@@ -16,6 +24,7 @@ class QAction;
 class QLabel;
 class QLineEdit;
 class QListWidget;
+class QMenu;
 class QProgressBar;
 class QTextBrowser;
 class QTimer;
@@ -37,6 +46,14 @@ public:
     ~frmMain() override;
 
     // The controls.
+    QMenu *mnuMain;  // "Main"
+    QAction *mnuStartSearch;
+    QAction *mnuStop;
+    QAction *mnuSaveSong;
+    QAction *mnuPreviewSong;
+    QAction *mnuRequestSong;
+    QAction *mnuOptions;
+    QAction *mnuHelp;
     QToolBar *barToolbar;
     AnimationPlayer *ani;
     QLabel *Label2;  // "Music Style:"
@@ -51,6 +68,11 @@ public:
     PanelStatusBar *barStatusbar;
     QProgressBar *pbProgress;
     QTimer *timTimer;
+    // The toolbar's images, one per button in bar order: at rest, and under the mouse.
+    std::vector<QImage> imgMouseOff;
+    std::vector<QImage> imgMouseOn;
+    // The icon of every song row.
+    QIcon imgNotes;
 
     // No search, save or preview is running.
     bool Idle = false;
@@ -61,14 +83,8 @@ public:
     // "Preview Song", "Request Song", "Options", "Help", "Exit").
     QAction *command(const QString &key) const;
     // Enables the commands that start something, and gives Stop the opposite state. Help and
-    // Exit stay as they are.
+    // Exit, the menu and the keys stay as they are.
     void SetCommandsEnabled(bool enabled);
-
-    // Turns the song lines of a finished search into SongResults (with the hourglass, the
-    // keyword box disabled meanwhile).
-    void ParseSongChunks(const SongChunks &songs);
-    // Adds the rows of SongResults that match the keyword box to lstSongs.
-    void FillSongList();
 
     // Empties lstSongs (the rows only; SongResults stay).
     void clearSongList();
@@ -86,12 +102,63 @@ public:
     // category takes that row's state.
     void lstGroups_Click(const QItemSelection &selected, const QItemSelection &deselected);
 
+    // Starts a search of the ticked categories' newsgroups.
+    void mnuStartSearch_Click();
+    // Cancels the running search, save or preview and returns the window to idle.
+    void mnuStop_Click();
+    // The keyword changed: the list is refilled from SongResults after a short pause.
+    void txtSearch_Change();
+    // The keyword box lost the focus: its text is trimmed of blanks.
+    void txtSearch_LostFocus();
+
+    // Turns the song lines of a finished search into SongResults (with the hourglass, the
+    // keyword box disabled meanwhile).
+    void ParseSongChunks(const SongChunks &songs);
+    // Adds the rows of SongResults that match the keyword box to lstSongs.
+    void FillSongList();
+    // A column header was clicked: the list sorts ascending by that column.
+    void lstSongs_ColumnClick(int column);
+
+    // The "Song ID" texts of the selected rows, top to bottom as shown, each trimmed and
+    // followed by CR LF.
+    QString BuildSaveList() const;
+    // The current row's "Group ID" and "Song ID" texts, trimmed, with a TAB between and CR LF
+    // behind.
+    QString BuildPreviewLine() const;
+
+    // Downloads the selected songs into the save folder.
+    void mnuSaveSong_Click();
+    // Downloads the current song into the preview file, which is then opened.
+    void mnuPreviewSong_Click();
+    // Opens the request form, once a news server is set.
+    void mnuRequestSong_Click();
+    // Opens the options form; the settings are saved when it closes.
+    void mnuOptions_Click();
+    // Starts the tip pages and opens the help page on the web.
+    void mnuHelp_Click();
+    // Ends the program at once: no unload, nothing saved, the engine not cancelled.
+    void ExitProgram();
+
+    // A toolbar button was clicked; `key` is the button's key.
+    void barToolbar_ButtonClick(const QString &key);
+    // An entry of a toolbar button's drop-down menu was chosen.
+    void barToolbar_ButtonMenuClick(const QString &text);
+    // A key was released in the window or one of the controls that forward their keys. True
+    // when the key is one of the window's commands (which then ran).
+    bool Form_KeyUp(int key, Qt::KeyboardModifiers modifiers);
+    // Runs one command, whatever started it.
+    void runCommand(MainCommand command);
+
     // One tick of timTimer: handles the engine's reports (notify/poll_tick.h).
     void timTimer_Timer();
 
-    // The window's load: settings, pages and the polling timer. `arguments` are the command
-    // line's words after the program name.
+    // The window's load: the start-up form, the category list, pages, the animation and the
+    // polling timer. `arguments` are the command line's words after the program name.
     void Form_Load(const QStringList &arguments);
+    // Every activation shows the program's name and version in the caption.
+    void Form_Activate();
+    // Places the controls for the window's current size (nothing while it is minimised).
+    void Form_Resize();
 
     // MainFormGeometry.
     float formEdge(FormEdge edge) const override;
@@ -103,13 +170,24 @@ public:
 protected:
     // The unload: stops the engine's running operation and writes the settings.
     void closeEvent(QCloseEvent *event) override;
+    void changeEvent(QEvent *event) override;
+    void keyReleaseEvent(QKeyEvent *event) override;
+    // Key releases of the forwarding controls, focus loss of txtSearch, clicks into wbrHead, and
+    // size changes of the area below the menu, which place the controls.
+    bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
+    void createMenu();
     void createToolbar();
     void createPanes();
     void createStatusBar();
+    void centreOnScreen();
+    void runStartupForm();
+    void loadAnimation();
+    void reloadHeaderPane();
 
     std::map<QString, QAction *> commands_;
+    QWidget *central_ = nullptr;
 };
 
 }  // namespace harbeat

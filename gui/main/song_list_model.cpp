@@ -9,8 +9,10 @@ int SongListModel::rowCount(const QModelIndex &parent) const {
 int SongListModel::columnCount(const QModelIndex &parent) const { return parent.isValid() ? 0 : ColumnCount; }
 
 QVariant SongListModel::data(const QModelIndex &index, int role) const {
-    if (!index.isValid() || role != Qt::DisplayRole) return {};
-    return cellText(index.row(), index.column());
+    if (!index.isValid()) return {};
+    if (role == Qt::DisplayRole) return cellText(index.row(), index.column());
+    if (role == Qt::DecorationRole && index.column() == SongTitle && !rowIcon_.isNull()) return rowIcon_;
+    return {};
 }
 
 QVariant SongListModel::headerData(int section, Qt::Orientation orientation, int role) const {

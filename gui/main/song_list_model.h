@@ -3,6 +3,7 @@
 #pragma once
 
 #include <QAbstractTableModel>
+#include <QIcon>
 #include <QSortFilterProxyModel>
 #include <array>
 #include <vector>
@@ -30,6 +31,9 @@ public:
     // The text the list sorts by: the cell's text in folded letter case.
     const QString &sortKey(int row, int column) const;
 
+    // The icon every row shows before its title.
+    void setRowIcon(const QIcon &icon) { rowIcon_ = icon; }
+
     void clear();
     void appendRecords(std::vector<SongRecord> records);
 
@@ -37,6 +41,7 @@ public:
 
 private:
     std::vector<SongRecord> rows_;
+    QIcon rowIcon_;
     // Sort keys of each column, made for all rows at the first sort by that column and dropped
     // when the rows change: a sort of 100,000 rows then compares plain texts.
     mutable std::array<std::vector<QString>, ColumnCount> sortKeys_;

@@ -63,7 +63,7 @@ void handleEnd(frmMain &form, NotifySlots &reports, const QString &end) {
 
 void handleFileWritten(frmMain &form, NotifySlots &reports, const QString &file) {
     // Songs saved by a save run are not shown; only the preview file is opened.
-    const QString previewPath = programFolder() + QLatin1Char('/') + trimBlanks(Settings.PreviewFileName);
+    const QString previewPath = previewFolder() + QLatin1Char('/') + trimBlanks(Settings.PreviewFileName);
     if (file == previewPath) {
         ShowMessage(QStringLiteral("msg016"));
         platform().documentOpen(&form, file);

@@ -1,0 +1,149 @@
+// The main window's commands: the menu "Main", the toolbar with its images and its drop-down, the
+// enabled state of the commands, and Options, Help and Exit.
+#include <QAction>
+#include <QMenu>
+#include <QMenuBar>
+#include <QTimer>
+#include <QToolBar>
+#include <QToolButton>
+
+#include "main/frm_main.h"
+#include "main/toolbar_art.h"
+#include "options/frm_options.h"
+#include "pages/message_pages.h"
+#include "pages/tip_pages.h"
+#include "platform/platform.h"
+#include "platform/product.h"
+
+namespace harbeat {
+namespace {
+
+struct ToolbarCommand {
+    const char *key;
+    const char *caption;
+    const char *toolTip;
+};
+// In bar order, which is also the order of the images.
+constexpr ToolbarCommand kToolbarCommands[kToolbarImageCount] = {
+    {"Start Search", "Start Search F5", "Start Search  - F5"},
+    {"Stop", "Stop ESC", "Stop - ESC"},
+    {"Refresh", "Refresh F5", "Refresh - F5"},
+    {"Save Song", "Save Song Ctrl-S", "Save Song - Ctrl-S"},
+    {"Preview Song", "Preview Song Ctrl-P", "Preview Song - Ctrl-P"},
+    {"Request Song", "Post A Request Ctrl-R", "Post A Request - Ctrl-R"},
+    {"Options", "Options Ctrl-O", "Options - Ctrl-O"},
+    {"Help", "Help F1", "Help - F1"},
+    {"Exit", "Exit Ctrl-X", "Exit - Ctrl-X"},
+};
+// The commands that start something; Stop gets the opposite state.
+constexpr const char *kStartingCommands[] = {"Options",      "Start Search", "Refresh",
+                                             "Preview Song", "Save Song",    "Request Song"};
+// The entries of the "Refresh" button's drop-down menu.
+constexpr int kRefreshMenuEntries = 4;
+const QString kPlayThisSong = QStringLiteral("Play This Song");
+
+}  // namespace
+
+void frmMain::createMenu() {
+    struct MenuItem {
+        QAction *&item;
+        const char *caption;
+        MainCommand command;
+    };
+    const MenuItem items[] = {{mnuStartSearch, "Start Search", MainCommand::StartSearch},
+                              {mnuStop, "Stop", MainCommand::Stop},
+                              {mnuSaveSong, "Save Song", MainCommand::SaveSong},
+                              {mnuPreviewSong, "Preview Song", MainCommand::PreviewSong},
+                              {mnuRequestSong, "Request Song", MainCommand::RequestSong},
+                              {mnuOptions, "Options", MainCommand::Options},
+                              {mnuHelp, "Help", MainCommand::Help}};
+    mnuMain = menuBar()->addMenu(QStringLiteral("Main"));
+    for (const MenuItem &entry : items) {
+        entry.item = mnuMain->addAction(QString::fromLatin1(entry.caption));
+        const MainCommand run = entry.command;
+        connect(entry.item, &QAction::triggered, this, [this, run] { runCommand(run); });
+    }
+}
+
+void frmMain::createToolbar() {
+    barToolbar = new QToolBar(QStringLiteral("Commands"), central_);
+    barToolbar->setObjectName(QStringLiteral("barToolbar"));
+    barToolbar->setMovable(false);
+    barToolbar->setFloatable(false);
+    barToolbar->setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
+    barToolbar->setIconSize(kToolbarImageSize);
+
+    imgMouseOff = drawToolbarImages(ToolbarImageState::MouseOff);
+    imgMouseOn = drawToolbarImages(ToolbarImageState::MouseOn);
+    for (int i = 0; i < kToolbarImageCount; ++i) {
+        const ToolbarCommand &entry = kToolbarCommands[i];
+        QIcon icon;
+        icon.addPixmap(QPixmap::fromImage(imgMouseOff[static_cast<std::size_t>(i)]), QIcon::Normal);
+        icon.addPixmap(QPixmap::fromImage(imgMouseOn[static_cast<std::size_t>(i)]), QIcon::Active);
+        QAction *button = barToolbar->addAction(icon, QString::fromLatin1(entry.caption));
+        button->setToolTip(QString::fromLatin1(entry.toolTip));
+        const QString key = QString::fromLatin1(entry.key);
+        commands_.emplace(key, button);
+        connect(button, &QAction::triggered, this, [this, key] { barToolbar_ButtonClick(key); });
+    }
+
+    auto *refreshMenu = new QMenu(barToolbar);
+    for (int i = 0; i < kRefreshMenuEntries; ++i) {
+        QAction *entry = refreshMenu->addAction(kPlayThisSong);
+        connect(entry, &QAction::triggered, this, [this, entry] { barToolbar_ButtonMenuClick(entry->text()); });
+    }
+    QAction *refresh = command(QStringLiteral("Refresh"));
+    refresh->setMenu(refreshMenu);
+    if (auto *button = qobject_cast<QToolButton *>(barToolbar->widgetForAction(refresh)))
+        button->setPopupMode(QToolButton::MenuButtonPopup);
+}
+
+QAction *frmMain::command(const QString &key) const {
+    const auto found = commands_.find(key);
+    return found == commands_.end() ? nullptr : found->second;
+}
+
+void frmMain::SetCommandsEnabled(bool enabled) {
+    for (const char *key : kStartingCommands) command(QString::fromLatin1(key))->setEnabled(enabled);
+    command(QStringLiteral("Stop"))->setEnabled(!enabled);
+}
+
+void frmMain::barToolbar_ButtonClick(const QString &key) { runCommand(commandForButton(key)); }
+
+void frmMain::barToolbar_ButtonMenuClick(const QString &text) { platform().documentOpen(this, text); }
+
+void frmMain::runCommand(MainCommand command) {
+    switch (command) {
+        case MainCommand::StartSearch: mnuStartSearch_Click(); break;
+        case MainCommand::Stop: mnuStop_Click(); break;
+        case MainCommand::SaveSong: mnuSaveSong_Click(); break;
+        case MainCommand::PreviewSong: mnuPreviewSong_Click(); break;
+        case MainCommand::RequestSong: mnuRequestSong_Click(); break;
+        case MainCommand::Options: mnuOptions_Click(); break;
+        case MainCommand::Help: mnuHelp_Click(); break;
+        case MainCommand::Exit: ExitProgram(); break;
+        case MainCommand::None: break;
+    }
+}
+
+void frmMain::mnuOptions_Click() {
+    timTimer->stop();
+    // The form may be opened while an operation runs; afterwards the window is as busy as it was.
+    const bool idleBefore = Idle;
+    Idle = false;
+    loadOptionsForm(*this).exec();
+    Idle = idleBefore;
+    reloadHeaderPane();
+    SaveSettings();
+    timTimer->start();
+}
+
+void frmMain::mnuHelp_Click() {
+    if (TipCountdown < 0) TipCountdown = kTipTicks;
+    ShowMessage(QStringLiteral("faq23"));
+    platform().documentOpen(this, kHelpAddress);
+}
+
+void frmMain::ExitProgram() { platform().endProgram(); }
+
+}  // namespace harbeat

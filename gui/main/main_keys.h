@@ -1,0 +1,18 @@
+// The main window's commands and what starts them: the keys (handled on key release) and the
+// keys of the toolbar buttons. Pure functions.
+#pragma once
+
+#include <QString>
+#include <Qt>
+
+namespace harbeat {
+
+enum class MainCommand { None, StartSearch, Stop, SaveSong, PreviewSong, RequestSong, Options, Help, Exit };
+
+// Esc, F5 and F1 with any modifier; S, P, R, X and O with Ctrl held. Anything else is None.
+MainCommand commandForKey(int key, Qt::KeyboardModifiers modifiers);
+
+// The command of a toolbar button's key ("Refresh" starts a search, as "Start Search" does).
+MainCommand commandForButton(const QString &buttonKey);
+
+}  // namespace harbeat

@@ -1,0 +1,96 @@
+// Save, Preview and Request: what the window hands to the engine for the chosen songs, and the
+// request form.
+#include <QItemSelectionModel>
+#include <QTimer>
+#include <QTreeView>
+#include <algorithm>
+
+#include "engine/engine_binding.h"
+#include "main/animation_player.h"
+#include "main/frm_main.h"
+#include "main/shared_flags.h"
+#include "main/song_list_model.h"
+#include "pages/message_pages.h"
+#include "platform/platform.h"
+#include "platform/program_folder.h"
+#include "request/frm_post.h"
+#include "settings/value_text.h"
+
+namespace harbeat {
+namespace {
+
+const QString kLineEnd = QStringLiteral("\r\n");
+// mp3BuildSongs' last argument: every bit set asks for a preview (the engine reads bit 0).
+constexpr int32_t kPreviewMode = -1;
+constexpr int32_t kSaveMode = 0;
+
+}  // namespace
+
+QString frmMain::BuildSaveList() const {
+    std::vector<int> shownRows;
+    for (const QModelIndex &index : lstSongs->selectionModel()->selectedRows()) shownRows.push_back(index.row());
+    std::sort(shownRows.begin(), shownRows.end());  // top to bottom as the list is sorted
+    QString list;
+    for (const int row : shownRows) {
+        const QModelIndex songId = songOrder->index(row, SongListModel::SongId);
+        list += trimBlanks(songId.data().toString()) + kLineEnd;
+    }
+    return list;
+}
+
+QString frmMain::BuildPreviewLine() const {
+    const int row = lstSongs->currentIndex().row();
+    const QString groupId = songOrder->index(row, SongListModel::GroupId).data().toString();
+    const QString songId = songOrder->index(row, SongListModel::SongId).data().toString();
+    return trimBlanks(groupId) + u'\t' + trimBlanks(songId) + kLineEnd;
+}
+
+void frmMain::mnuSaveSong_Click() {
+    if (!Idle || !SearchReady) return;  // one operation at a time, as for the search
+    SetCommandsEnabled(false);
+    ShowMessage(QStringLiteral("msg003"));
+    if (!lstSongs->selectionModel()->hasSelection()) {
+        SetCommandsEnabled(true);
+        return;
+    }
+    ani->start();
+    Idle = false;
+    const QString songs = BuildSaveList();
+    QString folder = trimBlanks(Settings.SaveDir.text());
+    if (folder.isEmpty()) folder = defaultSaveFolder();
+    engine::mp3BuildSongs(engine::toEngineText(folder).constData(), "", engine::toEngineText(songs).constData(),
+                          kSaveMode);
+}
+
+void frmMain::mnuPreviewSong_Click() {
+    if (!Idle || !SearchReady) return;
+    SetCommandsEnabled(false);
+    ShowMessage(QStringLiteral("msg003"));
+    if (!lstSongs->currentIndex().isValid()) {
+        SetCommandsEnabled(true);
+        return;
+    }
+    ani->start();
+    Idle = false;
+    const QString line = BuildPreviewLine();
+    const QString fileName = trimBlanks(Settings.PreviewFileName);
+    engine::mp3BuildSongs(engine::toEngineText(previewFolder()).constData(), engine::toEngineText(fileName).constData(),
+                          engine::toEngineText(line).constData(), kPreviewMode);
+}
+
+void frmMain::mnuRequestSong_Click() {
+    if (trimBlanks(Settings.Server.text()).isEmpty() || Settings.Port < 1) {
+        platform().messageBox(this,
+                              QStringLiteral("Please use OPTIONS to setup your News Server and Port number first."),
+                              BoxIcon::Information);
+        return;
+    }
+    timTimer->stop();
+    {
+        frmPost request(*this);
+        request.exec();
+    }
+    timTimer->start();
+}
+
+}  // namespace harbeat
