@@ -1,0 +1,227 @@
+// The options form: OK from the main window and during the start-up check (the server-change
+// question, the engine check, the reset), the fields it loads and stores, Browse and Help.
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTest>
+#include <QTextBrowser>
+
+#include "catalogue/catalogue.h"
+#include "forms_fixture.h"
+#include "gui_test_main.h"
+#include "main/frm_main.h"
+#include "options/frm_options.h"
+#include "pages/message_pages.h"
+#include "pages/tip_pages.h"
+#include "platform/product.h"
+#include "recording_platform.h"
+#include "settings/registry.h"
+#include "settings/settings.h"
+#include "startup/frm_splash.h"
+
+using namespace harbeat;
+using namespace harbeat::formtest;
+using guitest::RecordingPlatform;
+
+namespace {
+
+const QString kQuestion = QStringLiteral(
+    "You have selected a different Newsgroup Server.\r\nYour newsgroup list will now be reset.\r\n\r\nPress OK to "
+    "continue.");
+
+constexpr int kMusicGroups = 4;
+
+// A form that stays shown, without a modal loop, so the test drives it directly.
+frmOptions &openOptions(frmMain &main) {
+    frmOptions &form = loadOptionsForm(main);
+    form.show();
+    return form;
+}
+
+}  // namespace
+
+class OptionsTest : public QObject {
+    Q_OBJECT
+private slots:
+    void initTestCase() { useLinkedEngine(); }
+    void init() { freshStart(); }
+
+    void ok_comparesTheServerAndChecksIt_data() {
+        QTest::addColumn<QString>("typedServer");
+        QTest::addColumn<bool>("startupCheck");
+        QTest::addColumn<bool>("answer");  // to the server-change question
+        QTest::addColumn<bool>("asked");
+        QTest::addColumn<bool>("stored");
+        QTest::addColumn<bool>("checked");  // the engine check ran
+        QTest::addColumn<bool>("reset");
+        QTest::newRow("unchanged server: one check") << "localhost" << false << true << false << true << true << false;
+        QTest::newRow("new server, question cancelled: nothing stored")
+            << "127.0.0.1" << false << false << true << false << false << false;
+        QTest::newRow("letter case only: a different server")
+            << "LOCALHOST" << false << false << true << false << false << false;
+        QTest::newRow("new server, question OK: the catalogue is rebuilt")
+            << "127.0.0.1" << false << true << true << true << true << true;
+        QTest::newRow("new server during the start-up check: no question, no check")
+            << "127.0.0.1" << true << true << false << true << false << false;
+    }
+    void ok_comparesTheServerAndChecksIt() {
+        QFETCH(QString, typedServer);
+        QFETCH(bool, startupCheck);
+        QFETCH(bool, answer);
+        QFETCH(bool, asked);
+        QFETCH(bool, stored);
+        QFETCH(bool, checked);
+        QFETCH(bool, reset);
+        newsd::NewsStore store;
+        addStandardGroups(store);
+        auto server = startServer(store);
+        Settings.Server = "localhost";
+        Settings.Port = server->port();
+        Groups.entries.assign(1, GroupEntry{"alt.binaries.sounds.mp3.jazz", "jazz", true});
+        Groups.NumberOf = 1;
+        Groups.LastChecked = TodayText();
+        RecordingPlatform fake;
+        fake.okCancelAnswers = {answer};
+        frmMain main;
+        main.show();
+        frmOptions &form = openOptions(main);
+        form.bStartupCheck = startupCheck;
+        form.txtServerName->setText(typedServer);
+        form.txtEmail->setText("me@example.com");
+
+        form.cmdOK_Click();
+
+        QCOMPARE(fake.count("question"), asked ? 1 : 0);
+        if (asked) QCOMPARE(fake.calls.front().text, kQuestion);
+        QCOMPARE(fake.count("information") + fake.count("warning"), 0);
+        QCOMPARE(form.bServerChanged, typedServer != "localhost");
+        QCOMPARE(Settings.Server.text(), stored ? typedServer : QStringLiteral("localhost"));
+        QCOMPARE(ReadRegValue("", "PostEmail", ""), stored ? QStringLiteral("me@example.com") : QString());
+        QCOMPARE(server->connectionsAccepted() > 0, checked);
+        QCOMPARE(form.isVisible(), !stored);  // cancelling the question keeps the dialog
+        if (reset) {
+            QCOMPARE(Groups.NumberOf, kMusicGroups);
+            QCOMPARE(Groups.LastChecked.text(), TodayText());
+            QVERIFY(main.isVisible());
+            QCOMPARE(loadedOptionsForm(), nullptr);
+        } else {
+            QCOMPARE(Groups.NumberOf, 1);
+            QCOMPARE(loadedOptionsForm(), &form);
+        }
+    }
+
+    void ok_fromTheMainWindowShowsAFailedCheck() {
+        Settings.Server = "127.0.0.1";
+        Settings.Port = 1;  // refused
+        RecordingPlatform fake;
+        frmMain main;
+        frmOptions &form = openOptions(main);
+
+        form.cmdOK_Click();
+
+        QCOMPARE(fake.kinds(), QStringList{"information"});
+        QVERIFY(!fake.calls[0].text.isEmpty());
+        QVERIFY(!fake.calls[0].text.startsWith("Error - "));  // the engine's message alone
+        QVERIFY(!form.isVisible());
+        QCOMPARE(Settings.Port, 1);
+    }
+
+    void loadAndOk_moveTheFields_data() {
+        QTest::addColumn<QString>("storedSpeed");
+        QTest::addColumn<int>("selected");
+        QTest::addColumn<QString>("typedPort");
+        QTest::addColumn<QString>("typedEmail");
+        QTest::addColumn<QString>("speedAfter");
+        QTest::addColumn<int>("portAfter");
+        QTest::addColumn<QString>("emailAfter");
+        QTest::newRow("unknown speed keeps Cable Modem") << "33600" << 4 << "119"
+                                                         << "a@b.c"
+                                                         << "500000" << 119 << "a@b.c";
+        QTest::newRow("stored speed selected") << " 56000 " << 1 << "119"
+                                               << "a@b.c"
+                                               << "56000" << 119 << "a@b.c";
+        QTest::newRow("e-mail trimmed, port's leading number") << "1000000" << 5 << "8119x"
+                                                               << "  me@example.com  "
+                                                               << "1000000" << 8119 << "me@example.com";
+        QTest::newRow("port without a number stores 0") << "128000" << 3 << "news"
+                                                        << "a@b.c"
+                                                        << "128000" << 0 << "a@b.c";
+    }
+    void loadAndOk_moveTheFields() {
+        QFETCH(QString, storedSpeed);
+        QFETCH(int, selected);
+        QFETCH(QString, typedPort);
+        QFETCH(QString, typedEmail);
+        QFETCH(QString, speedAfter);
+        QFETCH(int, portAfter);
+        QFETCH(QString, emailAfter);
+        Settings.Server = " news.example ";
+        Settings.ConnectSpeed = storedSpeed;
+        Settings.UserName = " reader ";
+        Settings.PostEmail = " old@example.com ";
+        RecordingPlatform fake;
+        frmMain main;
+        frmOptions &form = openOptions(main);
+        QCOMPARE(form.txtServerName->text(), QStringLiteral("news.example"));
+        QCOMPARE(form.txtUserID->text(), QStringLiteral("reader"));
+        QCOMPARE(form.txtEmail->text(), QStringLiteral("old@example.com"));
+        for (int index = 0; index < 6; ++index) QCOMPARE(form.optConnectSpeeds[index]->isChecked(), index == selected);
+        form.bStartupCheck = true;  // stores the fields without an engine check
+        form.txtPortNumber->setText(typedPort);
+        form.txtEmail->setText(typedEmail);
+        form.txtPassword->setText(" secret ");
+
+        form.cmdOK_Click();
+
+        QVERIFY(!form.bCancelled);
+        QCOMPARE(Settings.ConnectSpeed.text(), speedAfter);
+        QCOMPARE(Settings.Port, portAfter);
+        QCOMPARE(Settings.PostEmail.text(), emailAfter);
+        QCOMPARE(ReadRegValue("", "PostEmail", ""), emailAfter);
+        QCOMPARE(Settings.Password.text(), QStringLiteral("secret"));
+        QCOMPARE(fake.calls.size(), std::size_t(0));
+    }
+
+    void cancel_storesNothing() {
+        Settings.Server = "news.example";
+        frmMain main;
+        frmOptions &form = openOptions(main);
+        form.txtServerName->setText("other.example");
+        form.txtEmail->setText("me@example.com");
+
+        form.cmdCancel_Click();
+
+        QVERIFY(form.bCancelled);
+        QVERIFY(!form.isVisible());
+        QCOMPARE(Settings.Server.text(), QStringLiteral("news.example"));
+        QCOMPARE(ReadRegValue("", "PostEmail", ""), QString());
+        // Reopened from the main window, the form shows the fields as they were left.
+        QCOMPARE(&loadOptionsForm(main), &form);
+        QCOMPARE(form.txtServerName->text(), QStringLiteral("other.example"));
+    }
+
+    void browseAndHelp() {
+        RecordingPlatform fake;
+        fake.folderAnswers = {"/home/user/Music", ""};
+        frmMain main;
+        frmOptions &form = openOptions(main);
+        form.txtSongRepository->setText("/old");
+
+        form.cmdBrowseFolder_Click();
+        QCOMPARE(form.txtSongRepository->text(), QStringLiteral("/home/user/Music"));
+        form.cmdBrowseFolder_Click();  // cancelled: the folder stays
+        QCOMPARE(form.txtSongRepository->text(), QStringLiteral("/home/user/Music"));
+        TipCountdown = -1;
+        form.cmdHelp_Click();
+
+        const QString prompt = "Pick a default folder to store your downloaded songs:";
+        QCOMPARE(fake.calls, (std::vector<guitest::PlatformCall>{
+                                 {"pickFolder", prompt, 0}, {"pickFolder", prompt, 0}, {"open", kHelpAddress, 0}}));
+        QVERIFY(kHelpAddress.endsWith("/help"));
+        QVERIFY(pagePath(*main.wbr).endsWith("/data/faq23.rtf"));
+        QCOMPARE(TipCountdown, int16_t(300));
+    }
+};
+
+HARBEAT_GUI_TEST_MAIN(OptionsTest)
+#include "options_test.moc"
