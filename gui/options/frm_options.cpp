@@ -63,7 +63,7 @@ frmOptions::frmOptions(frmMain &main, QWidget *parent) : QDialog(parent), main_(
     setObjectName(QStringLiteral("frmOptions"));
 
     // The server.
-    auto *serverBox = new QGroupBox(QStringLiteral("News Server"), this);
+    auto *serverBox = new QGroupBox(this);
     auto *serverGrid = new QGridLayout(serverBox);
     txtServerName = addField(*serverGrid, 0, QStringLiteral("News Server Name "), serverBox);
     txtPortNumber = addField(*serverGrid, 1, QStringLiteral("News Server's Port Number (usually 119)"), serverBox);
@@ -100,7 +100,7 @@ frmOptions::frmOptions(frmMain &main, QWidget *parent) : QDialog(parent), main_(
     middle->addWidget(fraConnectSpeed);
 
     // The download folder, the address and the sound.
-    auto *otherBox = new QGroupBox(QStringLiteral("Downloads and Requests"), this);
+    auto *otherBox = new QGroupBox(this);
     auto *otherGrid = new QGridLayout(otherBox);
     txtSongRepository = addField(*otherGrid, 0, QStringLiteral("Download Dir"), otherBox);
     cmdBrowseFolder = new QPushButton(QStringLiteral("&Browse"), otherBox);

@@ -32,12 +32,22 @@ const QString kNewsgroupFilter = QStringLiteral("alt.binaries");
 const QString kCheckingCaption = QStringLiteral("Please Wait, Checking NNTP Setup...");
 const QString kUpdatingCaption = QStringLiteral("Please Wait, Updating Newsgroup List...");
 const QString kCrLf = QStringLiteral("\r\n");
+const QString kOptionsCaption = QStringLiteral("Options...");
+
+// A label used as a link. A disabled label does not grey out a rich-text link by itself, so the
+// caption is shown as plain grey text while the link is off.
+void showLink(QLabel &link, const QString &caption, bool enabled) {
+    link.setEnabled(enabled);
+    link.setText(enabled ? QStringLiteral("<a href=\"#\">%1</a>").arg(caption.toHtmlEscaped())
+                         : QStringLiteral("<span style=\"color: gray\">%1</span>").arg(caption.toHtmlEscaped()));
+    link.setCursor(enabled ? Qt::PointingHandCursor : Qt::ArrowCursor);
+}
 
 QLabel *makeLink(const QString &caption, QWidget *parent) {
-    auto *link = new QLabel(QStringLiteral("<a href=\"#\">%1</a>").arg(caption.toHtmlEscaped()), parent);
+    auto *link = new QLabel(parent);
     link->setTextFormat(Qt::RichText);
     link->setTextInteractionFlags(Qt::LinksAccessibleByMouse | Qt::LinksAccessibleByKeyboard);
-    link->setCursor(Qt::PointingHandCursor);
+    showLink(*link, caption, true);
     return link;
 }
 
@@ -74,7 +84,7 @@ frmSplash::frmSplash(frmMain &main, QWidget *parent)
     stepFont.setBold(true);
     Label1->setFont(stepFont);
     lblStatus = new QLabel(strip);
-    Label3 = makeLink(QStringLiteral("Options..."), strip);
+    Label3 = makeLink(kOptionsCaption, strip);
     Label2 = makeLink(QStringLiteral("Exit..."), strip);
 
     auto *texts = new QVBoxLayout;
@@ -164,7 +174,7 @@ void frmSplash::startListUpdate() {
     if (started == -1) setListUpdateRunning(false);
 }
 
-void frmSplash::setListUpdateRunning(bool running) { Label3->setEnabled(!running); }
+void frmSplash::setListUpdateRunning(bool running) { showLink(*Label3, kOptionsCaption, !running); }
 
 void frmSplash::SetupNNTPConfig() {
     Label1->setText(kCheckingCaption);

@@ -23,15 +23,15 @@ void paintBackground(QPainter &painter, const QRect &area) {
     sky.setColorAt(1, kDusk);
     painter.fillRect(area, sky);
     // A soft glow behind the record.
-    QRadialGradient glow(QPointF(310, 120), 170);
+    QRadialGradient glow(QPointF(330, 116), 170);
     glow.setColorAt(0, QColor(255, 170, 60, 70));
     glow.setColorAt(1, QColor(255, 170, 60, 0));
     painter.fillRect(area, glow);
 }
 
 void paintRecord(QPainter &painter) {
-    const QPointF centre(318, 118);
-    const double radius = 112;
+    const QPointF centre(330, 116);
+    const double radius = 104;
     painter.setPen(Qt::NoPen);
     painter.setBrush(QColor(12, 12, 16));
     painter.drawEllipse(centre, radius, radius);
@@ -103,7 +103,7 @@ void paintBeatLine(QPainter &painter) {
 
 void paintTitle(QPainter &painter) {
     QFont title(QStringLiteral("DejaVu Sans"));
-    title.setPixelSize(50);
+    title.setPixelSize(46);
     title.setBold(true);
     title.setLetterSpacing(QFont::PercentageSpacing, 96);
     painter.setFont(title);
