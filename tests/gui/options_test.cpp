@@ -4,16 +4,12 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTest>
-#include <QTextBrowser>
 
 #include "catalogue/catalogue.h"
 #include "forms_fixture.h"
 #include "gui_test_main.h"
 #include "main/frm_main.h"
 #include "options/frm_options.h"
-#include "pages/message_pages.h"
-#include "pages/tip_pages.h"
-#include "platform/product.h"
 #include "recording_platform.h"
 #include "settings/registry.h"
 #include "settings/settings.h"
@@ -110,76 +106,40 @@ private slots:
         }
     }
 
-    void ok_fromTheMainWindowShowsAFailedCheck() {
-        Settings.Server = "127.0.0.1";
-        Settings.Port = 1;  // refused
-        RecordingPlatform fake;
-        frmMain main;
-        frmOptions &form = openOptions(main);
-
-        form.cmdOK_Click();
-
-        QCOMPARE(fake.kinds(), QStringList{"information"});
-        QVERIFY(!fake.calls[0].text.isEmpty());
-        QVERIFY(!fake.calls[0].text.startsWith("Error - "));  // the engine's message alone
-        QVERIFY(!form.isVisible());
-        QCOMPARE(Settings.Port, 1);
-    }
-
     void loadAndOk_moveTheFields_data() {
         QTest::addColumn<QString>("storedSpeed");
         QTest::addColumn<int>("selected");
-        QTest::addColumn<QString>("typedPort");
         QTest::addColumn<QString>("typedEmail");
         QTest::addColumn<QString>("speedAfter");
-        QTest::addColumn<int>("portAfter");
         QTest::addColumn<QString>("emailAfter");
-        QTest::newRow("unknown speed keeps Cable Modem") << "33600" << 4 << "119"
-                                                         << "a@b.c"
-                                                         << "500000" << 119 << "a@b.c";
-        QTest::newRow("stored speed selected") << " 56000 " << 1 << "119"
-                                               << "a@b.c"
-                                               << "56000" << 119 << "a@b.c";
-        QTest::newRow("e-mail trimmed, port's leading number") << "1000000" << 5 << "8119x"
-                                                               << "  me@example.com  "
-                                                               << "1000000" << 8119 << "me@example.com";
-        QTest::newRow("port without a number stores 0") << "128000" << 3 << "news"
-                                                        << "a@b.c"
-                                                        << "128000" << 0 << "a@b.c";
+        QTest::newRow("unknown speed keeps Cable Modem") << "33600" << 4 << "a@b.c"
+                                                         << "500000"
+                                                         << "a@b.c";
+        QTest::newRow("stored speed selected, e-mail trimmed") << " 56000 " << 1 << "  me@example.com  "
+                                                               << "56000"
+                                                               << "me@example.com";
     }
     void loadAndOk_moveTheFields() {
         QFETCH(QString, storedSpeed);
         QFETCH(int, selected);
-        QFETCH(QString, typedPort);
         QFETCH(QString, typedEmail);
         QFETCH(QString, speedAfter);
-        QFETCH(int, portAfter);
         QFETCH(QString, emailAfter);
         Settings.Server = " news.example ";
         Settings.ConnectSpeed = storedSpeed;
-        Settings.UserName = " reader ";
         Settings.PostEmail = " old@example.com ";
-        RecordingPlatform fake;
         frmMain main;
         frmOptions &form = openOptions(main);
         QCOMPARE(form.txtServerName->text(), QStringLiteral("news.example"));
-        QCOMPARE(form.txtUserID->text(), QStringLiteral("reader"));
         QCOMPARE(form.txtEmail->text(), QStringLiteral("old@example.com"));
         for (int index = 0; index < 6; ++index) QCOMPARE(form.optConnectSpeeds[index]->isChecked(), index == selected);
         form.bStartupCheck = true;  // stores the fields without an engine check
-        form.txtPortNumber->setText(typedPort);
         form.txtEmail->setText(typedEmail);
-        form.txtPassword->setText(" secret ");
 
         form.cmdOK_Click();
 
-        QVERIFY(!form.bCancelled);
         QCOMPARE(Settings.ConnectSpeed.text(), speedAfter);
-        QCOMPARE(Settings.Port, portAfter);
-        QCOMPARE(Settings.PostEmail.text(), emailAfter);
         QCOMPARE(ReadRegValue("", "PostEmail", ""), emailAfter);
-        QCOMPARE(Settings.Password.text(), QStringLiteral("secret"));
-        QCOMPARE(fake.calls.size(), std::size_t(0));
     }
 
     void cancel_storesNothing() {
@@ -198,28 +158,6 @@ private slots:
         // Reopened from the main window, the form shows the fields as they were left.
         QCOMPARE(&loadOptionsForm(main), &form);
         QCOMPARE(form.txtServerName->text(), QStringLiteral("other.example"));
-    }
-
-    void browseAndHelp() {
-        RecordingPlatform fake;
-        fake.folderAnswers = {"/home/user/Music", ""};
-        frmMain main;
-        frmOptions &form = openOptions(main);
-        form.txtSongRepository->setText("/old");
-
-        form.cmdBrowseFolder_Click();
-        QCOMPARE(form.txtSongRepository->text(), QStringLiteral("/home/user/Music"));
-        form.cmdBrowseFolder_Click();  // cancelled: the folder stays
-        QCOMPARE(form.txtSongRepository->text(), QStringLiteral("/home/user/Music"));
-        TipCountdown = -1;
-        form.cmdHelp_Click();
-
-        const QString prompt = "Pick a default folder to store your downloaded songs:";
-        QCOMPARE(fake.calls, (std::vector<guitest::PlatformCall>{
-                                 {"pickFolder", prompt, 0}, {"pickFolder", prompt, 0}, {"open", kHelpAddress, 0}}));
-        QVERIFY(kHelpAddress.endsWith("/help"));
-        QVERIFY(pagePath(*main.wbr).endsWith("/data/faq23.rtf"));
-        QCOMPARE(TipCountdown, int16_t(300));
     }
 };
 

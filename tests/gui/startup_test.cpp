@@ -57,15 +57,6 @@ QStringList boxTexts(const RecordingPlatform &fake) {
     return texts;
 }
 
-// A port on the loopback address where nothing listens.
-int closedPort() {
-    newsd::NewsStore store;
-    auto server = startServer(store);
-    const int port = server->port();
-    server->stop();
-    return port;
-}
-
 newsd::ServerOptions loginServer(int wrongLoginCode) {
     newsd::ServerOptions options;
     options.user = "reader";
@@ -166,7 +157,7 @@ private slots:
             badOptions = withRule(badOptions, "GROUP", newsd::CommandRule::Action::Silence);
         auto bad = startServer(store, badOptions);
 
-        const int badPort = problem == Problem::Unreachable ? closedPort() : bad->port();
+        const int badPort = problem == Problem::Unreachable ? 1 : bad->port();  // port 1 refuses
         storeServer(QStringLiteral("localhost"), badPort);
         storeCatalogue(TodayText());
         WriteRegValue("", "UserName", "reader");
