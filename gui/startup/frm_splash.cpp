@@ -132,6 +132,9 @@ void frmSplash::repaintNow() {
 void frmSplash::Run(bool bResetGroups) {
     // An unexpected failure must not take the program down: the user sees it and can still use
     // the two links.
+    // No tick while Run works: a tick could open the options form while the server check has it
+    // open already. The list update that Run may start is consumed by the ticks afterwards.
+    Timer1->stop();
     try {
         RunSteps(bResetGroups);
     } catch (const std::bad_alloc &error) {
@@ -139,6 +142,7 @@ void frmSplash::Run(bool bResetGroups) {
     } catch (const std::exception &error) {
         warn(this, QStringLiteral("Error - Run-time error") + kCrLf + QString::fromLocal8Bit(error.what()));
     }
+    if (!QuitRequested) Timer1->start();
 }
 
 void frmSplash::RunSteps(bool bResetGroups) {
