@@ -114,10 +114,8 @@ void frmMain::createPanes() {
     imgNotes = drawNoteIcon();
     songRows = new SongListModel(this);
     songRows->setRowIcon(imgNotes);
-    songOrder = new SongSortProxy(this);
-    songOrder->setSourceModel(songRows);
     lstSongs = new QTreeView(central_);
-    lstSongs->setModel(songOrder);
+    lstSongs->setModel(songRows);
     lstSongs->setRootIsDecorated(false);
     lstSongs->setUniformRowHeights(true);  // keeps 100,000 rows fast
     lstSongs->setSelectionMode(QAbstractItemView::ExtendedSelection);

@@ -36,7 +36,6 @@ namespace harbeat {
 class AnimationPlayer;
 class PanelStatusBar;
 class SongListModel;
-class SongSortProxy;
 struct SongChunks;
 
 class frmMain final : public QMainWindow, public MainFormGeometry {
@@ -61,10 +60,9 @@ public:
     QLabel *Label1;  // "Only Show Songs Containing:"
     QLineEdit *txtSearch;
     QTreeView *lstSongs;
-    SongListModel *songRows;   // the rows of lstSongs
-    SongSortProxy *songOrder;  // lstSongs' view of songRows, sorted
-    QTextBrowser *wbrHead;     // header pane: data/msg013.rtf
-    QTextBrowser *wbr;         // message pane: ShowMessage
+    SongListModel *songRows;  // the rows of lstSongs, in their shown order
+    QTextBrowser *wbrHead;    // header pane: data/msg013.rtf
+    QTextBrowser *wbr;        // message pane: ShowMessage
     PanelStatusBar *barStatusbar;
     QProgressBar *pbProgress;
     QTimer *timTimer;

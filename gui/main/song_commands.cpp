@@ -31,17 +31,14 @@ QString frmMain::BuildSaveList() const {
     for (const QModelIndex &index : lstSongs->selectionModel()->selectedRows()) shownRows.push_back(index.row());
     std::sort(shownRows.begin(), shownRows.end());  // top to bottom as the list is sorted
     QString list;
-    for (const int row : shownRows) {
-        const QModelIndex songId = songOrder->index(row, SongListModel::SongId);
-        list += trimBlanks(songId.data().toString()) + kLineEnd;
-    }
+    for (const int row : shownRows) list += trimBlanks(songRows->cellText(row, SongListModel::SongId)) + kLineEnd;
     return list;
 }
 
 QString frmMain::BuildPreviewLine() const {
     const int row = lstSongs->currentIndex().row();
-    const QString groupId = songOrder->index(row, SongListModel::GroupId).data().toString();
-    const QString songId = songOrder->index(row, SongListModel::SongId).data().toString();
+    const QString groupId = songRows->cellText(row, SongListModel::GroupId);
+    const QString songId = songRows->cellText(row, SongListModel::SongId);
     return trimBlanks(groupId) + u'\t' + trimBlanks(songId) + kLineEnd;
 }
 
