@@ -40,9 +40,9 @@
 namespace harbeat {
 namespace {
 
-// The window's size as designed, in twips.
-constexpr double kDesignWidth = 12000;
-constexpr double kDesignHeight = 8400;
+// The window's size as designed, in twips: room for the whole toolbar at 96 dots per inch.
+constexpr double kDesignWidth = 14400;
+constexpr double kDesignHeight = 9900;
 constexpr int kPollMilliseconds = 100;
 
 const QString kNoNewsgroupsText =
@@ -107,6 +107,8 @@ void frmMain::createPanes() {
     connect(lstGroups->selectionModel(), &QItemSelectionModel::selectionChanged, this, &frmMain::lstGroups_Click);
 
     Label1 = new QLabel(QStringLiteral("Only Show Songs Containing:"), central_);
+    // The labels sit on the window's left edge with the lists; a small indent keeps the text off it.
+    for (QLabel *label : {Label1, Label2}) label->setIndent(twipsToPixels(45));
     txtSearch = new QLineEdit(central_);
     txtSearch->setToolTip(QStringLiteral("Type in the search keyword"));
     connect(txtSearch, &QLineEdit::textChanged, this, &frmMain::txtSearch_Change);
@@ -138,7 +140,6 @@ void frmMain::createPanes() {
     wbrHead->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     wbrHead->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     wbrHead->viewport()->setCursor(Qt::PointingHandCursor);
-    wbrHead->setToolTip(kHelpAddress);
 }
 
 void frmMain::createStatusBar() {
@@ -147,6 +148,7 @@ void frmMain::createStatusBar() {
     // Placed by Form_Resize over the right end of the bar, not in the bar's own layout.
     pbProgress = new QProgressBar(barStatusbar);
     pbProgress->setRange(0, 100);
+    pbProgress->setTextVisible(false);
     pbProgress->hide();
 }
 

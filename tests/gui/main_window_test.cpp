@@ -10,6 +10,7 @@
 #include <QSettings>
 #include <QTest>
 #include <QTextBrowser>
+#include <QTimer>
 #include <QToolBar>
 #include <QTreeView>
 #include <memory>
@@ -24,6 +25,7 @@
 #include "main/shared_flags.h"
 #include "main/song_list_model.h"
 #include "notify/notify_slots.h"
+#include "options/frm_options.h"
 #include "pages/message_pages.h"
 #include "pages/tip_pages.h"
 #include "platform/product.h"
@@ -81,6 +83,7 @@ private slots:
         form->Idle = true;
     }
     void cleanup() {
+        unloadOptionsForm();
         form.reset();
         fake.reset();
     }
@@ -396,6 +399,37 @@ private slots:
                  (std::vector<guitest::PlatformCall>{
                      {"information", "Please use OPTIONS to setup your News Server and Port number first.", 0}}));
         QVERIFY(form->timTimer->isActive());
+    }
+
+    void modalFormsRunWithTheTimerOff_data() {
+        QTest::addColumn<bool>("options");
+        QTest::addColumn<bool>("idleBefore");
+        QTest::newRow("options while idle") << true << true;
+        QTest::newRow("options while a search runs") << true << false;
+        QTest::newRow("request") << false << true;
+    }
+    void modalFormsRunWithTheTimerOff() {
+        QFETCH(bool, options);
+        QFETCH(bool, idleBefore);
+        QSettings(kRegistryOrganisation, kRegistryApplication).clear();
+        Settings.Server = "news.example.com";
+        Settings.Port = 119;
+        form->Idle = idleBefore;
+        form->timTimer->start();
+        bool timerWhileOpen = true;
+        bool idleWhileOpen = true;
+        QTimer::singleShot(0, form.get(), [&] {
+            timerWhileOpen = form->timTimer->isActive();
+            idleWhileOpen = form->Idle;
+            QApplication::activeModalWidget()->close();
+        });
+        (options ? form->mnuOptions : form->mnuRequestSong)->trigger();
+        QVERIFY(!timerWhileOpen);
+        QCOMPARE(idleWhileOpen, !options && idleBefore);
+        QVERIFY(form->timTimer->isActive());
+        QCOMPARE(form->Idle, idleBefore);
+        // Closing the options form saves the settings.
+        QCOMPARE(ReadRegValue("", "Server", "<missing>"), options ? Settings.Server.text() : "<missing>");
     }
 
     void exitWritesNothingAndActivationShowsTheVersion() {
