@@ -186,6 +186,8 @@ private:
 
     std::map<QString, QAction *> commands_;
     QWidget *central_ = nullptr;
+    // ShowGroupList is filling lstGroups: its selections are not the user's.
+    bool fillingGroups_ = false;
 };
 
 }  // namespace harbeat

@@ -1,7 +1,6 @@
 // The category list lstGroups: one row per music category of the catalogue. Selecting or
 // deselecting a row ticks or unticks every catalogue entry of that category.
 #include <QListWidget>
-#include <QSignalBlocker>
 
 #include "catalogue/catalogue.h"
 #include "main/catalogue_choices.h"
@@ -11,13 +10,14 @@ namespace harbeat {
 
 void frmMain::ShowGroupList() {
     // Rows added here take the catalogue's flags; only the user's own changes go back to it.
-    const QSignalBlocker quiet(lstGroups->selectionModel());
+    fillingGroups_ = true;
     lstGroups->clear();
     for (int32_t i = 1; i <= Groups.usedCount(); ++i) {
         const GroupEntry &entry = Groups.entry(i);
         const QString category = listedCategory(entry);
         if (category != u"*") lstGroups_AddItem(category, entry.Selected);
     }
+    fillingGroups_ = false;
 }
 
 void frmMain::lstGroups_AddItem(const QString &target, bool selected) {
@@ -32,6 +32,7 @@ void frmMain::lstGroups_RemoveItem(const QString &target) {
 }
 
 void frmMain::lstGroups_Click(const QItemSelection &selected, const QItemSelection &deselected) {
+    if (fillingGroups_) return;
     // Every row whose state changed, so that a drag across several rows ticks them all.
     for (const QItemSelection *changed : {&selected, &deselected}) {
         for (const QModelIndex &index : changed->indexes()) {
