@@ -29,6 +29,7 @@ public:
     bool documentOpen(QWidget *, const QString &) override { return true; }
     QString pickFolder(QWidget *, const QString &) override { return {}; }
     void pause(int, QWidget *) override {}
+    void endProgram() override {}
 };
 
 // A SongLine as the engine sends it: title, category, date, newsgroup, parts, message-ids.
