@@ -1,0 +1,174 @@
+// The whole program against the bundled news server with the demo spool, offscreen, as a first
+// user meets it: an empty settings store, so the server check fails and the options form is
+// forced; the server entered there; the complete newsgroup list loaded into the catalogue; a
+// category ticked; a search; a keyword; two songs saved; one previewed; a request posted; the
+// window closed with its settings written.
+#include <QDir>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QSettings>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTextBrowser>
+#include <QTreeView>
+
+#include "catalogue/catalogue.h"
+#include "forms_fixture.h"
+#include "gui_test_main.h"
+#include "main/frm_main.h"
+#include "main/shared_flags.h"
+#include "main/song_list_model.h"
+#include "newsd/news_server.h"
+#include "options/frm_options.h"
+#include "pages/message_pages.h"
+#include "platform/program_folder.h"
+#include "recording_platform.h"
+#include "request/frm_post.h"
+#include "settings/registry.h"
+#include "settings/settings.h"
+#include "spool_songs.h"
+#include "startup/frm_splash.h"
+
+using namespace harbeat;
+using harbeat::guitest::RecordingPlatform;
+
+namespace {
+
+const QString kSpool = QStringLiteral(HARBEAT_DEMO_SPOOL);
+const QString kJazzGroup = QStringLiteral("alt.binaries.sounds.mp3.jazz");
+
+QString shownPage(const QTextBrowser &pane) { return pagePath(pane).section(u'/', -1).section(u'.', 0, 0); }
+
+QByteArray fileBytes(const QString &path) {
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<unreadable>");
+}
+
+int rowOfCategory(const QListWidget &list, const QString &category) {
+    for (int row = 0; row < list.count(); ++row)
+        if (list.item(row)->text() == category) return row;
+    return -1;
+}
+
+}  // namespace
+
+class EndToEndTest : public QObject {
+    Q_OBJECT
+private slots:
+    void firstUserFindsSavesPreviewsAndRequests() {
+        formtest::freshStart();
+        newsd::NewsStore store;
+        QVERIFY(store.loadSpool(kSpool.toStdString()).articlesLoaded > 400);
+        newsd::NewsServer server(store);
+        server.start(0);
+        QTemporaryDir downloads;
+
+        // The empty store names no server: the check fails and the options form comes up.
+        formtest::OptionsDriver driver({[&](frmOptions &options) {
+            options.txtServerName->setText("127.0.0.1");
+            options.txtPortNumber->setText(QString::number(server.port()));
+            options.txtSongRepository->setText(downloads.path());
+            options.cmdOK->click();
+        }});
+        RecordingPlatform fake;
+        frmMain form;
+        form.show();
+        form.Form_Load({});
+        QCOMPARE(driver.shown, 1);
+        QVERIFY(SearchReady);
+        QVERIFY(form.Idle);
+        QCOMPARE(fake.calls.front().text.left(8), QStringLiteral("Error - "));
+
+        // The complete list was merged: every music group of the spool, today's date stored.
+        QCOMPARE(ReadRegValue("Groups", "LastChecked", "~"), TodayText());
+        QCOMPARE(Groups.NumberOf, 8);
+        for (const char *category :
+             {"assorted", "1990s", "1980s", "jazz", "heavy metal", "rare", "classical", "oldtime radio"})
+            QVERIFY2(rowOfCategory(*form.lstGroups, category) >= 0, category);
+
+        // Tick "jazz" alone and search.
+        form.lstGroups->clearSelection();
+        form.lstGroups->item(rowOfCategory(*form.lstGroups, "jazz"))->setSelected(true);
+        for (int n = 1; n <= Groups.NumberOf; ++n)
+            QCOMPARE(Groups.entry(n).Selected, Groups.entry(n).Name == kJazzGroup);
+        QTest::keyRelease(form.lstGroups, Qt::Key_F5);
+        QVERIFY(QTest::qWaitFor([&] { return form.Idle; }, 30000));
+        QCOMPARE(shownPage(*form.wbr), QStringLiteral("msg018"));
+        const int allRows = form.songRows->rowCount();
+        // 20 songs were posted, two of them miss a part.
+        QCOMPARE(allRows, 18);
+
+        // A keyword narrows the list, in any letter case.
+        const QString keyword = form.songRows->record(0).title.section(' ', 0, 0).toUpper();
+        form.txtSearch->setText(keyword);
+        const int shown = form.songRows->rowCount();
+        QVERIFY(shown >= 1 && shown < allRows);
+        for (int row = 0; row < shown; ++row) QVERIFY(form.songRows->record(row).title.toUpper().contains(keyword));
+        form.txtSearch->setText(QString());
+        QCOMPARE(form.songRows->rowCount(), allRows);
+
+        // Save two songs: byte-identical files in the download folder.
+        form.lstSongs->setFocus();
+        form.lstSongs->selectionModel()->select(form.songRows->index(0, 0),
+                                                QItemSelectionModel::Select | QItemSelectionModel::Rows);
+        form.lstSongs->selectionModel()->select(form.songRows->index(1, 0),
+                                                QItemSelectionModel::Select | QItemSelectionModel::Rows);
+        form.lstSongs->selectionModel()->setCurrentIndex(form.songRows->index(1, 0), QItemSelectionModel::NoUpdate);
+        QTest::keyRelease(form.lstSongs, Qt::Key_S, Qt::ControlModifier);
+        QVERIFY(QTest::qWaitFor([&] { return form.Idle; }, 30000));
+        QCOMPARE(shownPage(*form.wbr), QStringLiteral("msg014"));
+        const std::map<QString, QByteArray> posted = guitest::postedSongFiles(kSpool + "/" + kJazzGroup);
+        const QStringList saved = QDir(downloads.path()).entryList(QDir::Files);
+        QCOMPARE(saved.size(), 2);
+        for (const QString &name : saved) {
+            QVERIFY2(posted.count(name), qPrintable(name));
+            QVERIFY2(fileBytes(downloads.filePath(name)) == posted.at(name), qPrintable(name));
+        }
+
+        // Preview one: the player is asked to open the preview file.
+        form.lstSongs->clearSelection();
+        form.lstSongs->setCurrentIndex(form.songRows->index(2, 0));
+        QTest::keyRelease(form.lstSongs, Qt::Key_P, Qt::ControlModifier);
+        QVERIFY(QTest::qWaitFor([&] { return form.Idle; }, 30000));
+        const QString preview = previewFolder() + "/Harbeat_Preview.mp3";
+        QCOMPARE(fake.calls.back(), (guitest::PlatformCall{"open", preview, 0}));
+        QVERIFY(QFile::exists(preview));
+        QFile::remove(preview);
+
+        // Post a request; the server stores it in the request group.
+        {
+            frmPost request(form);
+            request.txtSubject->setText("Any song from 1994");
+            request.txtBody->setPlainText("Thanks!");
+            request.txtEmail->setText("  reader@example.net ");
+            request.cmdOK_Click();
+        }
+        const std::vector<std::string> articles = store.postedArticles();
+        QCOMPARE(articles.size(), std::size_t(1));
+        const QString article = QString::fromStdString(articles[0]);
+        QVERIFY(article.contains("Newsgroups: alt.binaries.sounds.mp3.requests\r\n"));
+        QVERIFY(article.contains("Subject: Any song from 1994\r\n"));
+        QVERIFY(article.contains("From: reader@example.net\r\n"));
+        QVERIFY(article.contains("Thanks!\r\n\r\nThis song request was posted by Harbeat\r\n"));
+
+        // Closing writes the settings.
+        QVERIFY(form.close());
+        QSettings stored(kRegistryOrganisation, kRegistryApplication);
+        QCOMPARE(stored.value("Server").toString(), QStringLiteral("127.0.0.1"));
+        QCOMPARE(stored.value("Port").toString(), QString::number(server.port()));
+        QCOMPARE(stored.value("SaveDir").toString(), downloads.path());
+        QCOMPARE(stored.value("PostEmail").toString(), QStringLiteral("reader@example.net"));
+        QCOMPARE(stored.value("Groups/NumberOf").toString(), QStringLiteral("8"));
+        bool jazzStoredSelected = false;
+        for (int n = 1; n <= 8; ++n)
+            if (stored.value(QString("Groups/Group%1/Name").arg(n)).toString() == kJazzGroup)
+                jazzStoredSelected = stored.value(QString("Groups/Group%1/Selected").arg(n)).toString() == "True";
+        QVERIFY(jazzStoredSelected);
+        server.stop();
+    }
+};
+
+HARBEAT_GUI_TEST_MAIN(EndToEndTest)
+#include "end_to_end_test.moc"

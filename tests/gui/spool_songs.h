@@ -1,0 +1,15 @@
+// The song files that the posts of a spool group carry, decoded independently of the engine, so
+// tests can compare what the program saved byte for byte.
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+#include <map>
+
+namespace harbeat::guitest {
+
+// File name to bytes: uuencoded songs over all their parts, and single MIME articles with a
+// Base64 attachment. Songs that miss a part are left out.
+std::map<QString, QByteArray> postedSongFiles(const QString &groupFolder);
+
+}  // namespace harbeat::guitest
