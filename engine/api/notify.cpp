@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <new>
 
 #include "api/bstr.h"
 #include "api/engine_settings.h"
@@ -12,11 +13,18 @@ namespace corvane {
 void notifyGui(int32_t code, std::string_view text) {
     StatusCallback callback = statusCallback();
     if (!callback) return;
-    const std::u16string wide = ansiToUtf16(text);
-    char16_t *bstr = sysAllocStringLen(wide.data(), wide.size());
-    if (!bstr) return;  // no memory for the report: it is dropped, the operation goes on
+    // The string lives only during the call, so one per thread is made over and over, without an
+    // allocation per report (a search sends one per overview line).
+    thread_local std::u16string wide;
+    thread_local ReusedOleString string;
+    const char16_t *bstr;
+    try {
+        ansiToUtf16(text, wide);
+        bstr = string.assign(wide);
+    } catch (const std::bad_alloc &) {
+        return;  // no memory for the report: it is dropped, the operation goes on
+    }
     callback(code, bstr);
-    sysFreeString(bstr);
 }
 
 std::string_view formatProgress(double value, char (&buffer)[64]) {

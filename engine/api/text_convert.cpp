@@ -6,10 +6,10 @@ namespace corvane {
 namespace {
 
 // Windows-1252 bytes 0x80-0x9F; the five unassigned ones map to the C1 control of the same value.
-constexpr char16_t kCp1252High[32] = {
-    0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
-    0x2039, 0x0152, 0x008D, 0x017D, 0x008F, 0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
-    0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
+constexpr char16_t kCp1252High[32] = {0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021,
+                                      0x02C6, 0x2030, 0x0160, 0x2039, 0x0152, 0x008D, 0x017D, 0x008F,
+                                      0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,
+                                      0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
 
 char16_t cp1252(unsigned char byte) {
     if (byte >= 0x80 && byte <= 0x9F) return kCp1252High[byte - 0x80];
@@ -46,13 +46,19 @@ std::size_t utf8Sequence(std::string_view text, std::size_t i, char32_t &cp) {
 }  // namespace
 
 std::u16string ansiToUtf16(std::string_view text) {
-    // Every report is converted, 200,000 song lines in a big search: ASCII, by far the most
-    // common text, is widened in one tight loop.
-    std::u16string out(text.size(), u'\0');
+    std::u16string out;
+    ansiToUtf16(text, out);
+    return out;
+}
+
+void ansiToUtf16(std::string_view text, std::u16string &out) {
+    // Every report is converted, over a million in a big search: ASCII, by far the most common
+    // text, is widened in one tight loop.
+    out.resize(text.size());
     std::size_t ascii = 0;
     for (; ascii < text.size() && static_cast<unsigned char>(text[ascii]) < 0x80; ++ascii)
         out[ascii] = static_cast<char16_t>(text[ascii]);
-    if (ascii == text.size()) return out;
+    if (ascii == text.size()) return;
     out.resize(ascii);
     for (std::size_t i = ascii; i < text.size();) {
         char32_t cp;
@@ -71,7 +77,6 @@ std::u16string ansiToUtf16(std::string_view text) {
         }
         i += len;
     }
-    return out;
 }
 
 }  // namespace corvane

@@ -9,5 +9,7 @@ namespace corvane {
 // Decodes UTF-8; every byte that does not start a valid UTF-8 sequence is taken as a
 // Windows-1252 character instead, so Latin-1 subjects show right and no report is lost.
 std::u16string ansiToUtf16(std::string_view text);
+// The same into `out`, reusing its memory.
+void ansiToUtf16(std::string_view text, std::u16string &out);
 
 }  // namespace corvane
