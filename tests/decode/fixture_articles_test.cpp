@@ -73,7 +73,7 @@ TEST_P(SinglePartArticle, SurvivesTheServersDotStuffing) {
 INSTANTIATE_TEST_SUITE_P(RealEncoders, SinglePartArticle, testing::ValuesIn(singlePartCases()), caseName);
 
 TEST(MultiPartArticles, PartsJoinInOrderIntoOneCompleteFile) {
-    const DecodedFileList two = decodeAll({fixture("uu_song2_part1.article"), fixture("uu_song2_part2.article")});
+    const DecodedFileList two = decodeAll({fixture("uu_song2_article1.article"), fixture("uu_song2_article2.article")});
     ASSERT_EQ(two.files.size(), 1u);
     EXPECT_EQ(two.files[0].fileName, "song2.mp3");
     EXPECT_EQ(two.files[0].partCount, 2);
@@ -81,7 +81,7 @@ TEST(MultiPartArticles, PartsJoinInOrderIntoOneCompleteFile) {
     EXPECT_EQ(two.files[0].bytes, fixture("payload_song2.bin"));
 
     const DecodedFileList three = decodeAll(
-        {fixture("uu_song3_part1.article"), fixture("uu_song3_part2.article"), fixture("uu_song3_part3.article")});
+        {fixture("uu_song3_article1.article"), fixture("uu_song3_article2.article"), fixture("uu_song3_article3.article")});
     ASSERT_EQ(three.files.size(), 1u);
     EXPECT_TRUE(three.files[0].complete);
     EXPECT_EQ(three.files[0].bytes, fixture("payload_song3.bin"));
@@ -89,14 +89,14 @@ TEST(MultiPartArticles, PartsJoinInOrderIntoOneCompleteFile) {
 
 TEST(MultiPartArticles, FirstArticleAloneGivesAnIncompleteFileOfItsBytes) {
     const std::string payload = fixture("payload_song3.bin");
-    const DecodedFileList list = decodeAll({fixture("uu_song3_part1.article")});
+    const DecodedFileList list = decodeAll({fixture("uu_song3_article1.article")});
     ASSERT_EQ(list.files.size(), 1u);
     EXPECT_FALSE(list.files[0].complete);
     EXPECT_EQ(list.files[0].bytes, payload.substr(0, 40 * 45));
 }
 
 TEST(MultiPartArticles, LaterPartWithoutItsFirstPartIsDropped) {
-    const DecodedFileList list = decodeAll({fixture("uu_song3_part2.article")});
+    const DecodedFileList list = decodeAll({fixture("uu_song3_article2.article")});
     EXPECT_TRUE(list.files.empty());
 }
 

@@ -12,8 +12,8 @@ protected:
     void SetUp() override {
         DownloadTest::SetUp();
         store.addGroup(kGroup, 0, true);
-        for (const char *name : {"uu_45014", "uu_59", "uu_1", "mime_45014", "mime_59", "uu_song3_part1",
-                                 "uu_song3_part2", "uu_song3_part3", "uu_song2_part1", "uu_song2_part2"})
+        for (const char *name : {"uu_45014", "uu_59", "uu_1", "mime_45014", "mime_59", "uu_song3_article1",
+                                 "uu_song3_article2", "uu_song3_article3", "uu_song2_article1", "uu_song2_article2"})
             store.addArticle(fixture(std::string(name) + ".article"));
         server.start(0);
         corvane::EngineSettings settings;

@@ -16,7 +16,7 @@ const std::vector<std::string> kSong2 = {"<song2-1@harbeat.test>", "<song2-2@har
 
 void scriptSong3(ScriptedPeer &peer, int articles = 3) {
     for (int n = 1; n <= articles; ++n)
-        scriptArticle(peer, kSong3[n - 1], "uu_song3_part" + std::to_string(n) + ".article");
+        scriptArticle(peer, kSong3[n - 1], "uu_song3_article" + std::to_string(n) + ".article");
 }
 
 }  // namespace
@@ -40,8 +40,8 @@ TEST_F(DownloadTest, ThreeArticleSongIsSavedUnderItsBeginLineName) {
 TEST_F(DownloadTest, TwoSongsShareOneSessionAndOneProgressScale) {
     ScriptedPeer peer;
     scriptGreetingAndGroup(peer);
-    scriptArticle(peer, kSong2[0], "uu_song2_part1.article");
-    scriptArticle(peer, kSong2[1], "uu_song2_part2.article");
+    scriptArticle(peer, kSong2[0], "uu_song2_article1.article");
+    scriptArticle(peer, kSong2[1], "uu_song2_article2.article");
     peer.expect(std::string("group ") + kGroup + "\r\n");
     peer.send(std::string("211 3 1 3 ") + kGroup + "\r\n");
     scriptArticle(peer, "<uu-59@harbeat.test>", "uu_59.article");
@@ -163,7 +163,7 @@ TEST_F(DownloadTest, CancelDuringAnArticleEndsTheDownloadWithoutAFile) {
     ScriptedPeer peer;
     scriptGreetingAndGroup(peer);
     peer.expect("article " + kSong3[0] + "\r\n");
-    const std::string reply = articleReply(kSong3[0], fixture("uu_song3_part1.article"));
+    const std::string reply = articleReply(kSong3[0], fixture("uu_song3_article1.article"));
     peer.sendSplit({reply.substr(0, 100), reply.substr(100)}, 300ms);
     scriptQuit(peer);
     std::thread canceller([] {

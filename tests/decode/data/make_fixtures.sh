@@ -71,7 +71,7 @@ multipart() {
             echo
             [ "$n" -eq 1 ] && head -n 1 "$work/$name.uue"
             cat "$part"
-        } | crlf >"uu_${name}_part$n.article"
+        } | crlf >"uu_${name}_article$n.article"
         n=$((n + 1))
     done
 }
