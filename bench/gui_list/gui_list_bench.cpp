@@ -12,36 +12,16 @@
 #include <vector>
 
 #include "corvane_n.h"
+#include "gui_common/gui_bench_support.h"
 #include "main/frm_main.h"
 #include "main/song_list_model.h"
 #include "notify/notify_slots.h"
-#include "platform/platform.h"
 
 namespace {
 
-// Answers at once: the keyword box's pause costs nothing.
-class InstantPlatform final : public harbeat::Platform {
-public:
-    void messageBox(QWidget *, const QString &, harbeat::BoxIcon) override {}
-    bool askOkCancel(QWidget *, const QString &) override { return true; }
-    void beep() override {}
-    bool documentOpen(QWidget *, const QString &) override { return true; }
-    QString pickFolder(QWidget *, const QString &) override { return {}; }
-    void pause(int, QWidget *) override {}
-    void endProgram() override {}
-};
-
-// A SongLine as the engine sends it: title, category, date, newsgroup, parts, message-ids.
-std::u16string songLine(int number) {
-    const std::string digits = std::to_string(number * 7919 % 1000003);
-    std::string line = "\tArtist " + digits + " - A Song Title Of Some Length " + std::to_string(number) +
-                       ".mp3\tjazz\tSat, 12 Jun 1999 14:22:33 GMT\talt.binaries.sounds.mp3.jazz\t5\t";
-    for (int part = 1; part <= 5; ++part) line += "<part" + std::to_string(part) + "of5." + digits + "@news.example>\f";
-    line += "\r\n";
-    return std::u16string(line.begin(), line.end());
-}
-
-double milliseconds(const QElapsedTimer &timer) { return static_cast<double>(timer.nsecsElapsed()) / 1e6; }
+using harbeat::bench::InstantPlatform;
+using harbeat::bench::milliseconds;
+using harbeat::bench::songLine;
 
 void report(const char *what, std::vector<double> times) {
     std::sort(times.begin(), times.end());
