@@ -29,6 +29,8 @@ struct Conversion {
     std::u16string out;
 };
 
+void PrintTo(const Conversion &c, std::ostream *out) { *out << c.in.size() << " bytes"; }
+
 class AnsiToUtf16 : public ::testing::TestWithParam<Conversion> {};
 
 TEST_P(AnsiToUtf16, ConvertsUtf8AndFallsBackToWindows1252) { EXPECT_EQ(ansiToUtf16(GetParam().in), GetParam().out); }

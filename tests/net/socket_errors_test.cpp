@@ -14,6 +14,8 @@ struct ErrorRow {
     const char *text;
 };
 
+void PrintTo(const ErrorRow &row, std::ostream *out) { *out << row.number; }
+
 class SocketErrorTable : public ::testing::TestWithParam<ErrorRow> {};
 
 TEST_P(SocketErrorTable, NumberGivesItsMessage) { EXPECT_STREQ(socketErrorText(GetParam().number), GetParam().text); }
@@ -39,6 +41,8 @@ struct Mapping {
     int from;
     int number;
 };
+
+void PrintTo(const Mapping &m, std::ostream *out) { *out << m.from << "->" << m.number; }
 
 class PosixErrorMapping : public ::testing::TestWithParam<Mapping> {};
 

@@ -17,6 +17,8 @@ struct GreetingCase {
     const char *error;  // "%p" stands for the port
 };
 
+void PrintTo(const GreetingCase &g, std::ostream *out) { *out << std::string(g.greeting, 3); }
+
 class Greeting : public ::testing::TestWithParam<GreetingCase> {};
 
 TEST_P(Greeting, DecidesSessionAndPosting) {
@@ -90,6 +92,10 @@ struct LoginCase {
     const char *passReply;  // null: no password is sent
     bool succeeds;
 };
+
+void PrintTo(const LoginCase &l, std::ostream *out) {
+    *out << std::string(l.userReply, 3) << "/" << (l.passReply ? std::string(l.passReply, 3) : "none");
+}
 
 class Login : public ::testing::TestWithParam<LoginCase> {};
 
