@@ -29,7 +29,12 @@ struct Conversion {
     std::u16string out;
 };
 
-void PrintTo(const Conversion &c, std::ostream *out) { *out << c.in.size() << " bytes"; }
+// Test names are ASCII: the input's bytes in hexadecimal.
+void PrintTo(const Conversion &c, std::ostream *out) {
+    static const char digits[] = "0123456789abcdef";
+    *out << "x";
+    for (unsigned char byte : c.in) *out << digits[byte >> 4] << digits[byte & 15];
+}
 
 class AnsiToUtf16 : public ::testing::TestWithParam<Conversion> {};
 
