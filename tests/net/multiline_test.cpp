@@ -8,20 +8,13 @@
 
 using namespace corvane;
 using namespace std::chrono_literals;
+using harbeat::test::connectTo;
 using harbeat::test::Report;
 using harbeat::test::ReportRecorder;
 using harbeat::test::ScriptedPeer;
 using harbeat::test::ShortReceiveWait;
 
 namespace {
-
-// Connects to a started peer; the test owns the connection.
-Connection connectTo(ScriptedPeer &peer) {
-    std::string error;
-    const Connection c = netConnect(error, "127.0.0.1", peer.port(), nullptr);
-    EXPECT_NE(c, 0) << error;
-    return c;
-}
 
 class MultiLine : public ::testing::Test {
 protected:
@@ -65,8 +58,7 @@ TEST_F(MultiLine, WrongCodeGivesTheReplyWithoutItsLineBreak) {
 TEST_F(MultiLine, CollectsDataSplitAnywhereAndDropsStatusAndTerminator) {
     ScriptedPeer peer;
     // The terminator itself is split between two sends, and bytes after it are dropped.
-    peer.sendSplit({"215 list", " follows\r\nalt.a 2 1 y\r\n..dotted\r\nalt.b 5 1 n\r", "\n.", "\r\nextra"})
-        .silent(1s);
+    peer.sendSplit({"215 list", " follows\r\nalt.a 2 1 y\r\n..dotted\r\nalt.b 5 1 n\r", "\n.", "\r\nextra"}).silent(1s);
     peer.start();
     const Connection c = connectTo(peer);
     std::string error, text;

@@ -6,17 +6,11 @@
 
 using namespace corvane;
 using namespace std::chrono_literals;
+using harbeat::test::connectTo;
 using harbeat::test::ScriptedPeer;
 using harbeat::test::ShortReceiveWait;
 
 namespace {
-
-Connection connectTo(ScriptedPeer &peer) {
-    std::string error;
-    const Connection c = netConnect(error, "127.0.0.1", peer.port(), nullptr);
-    EXPECT_NE(c, 0) << error;
-    return c;
-}
 
 std::vector<std::string> readAllLines(Connection c, std::string &error, std::size_t capacity = 4096) {
     std::vector<std::string> lines;

@@ -1,12 +1,15 @@
 #include "support/scripted_peer.h"
 
 #include <arpa/inet.h>
+#include <gtest/gtest.h>
 #include <netinet/in.h>
 #include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
 #include <stdexcept>
+
+#include "net/connection.h"
 
 namespace harbeat::test {
 namespace {
@@ -188,48 +191,48 @@ void ScriptedPeer::runConnection(int fd, const std::vector<Step> &steps, std::si
     for (const Step &step : steps) {
         if (!open || stopping_) break;
         switch (step.kind) {
-        case Step::Send:
-            if (::send(fd, step.text.data(), step.text.size(), MSG_NOSIGNAL) < 0) open = false;
-            break;
-        case Step::Expect: {
-            std::string line;
-            if (!readUntil(fd, pending, "\r\n", line, index)) {
-                fail("connection " + std::to_string(index) + ": expected \"" + printable(step.text) +
-                     "\" but the client closed");
+            case Step::Send:
+                if (::send(fd, step.text.data(), step.text.size(), MSG_NOSIGNAL) < 0) open = false;
+                break;
+            case Step::Expect: {
+                std::string line;
+                if (!readUntil(fd, pending, "\r\n", line, index)) {
+                    fail("connection " + std::to_string(index) + ": expected \"" + printable(step.text) +
+                         "\" but the client closed");
+                    open = false;
+                } else if (line != step.text) {
+                    fail("connection " + std::to_string(index) + ": expected \"" + printable(step.text) + "\" got \"" +
+                         printable(line) + "\"");
+                }
+                break;
+            }
+            case Step::Capture: {
+                std::string block;
+                if (readUntil(fd, pending, step.text, block, index)) {
+                    std::lock_guard lock(mutex_);
+                    captured_.push_back(block);
+                } else {
+                    fail("connection " + std::to_string(index) + ": closed before \"" + printable(step.text) + "\"");
+                    open = false;
+                }
+                break;
+            }
+            case Step::Silent: {
+                const auto until = std::chrono::steady_clock::now() + step.duration;
+                while (!stopping_ && std::chrono::steady_clock::now() < until) {
+                    std::this_thread::sleep_for(std::chrono::milliseconds(std::min<long long>(
+                        kPollSliceMs,
+                        std::chrono::duration_cast<std::chrono::milliseconds>(until - std::chrono::steady_clock::now())
+                                .count() +
+                            1)));
+                }
+                break;
+            }
+            case Step::Close:
+                ::close(fd);
+                fd = -1;
                 open = false;
-            } else if (line != step.text) {
-                fail("connection " + std::to_string(index) + ": expected \"" + printable(step.text) + "\" got \"" +
-                     printable(line) + "\"");
-            }
-            break;
-        }
-        case Step::Capture: {
-            std::string block;
-            if (readUntil(fd, pending, step.text, block, index)) {
-                std::lock_guard lock(mutex_);
-                captured_.push_back(block);
-            } else {
-                fail("connection " + std::to_string(index) + ": closed before \"" + printable(step.text) + "\"");
-                open = false;
-            }
-            break;
-        }
-        case Step::Silent: {
-            const auto until = std::chrono::steady_clock::now() + step.duration;
-            while (!stopping_ && std::chrono::steady_clock::now() < until) {
-                std::this_thread::sleep_for(std::chrono::milliseconds(std::min<long long>(
-                    kPollSliceMs, std::chrono::duration_cast<std::chrono::milliseconds>(
-                                      until - std::chrono::steady_clock::now())
-                                          .count() +
-                                      1)));
-            }
-            break;
-        }
-        case Step::Close:
-            ::close(fd);
-            fd = -1;
-            open = false;
-            break;
+                break;
         }
     }
     if (index + 1 == scripts_.size()) {
@@ -255,6 +258,13 @@ int unusedLoopbackPort() {
     getsockname(fd, reinterpret_cast<sockaddr *>(&address), &length);
     ::close(fd);
     return ntohs(address.sin_port);
+}
+
+int connectTo(const ScriptedPeer &peer) {
+    std::string error;
+    const int connection = corvane::netConnect(error, "127.0.0.1", peer.port(), nullptr);
+    EXPECT_NE(connection, 0) << error;
+    return connection;
 }
 
 }  // namespace harbeat::test

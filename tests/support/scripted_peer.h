@@ -86,4 +86,8 @@ private:
 // A port on 127.0.0.1 on which nothing listens.
 int unusedLoopbackPort();
 
+// Connects the engine's transport to a started peer (a failure fails the test); the test owns the
+// connection and closes it with netClose.
+int connectTo(const ScriptedPeer &peer);
+
 }  // namespace harbeat::test
