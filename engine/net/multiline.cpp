@@ -1,5 +1,7 @@
 #include "net/multiline.h"
 
+#include <cstring>
+
 #include "api/engine_settings.h"
 #include "api/error_text.h"
 #include "api/notify.h"
@@ -17,28 +19,40 @@ std::size_t countNewLineBreaks(const std::string &block, std::size_t from) {
     return count;
 }
 
+// Receives one block and appends it to `block`. Fails on a receive error, a closed connection,
+// a response past the size cap, or no memory.
+int receiveAppend(std::string &error, Connection connection, std::string &block) {
+    char buffer[kReceiveBlock + 1];
+    std::size_t size = kReceiveBlock;
+    if (!netReceive(error, connection, buffer, size)) return 0;
+    if (size == 0) {
+        error = kConnectionClosed;
+        return 0;
+    }
+    if (block.size() + size > kMaxResponseBytes) {
+        error = "Server response too large (more than 256 MB).";
+        return 0;
+    }
+    const std::size_t oldSize = block.size();
+    if (!growBuffer(block, oldSize, oldSize + size)) {
+        error = kOutOfMemory;
+        return 0;
+    }
+    std::memcpy(block.data() + oldSize, buffer, size);
+    return 1;
+}
+
 }  // namespace
 
 int readMultiLineResponse(std::string &error, Connection connection, int expectedCode, std::string_view terminator,
                           std::string &text, ProgressReport progress) {
     text.clear();
     std::string block;
-    char buffer[kReceiveBlock + 1];
 
     // The status line decides; a status line split over receives is read whole first.
     std::size_t statusEnd;
     for (;;) {
-        std::size_t size = kReceiveBlock;
-        if (!netReceive(error, connection, buffer, size)) return 0;
-        if (size == 0) {
-            error = kConnectionClosed;
-            return 0;
-        }
-        if (!growBuffer(block, block.size(), block.size() + size)) {
-            error = kOutOfMemory;
-            return 0;
-        }
-        block.replace(block.size() - size, size, buffer, size);
+        if (!receiveAppend(error, connection, block)) return 0;
         if (cancelRequested()) {
             error = kCancelled;
             return 0;
@@ -75,23 +89,8 @@ int readMultiLineResponse(std::string &error, Connection connection, int expecte
         }
         searchFrom = block.size() >= terminator.size() ? block.size() - terminator.size() + 1 : 0;
 
-        std::size_t size = kReceiveBlock;
-        if (!netReceive(error, connection, buffer, size)) return 0;
-        if (size == 0) {
-            error = kConnectionClosed;
-            return 0;
-        }
-        if (block.size() + size > kMaxResponseBytes) {
-            error = "Server response too large (more than 256 MB).";
-            return 0;
-        }
         const std::size_t oldSize = block.size();
-        try {
-            block.append(buffer, size);
-        } catch (const std::exception &) {
-            error = kOutOfMemory;
-            return 0;
-        }
+        if (!receiveAppend(error, connection, block)) return 0;
         if (progress.on) {
             lineBreaks += countNewLineBreaks(block, oldSize > 0 ? oldSize - 1 : 0);
             const double count = static_cast<double>(lineBreaks) + progress.base + 1;
