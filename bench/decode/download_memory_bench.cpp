@@ -18,8 +18,8 @@
 #include <thread>
 #include <vector>
 
-#include "api/engine_settings.h"
 #include "bench_files.h"
+#include "core/engine_settings.h"
 #include "corvane_n.h"
 #include "newsd/news_server.h"
 

@@ -15,7 +15,7 @@
 #include <string>
 #include <vector>
 
-#include "api/engine_settings.h"
+#include "core/engine_settings.h"
 #include "corvane_n.h"
 #include "newsd/news_server.h"
 

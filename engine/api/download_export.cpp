@@ -1,8 +1,8 @@
 // mp3BuildSongs: starts the download of the songs the GUI chose.
 #include <cstdint>
 
-#include "api/engine_settings.h"
-#include "api/worker.h"
+#include "core/engine_settings.h"
+#include "core/worker.h"
 #include "corvane_n.h"
 #include "download/song_download.h"
 

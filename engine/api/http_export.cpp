@@ -1,5 +1,5 @@
 // httpOpenURL: fetches a small text over HTTP on the caller's thread.
-#include "api/error_text.h"
+#include "core/error_text.h"
 #include "corvane_n.h"
 #include "http/http_fetch.h"
 

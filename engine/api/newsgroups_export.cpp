@@ -2,8 +2,8 @@
 #include <string>
 #include <utility>
 
-#include "api/engine_settings.h"
-#include "api/worker.h"
+#include "core/engine_settings.h"
+#include "core/worker.h"
 #include "corvane_n.h"
 #include "nntp/newsgroup_list.h"
 

@@ -1,7 +1,7 @@
 // mp3PostAritcle: posts one article on the caller's thread.
 #include <exception>
 
-#include "api/error_text.h"
+#include "core/error_text.h"
 #include "corvane_n.h"
 #include "nntp/post_article.h"
 

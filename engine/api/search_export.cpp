@@ -1,6 +1,6 @@
 // mp3GetSongs: starts a song search on a worker thread and returns at once.
-#include "api/engine_settings.h"
-#include "api/worker.h"
+#include "core/engine_settings.h"
+#include "core/worker.h"
 #include "corvane_n.h"
 #include "songs/song_search.h"
 

@@ -4,10 +4,10 @@
 #include <new>
 #include <utility>
 
-#include "api/debug_log.h"
-#include "api/engine_settings.h"
-#include "api/error_text.h"
-#include "api/notify.h"
+#include "core/debug_log.h"
+#include "core/engine_settings.h"
+#include "core/error_text.h"
+#include "core/notify.h"
 #include "corvane_n.h"
 #include "download/song_download.h"
 #include "nntp/session.h"

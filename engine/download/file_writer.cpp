@@ -6,7 +6,7 @@
 #include <mutex>
 #include <system_error>
 
-#include "api/notify.h"
+#include "core/notify.h"
 #include "corvane_n.h"
 #include "net/text_helpers.h"
 

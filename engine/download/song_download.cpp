@@ -3,9 +3,9 @@
 
 #include <algorithm>
 
-#include "api/engine_settings.h"
-#include "api/error_text.h"
-#include "api/notify.h"
+#include "core/engine_settings.h"
+#include "core/error_text.h"
+#include "core/notify.h"
 #include "corvane_n.h"
 #include "decode/article_decoder.h"
 #include "decode/dot_stuffing.h"

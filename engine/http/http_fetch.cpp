@@ -6,8 +6,8 @@
 #include <exception>
 #include <mutex>
 
-#include "api/engine_settings.h"
-#include "api/error_text.h"
+#include "core/engine_settings.h"
+#include "core/error_text.h"
 
 namespace corvane {
 namespace {

@@ -12,8 +12,8 @@
 #include <cerrno>
 #include <cstring>
 
-#include "api/debug_log.h"
-#include "api/error_text.h"
+#include "core/debug_log.h"
+#include "core/error_text.h"
 #include "net/socket_errors.h"
 
 namespace corvane {
@@ -22,9 +22,7 @@ namespace {
 constexpr std::chrono::milliseconds kReceiveTimeout{60000};
 std::atomic<long long> receiveTimeoutMs{kReceiveTimeout.count()};
 
-void setSocketError(std::string &error, int posixErrno) {
-    error = socketErrorText(socketErrorFromErrno(posixErrno));
-}
+void setSocketError(std::string &error, int posixErrno) { error = socketErrorText(socketErrorFromErrno(posixErrno)); }
 
 // Socket 0 would read as "no connection"; move it to another descriptor.
 int avoidDescriptorZero(int fd) {

@@ -2,9 +2,9 @@
 
 #include <cstring>
 
-#include "api/engine_settings.h"
-#include "api/error_text.h"
-#include "api/notify.h"
+#include "core/engine_settings.h"
+#include "core/error_text.h"
+#include "core/notify.h"
 #include "net/text_helpers.h"
 
 namespace corvane {

@@ -1,6 +1,6 @@
 #include <cstdio>
 
-#include "api/error_text.h"
+#include "core/error_text.h"
 #include "net/multiline.h"
 
 namespace corvane {

@@ -3,10 +3,10 @@
 #include <cstdio>
 #include <exception>
 
-#include "api/debug_log.h"
-#include "api/engine_settings.h"
-#include "api/error_text.h"
-#include "api/notify.h"
+#include "core/debug_log.h"
+#include "core/engine_settings.h"
+#include "core/error_text.h"
+#include "core/notify.h"
 #include "corvane_n.h"
 #include "net/multiline.h"
 #include "nntp/session.h"

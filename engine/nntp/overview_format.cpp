@@ -2,7 +2,7 @@
 
 #include <atomic>
 
-#include "api/error_text.h"
+#include "core/error_text.h"
 #include "net/multiline.h"
 #include "nntp/overview_layout.h"
 #include "nntp/session.h"

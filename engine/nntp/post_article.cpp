@@ -6,7 +6,7 @@
 #include <ctime>
 #include <exception>
 
-#include "api/error_text.h"
+#include "core/error_text.h"
 #include "net/text_helpers.h"
 #include "nntp/session.h"
 

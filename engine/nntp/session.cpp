@@ -3,7 +3,7 @@
 #include <cstdio>
 #include <cstdlib>
 
-#include "api/engine_settings.h"
+#include "core/engine_settings.h"
 #include "net/text_helpers.h"
 
 namespace corvane {
@@ -38,24 +38,24 @@ Connection nntpOpenSession(std::string &error, std::string_view server, int32_t 
         return 0;
     }
     switch (replyCode(greeting)) {
-    case 200:
-        if (postingAllowed) *postingAllowed = 1;
-        break;
-    case 201:
-        if (postingAllowed) *postingAllowed = 0;
-        break;
-    case 400:
-        error = "News Server Busy, Try Again Later.";
-        netClose(connection);
-        return 0;
-    default: {
-        char message[400];
-        std::snprintf(message, sizeof message, "Address %.*s, Port %u is not an NNTP Server.",
-                      static_cast<int>(server.size()), server.data(), static_cast<unsigned>(port));
-        error = message;
-        netClose(connection);
-        return 0;
-    }
+        case 200:
+            if (postingAllowed) *postingAllowed = 1;
+            break;
+        case 201:
+            if (postingAllowed) *postingAllowed = 0;
+            break;
+        case 400:
+            error = "News Server Busy, Try Again Later.";
+            netClose(connection);
+            return 0;
+        default: {
+            char message[400];
+            std::snprintf(message, sizeof message, "Address %.*s, Port %u is not an NNTP Server.",
+                          static_cast<int>(server.size()), server.data(), static_cast<unsigned>(port));
+            error = message;
+            netClose(connection);
+            return 0;
+        }
     }
     if (user.empty()) return connection;
     if (!nntpAuthenticate(error, connection, user, password)) {

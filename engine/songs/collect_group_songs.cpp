@@ -3,8 +3,8 @@
 #include <algorithm>
 #include <new>
 
-#include "api/engine_settings.h"
-#include "api/notify.h"
+#include "core/engine_settings.h"
+#include "core/notify.h"
 #include "nntp/session.h"
 #include "songs/song_grouping.h"
 #include "songs/song_line.h"

@@ -5,9 +5,9 @@
 #include <cinttypes>
 #include <cstdio>
 
-#include "api/engine_settings.h"
-#include "api/error_text.h"
-#include "api/notify.h"
+#include "core/engine_settings.h"
+#include "core/error_text.h"
+#include "core/notify.h"
 #include "net/multiline.h"
 #include "net/text_helpers.h"
 

@@ -3,9 +3,9 @@
 #include <algorithm>
 #include <vector>
 
-#include "api/engine_settings.h"
-#include "api/error_text.h"
-#include "api/notify.h"
+#include "core/engine_settings.h"
+#include "core/error_text.h"
+#include "core/notify.h"
 #include "nntp/session.h"
 #include "songs/collect_group_songs.h"
 #include "songs/search_request.h"

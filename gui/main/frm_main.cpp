@@ -156,6 +156,17 @@ void frmMain::setStatusPanelText(int panel, const QString &text) { barStatusbar-
 
 void frmMain::timTimer_Timer() { PollNotifySlots(*this); }
 
+void frmMain::RerunStartupCheck() {
+    frmSplash splash(*this);
+    splash.show();
+    splash.Run(true);
+    while (!splash.bDone) {
+        // The Exit link and a cancelled check end the program; nothing more to do here.
+        if (QuitRequested) return;
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+    }
+}
+
 void frmMain::Form_Load(const QStringList &arguments) {
     QuitRequested = false;
     Idle = false;

@@ -92,6 +92,9 @@ public:
     // Fills lstGroups with one row per listed category of the catalogue; the first entry of a
     // category decides whether its row starts selected.
     void ShowGroupList();
+    // Runs the start-up form's server check and newsgroup-list update again (after the catalogue
+    // was reset); returns when it is done or the program is ending.
+    void RerunStartupCheck();
     // Adds a row unless one with exactly that text exists; a new row gets the selection state.
     void lstGroups_AddItem(const QString &target, bool selected);
     // Removes every row whose text is exactly `target`.
@@ -180,7 +183,6 @@ private:
     void createPanes();
     void createStatusBar();
     void centreOnScreen();
-    void runStartupForm();
     void loadAnimation();
     void reloadHeaderPane();
 

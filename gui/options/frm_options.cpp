@@ -20,11 +20,10 @@
 #include "pages/tip_pages.h"
 #include "platform/platform.h"
 #include "platform/product.h"
+#include "server/server_check.h"
 #include "settings/registry.h"
 #include "settings/settings.h"
 #include "settings/value_text.h"
-#include "startup/frm_splash.h"
-#include "startup/server_check.h"
 
 namespace harbeat {
 namespace {
@@ -255,17 +254,9 @@ void frmOptions::cmdReset_Click() {
     main_.hide();
     hide();
 
-    {
-        frmSplash splash(main_);
-        splash.show();
-        splash.Run(true);
-        while (!splash.bDone) {
-            // The Exit link and a cancelled check end the program; nothing more to do here.
-            if (QuitRequested) return;
-            QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
-        }
-        main_.ShowGroupList();
-    }
+    main_.RerunStartupCheck();
+    if (QuitRequested) return;
+    main_.ShowGroupList();
     main_.clearSongList();
     main_.setStatusPanelText(2, QString());
     main_.show();

@@ -18,9 +18,9 @@
 #include "notify/notify_slots.h"
 #include "options/frm_options.h"
 #include "platform/platform.h"
+#include "server/server_check.h"
 #include "settings/settings.h"
 #include "settings/value_text.h"
-#include "startup/server_check.h"
 #include "startup/splash_picture.h"
 
 namespace harbeat {

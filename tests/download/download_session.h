@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "api/engine_settings.h"
+#include "core/engine_settings.h"
 #include "corvane_n.h"
 #include "decode/fixture_data.h"
 #include "support/scripted_peer.h"

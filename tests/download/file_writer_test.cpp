@@ -7,7 +7,7 @@
 #include <filesystem>
 #include <fstream>
 
-#include "api/engine_settings.h"
+#include "core/engine_settings.h"
 #include "support/test_environment.h"
 
 using namespace corvane;

@@ -2,7 +2,7 @@
 // in their order and the files written.
 #include <thread>
 
-#include "api/debug_log.h"
+#include "core/debug_log.h"
 #include "download_session.h"
 
 using namespace harbeat::test;
@@ -82,8 +82,8 @@ TEST_F(DownloadTest, PreviewOfAnArticleWithoutAFileEndsWithAnErrorNotAnOldPath) 
     peer.expect("article <text@harbeat.test>\r\n");
     peer.send(articleReply("<text@harbeat.test>", "Subject: only words (1/1)\r\n\r\nNo file in here.\r\n"));
     scriptQuit(peer);
-    const std::vector<Report> reports = download(peer, "0\t" + requestLine({"<text@harbeat.test>"}),
-                                                 "Harbeat_Preview.mp3", -1);
+    const std::vector<Report> reports =
+        download(peer, "0\t" + requestLine({"<text@harbeat.test>"}), "Harbeat_Preview.mp3", -1);
     EXPECT_EQ(reports, (std::vector<Report>{{kNotifyStatus, "Downloading song preview..."},
                                             {kNotifyProgress, "100.00"},
                                             {kNotifyError, "No file could be decoded from this song."},

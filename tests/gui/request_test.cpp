@@ -13,9 +13,9 @@
 #include "platform/product.h"
 #include "recording_platform.h"
 #include "request/frm_post.h"
+#include "server/server_check.h"
 #include "settings/registry.h"
 #include "settings/settings.h"
-#include "startup/server_check.h"
 
 using namespace harbeat;
 using namespace harbeat::formtest;

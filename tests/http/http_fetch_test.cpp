@@ -3,7 +3,7 @@
 
 #include <gtest/gtest.h>
 
-#include "api/engine_settings.h"
+#include "core/engine_settings.h"
 #include "corvane_n.h"
 #include "support/scripted_peer.h"
 #include "support/test_environment.h"

@@ -4,7 +4,7 @@
 #include <cstring>
 #include <fstream>
 
-#include "api/engine_settings.h"
+#include "core/engine_settings.h"
 #include "corvane_n.h"
 #include "nntp/overview_layout.h"
 #include "support/scripted_peer.h"
@@ -166,9 +166,10 @@ TEST_F(ServerCheck, DebugLogRecordsTheConversationByteForByte) {
     peer.start();
     ASSERT_EQ(runCheck(peer.port(), 60).result, -1);
     ASSERT_TRUE(peer.waitClosed());
-    const std::string expected = "START\r\n200 news.example ready\r\ngroup alt.binaries.sounds.mp3\r\n"
-                                 "211 3 1 3 alt.binaries.sounds.mp3\r\nlist overview.fmt\r\n" +
-                                 ScriptedPeer::usualOverviewFormat() + "QUIT\r\n205 bye\r\n";
+    const std::string expected =
+        "START\r\n200 news.example ready\r\ngroup alt.binaries.sounds.mp3\r\n"
+        "211 3 1 3 alt.binaries.sounds.mp3\r\nlist overview.fmt\r\n" +
+        ScriptedPeer::usualOverviewFormat() + "QUIT\r\n205 bye\r\n";
     EXPECT_EQ(readFile(logPath), expected);
 
     // Switched off: the file stays as it is and nothing more is logged.

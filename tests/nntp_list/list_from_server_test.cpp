@@ -3,7 +3,7 @@
 
 #include <set>
 
-#include "api/engine_settings.h"
+#include "core/engine_settings.h"
 #include "corvane_n.h"
 #include "newsd/news_server.h"
 #include "support/test_environment.h"

@@ -5,8 +5,8 @@
 #include <atomic>
 #include <thread>
 
-#include "api/debug_log.h"
-#include "api/engine_settings.h"
+#include "core/debug_log.h"
+#include "core/engine_settings.h"
 #include "corvane_n.h"
 #include "support/scripted_peer.h"
 #include "support/test_environment.h"

@@ -6,7 +6,7 @@
 #include <ctime>
 #include <thread>
 
-#include "api/engine_settings.h"
+#include "core/engine_settings.h"
 #include "corvane_n.h"
 #include "nntp/post_article.h"
 #include "posted_article_parts.h"

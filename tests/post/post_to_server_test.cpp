@@ -2,7 +2,7 @@
 // gives it back byte for byte as it was sent.
 #include <gtest/gtest.h>
 
-#include "api/engine_settings.h"
+#include "core/engine_settings.h"
 #include "corvane_n.h"
 #include "net/multiline.h"
 #include "newsd/news_server.h"

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "api/engine_settings.h"
+#include "core/engine_settings.h"
 #include "corvane_n.h"
 #include "nntp/overview_layout.h"
 #include "support/scripted_peer.h"

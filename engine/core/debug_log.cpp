@@ -1,4 +1,4 @@
-#include "api/debug_log.h"
+#include "core/debug_log.h"
 
 #include <atomic>
 #include <cstdio>

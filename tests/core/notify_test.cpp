@@ -1,11 +1,11 @@
 // Reports reach the callback as OLE strings converted from the engine's 8-bit text.
-#include "api/notify.h"
+#include "core/notify.h"
 
 #include <gtest/gtest.h>
 
-#include "api/bstr.h"
-#include "api/engine_settings.h"
-#include "api/text_convert.h"
+#include "core/bstr.h"
+#include "core/engine_settings.h"
+#include "core/text_convert.h"
 #include "support/test_environment.h"
 
 using namespace corvane;
@@ -40,18 +40,18 @@ class AnsiToUtf16 : public ::testing::TestWithParam<Conversion> {};
 
 TEST_P(AnsiToUtf16, ConvertsUtf8AndFallsBackToWindows1252) { EXPECT_EQ(ansiToUtf16(GetParam().in), GetParam().out); }
 
-INSTANTIATE_TEST_SUITE_P(
-    Texts, AnsiToUtf16,
-    ::testing::Values(Conversion{"", u""}, Conversion{"Searching...", u"Searching..."},
-                      Conversion{"Bj\xc3\xb6rk - J\xc3\xb3ga.mp3", u"Bj\u00f6rk - J\u00f3ga.mp3"},
-                      Conversion{"\xe2\x82\xac and \xf0\x9f\x8e\xb5", u"\u20ac and \U0001F3B5"},
-                      // Latin-1 / Windows-1252 bytes that are not UTF-8.
-                      Conversion{"Bj\xf6rk - J\xf3ga.mp3", u"Bj\u00f6rk - J\u00f3ga.mp3"},
-                      Conversion{"\x80 \x93quoted\x94", u"\u20ac \u201cquoted\u201d"},
-                      // A broken sequence in the middle of valid text.
-                      Conversion{"a\xc3(b\xc3\xa9", u"a\u00c3(b\u00e9"},
-                      // Overlong and surrogate encodings are not valid UTF-8.
-                      Conversion{"\xc0\xaf", u"\u00c0\u00af"}, Conversion{"\xed\xa0\x80", u"\u00ed\u00a0\u20ac"}));
+INSTANTIATE_TEST_SUITE_P(Texts, AnsiToUtf16,
+                         ::testing::Values(Conversion{"", u""}, Conversion{"Searching...", u"Searching..."},
+                                           Conversion{"Bj\xc3\xb6rk - J\xc3\xb3ga.mp3", u"Bj\u00f6rk - J\u00f3ga.mp3"},
+                                           Conversion{"\xe2\x82\xac and \xf0\x9f\x8e\xb5", u"\u20ac and \U0001F3B5"},
+                                           // Latin-1 / Windows-1252 bytes that are not UTF-8.
+                                           Conversion{"Bj\xf6rk - J\xf3ga.mp3", u"Bj\u00f6rk - J\u00f3ga.mp3"},
+                                           Conversion{"\x80 \x93quoted\x94", u"\u20ac \u201cquoted\u201d"},
+                                           // A broken sequence in the middle of valid text.
+                                           Conversion{"a\xc3(b\xc3\xa9", u"a\u00c3(b\u00e9"},
+                                           // Overlong and surrogate encodings are not valid UTF-8.
+                                           Conversion{"\xc0\xaf", u"\u00c0\u00af"},
+                                           Conversion{"\xed\xa0\x80", u"\u00ed\u00a0\u20ac"}));
 
 TEST(NotifyGui, DeliversAnOleStringWithItsLength) {
     storeStatusCallback(&keepLayout);

@@ -1,4 +1,4 @@
-#include "api/error_text.h"
+#include "core/error_text.h"
 
 #include <algorithm>
 #include <cstring>

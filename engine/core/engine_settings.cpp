@@ -1,4 +1,4 @@
-#include "api/engine_settings.h"
+#include "core/engine_settings.h"
 
 #include <atomic>
 #include <cstring>

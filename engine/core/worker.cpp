@@ -1,4 +1,4 @@
-#include "api/worker.h"
+#include "core/worker.h"
 
 #include <pthread.h>
 

@@ -1,12 +1,12 @@
-#include "api/notify.h"
+#include "core/notify.h"
 
 #include <algorithm>
 #include <cstdio>
 #include <new>
 
-#include "api/bstr.h"
-#include "api/engine_settings.h"
-#include "api/text_convert.h"
+#include "core/bstr.h"
+#include "core/engine_settings.h"
+#include "core/text_convert.h"
 
 namespace corvane {
 

@@ -1,4 +1,4 @@
-#include "api/bstr.h"
+#include "core/bstr.h"
 
 #include <cstdint>
 #include <cstring>

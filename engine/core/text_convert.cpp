@@ -1,4 +1,4 @@
-#include "api/text_convert.h"
+#include "core/text_convert.h"
 
 #include <cstdint>
 

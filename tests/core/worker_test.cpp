@@ -1,9 +1,9 @@
-#include "api/worker.h"
+#include "core/worker.h"
 
 #include <gtest/gtest.h>
 
-#include "api/engine_settings.h"
-#include "api/notify.h"
+#include "core/engine_settings.h"
+#include "core/notify.h"
 #include "support/test_environment.h"
 
 using namespace corvane;

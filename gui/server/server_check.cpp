@@ -1,4 +1,4 @@
-#include "startup/server_check.h"
+#include "server/server_check.h"
 
 #include <array>
 #include <cstdint>
