@@ -1,5 +1,5 @@
 // The shared library as the program loads it: by name, from the program's folder, offering the
-// seven exports and nothing else of the engine.
+// seven exports plus mp3SetOption and nothing else of the engine.
 #include <dlfcn.h>
 #include <gtest/gtest.h>
 #include <unistd.h>
@@ -16,7 +16,7 @@
 namespace {
 
 const std::set<std::string> kExports = {"mp3Settings",   "mp3CancelFunc",  "mp3GetNewsgroups", "mp3GetSongs",
-                                        "mp3BuildSongs", "mp3PostAritcle", "httpOpenURL"};
+                                        "mp3BuildSongs", "mp3PostAritcle", "httpOpenURL",      "mp3SetOption"};
 
 // The library is built into the folder of the test programs.
 std::filesystem::path libraryPath() {

@@ -1,6 +1,6 @@
 // corvane_n: the Harbeat engine's public interface.
 //
-// Seven functions with C linkage. Texts are zero-terminated 8-bit texts (UTF-8 on Linux);
+// Seven functions with C linkage, and mp3SetOption for capabilities beyond them. Texts are zero-terminated 8-bit texts (UTF-8 on Linux);
 // error-text buffers passed as the first argument receive at most 255 characters plus the
 // terminating zero. Results of yes/no calls are -1 for success and 0 for failure.
 #pragma once
@@ -69,6 +69,12 @@ CORVANE_EXPORT int32_t CORVANE_CALL mp3PostAritcle(char *errorText, const char *
 
 // Fetches "host/path" over HTTP port 80; the text stays the engine's until the next call.
 CORVANE_EXPORT const char *CORVANE_CALL httpOpenURL(const char *address);
+
+// Sets one process-wide option; it takes effect from the next call that opens a connection or
+// starts a worker. Names: "tls" ("0"/"1"), "tls-ca-file" (PEM path, "" = system store only),
+// "pipeline" (1-1024, default 64), "search-depth" (0 = all), "overview-cache" (folder, "" = none).
+// Returns -1 when the name is known and the value valid; 0 otherwise, and nothing changes.
+CORVANE_EXPORT int32_t CORVANE_CALL mp3SetOption(const char *name, const char *value);
 
 #ifdef __cplusplus
 }

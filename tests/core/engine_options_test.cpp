@@ -1,0 +1,116 @@
+// mp3SetOption: known names with valid values are taken, everything else changes nothing.
+#include "core/engine_options.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "corvane_n.h"
+
+namespace {
+
+using corvane::engineOptions;
+
+class EngineOptionsTest : public ::testing::Test {
+protected:
+    void SetUp() override { corvane::resetEngineOptionsForTests(); }
+    void TearDown() override { corvane::resetEngineOptionsForTests(); }
+};
+
+TEST_F(EngineOptionsTest, DefaultsKeepTheSpecifiedBehaviour) {
+    const corvane::EngineOptions options = engineOptions();
+    EXPECT_FALSE(options.tls);
+    EXPECT_EQ(options.tlsCaFile, "");
+    EXPECT_EQ(options.pipeline, 64);
+    EXPECT_EQ(options.searchDepth, 0);
+    EXPECT_EQ(options.overviewCache, "");
+}
+
+TEST_F(EngineOptionsTest, ValidValuesAreTaken) {
+    EXPECT_EQ(mp3SetOption("tls", "1"), -1);
+    EXPECT_EQ(mp3SetOption("tls-ca-file", "/etc/ssl/extra.pem"), -1);
+    EXPECT_EQ(mp3SetOption("pipeline", "1"), -1);
+    EXPECT_EQ(mp3SetOption("search-depth", "500000"), -1);
+    EXPECT_EQ(mp3SetOption("overview-cache", "/home/u/.cache/harbeat/overview"), -1);
+    corvane::EngineOptions options = engineOptions();
+    EXPECT_TRUE(options.tls);
+    EXPECT_EQ(options.tlsCaFile, "/etc/ssl/extra.pem");
+    EXPECT_EQ(options.pipeline, 1);
+    EXPECT_EQ(options.searchDepth, 500000);
+    EXPECT_EQ(options.overviewCache, "/home/u/.cache/harbeat/overview");
+
+    // Empty paths and zero depth switch the features off again.
+    EXPECT_EQ(mp3SetOption("tls", "0"), -1);
+    EXPECT_EQ(mp3SetOption("tls-ca-file", ""), -1);
+    EXPECT_EQ(mp3SetOption("pipeline", "1024"), -1);
+    EXPECT_EQ(mp3SetOption("search-depth", "0"), -1);
+    EXPECT_EQ(mp3SetOption("overview-cache", ""), -1);
+    options = engineOptions();
+    EXPECT_FALSE(options.tls);
+    EXPECT_EQ(options.tlsCaFile, "");
+    EXPECT_EQ(options.pipeline, 1024);
+    EXPECT_EQ(options.searchDepth, 0);
+    EXPECT_EQ(options.overviewCache, "");
+}
+
+TEST_F(EngineOptionsTest, UnknownNamesAndBadValuesChangeNothing) {
+    struct Case {
+        const char *name;
+        const char *value;
+    };
+    const std::string longPath(corvane::kMaxOptionPath + 1, 'a');
+    const std::vector<Case> refused = {
+        {"TLS", "1"},
+        {"tls ", "1"},
+        {"colour", "red"},
+        {"", ""},
+        {"tls", ""},
+        {"tls", "yes"},
+        {"tls", "2"},
+        {"tls", " 1"},
+        {"pipeline", "0"},
+        {"pipeline", "1025"},
+        {"pipeline", "-1"},
+        {"pipeline", "8x"},
+        {"pipeline", ""},
+        {"pipeline", "+4"},
+        {"search-depth", "-5"},
+        {"search-depth", "1e6"},
+        {"search-depth", "99999999999999999999"},
+        {"tls-ca-file", "a\nb"},
+        {"overview-cache", "x\ty"},
+        {"overview-cache", longPath.c_str()},
+    };
+    for (const Case &c : refused) EXPECT_EQ(mp3SetOption(c.name, c.value), 0) << c.name << "=" << c.value;
+    EXPECT_EQ(mp3SetOption(nullptr, "1"), 0);
+    EXPECT_EQ(mp3SetOption("tls", nullptr), 0);
+
+    const corvane::EngineOptions options = engineOptions();
+    EXPECT_FALSE(options.tls);
+    EXPECT_EQ(options.pipeline, 64);
+    EXPECT_EQ(options.searchDepth, 0);
+    EXPECT_EQ(options.tlsCaFile, "");
+    EXPECT_EQ(options.overviewCache, "");
+}
+
+TEST_F(EngineOptionsTest, SettersOnManyThreadsLeaveOneOfTheirValues) {
+    std::vector<std::thread> threads;
+    for (int t = 0; t < 4; ++t)
+        threads.emplace_back([t] {
+            const std::string folder = "/cache/" + std::to_string(t);
+            for (int i = 0; i < 2000; ++i) {
+                mp3SetOption("overview-cache", folder.c_str());
+                mp3SetOption("pipeline", std::to_string(1 + t).c_str());
+                (void)engineOptions();
+            }
+        });
+    for (std::thread &thread : threads) thread.join();
+    const corvane::EngineOptions options = engineOptions();
+    EXPECT_GE(options.pipeline, 1);
+    EXPECT_LE(options.pipeline, 4);
+    EXPECT_EQ(options.overviewCache.rfind("/cache/", 0), 0u);
+}
+
+}  // namespace
