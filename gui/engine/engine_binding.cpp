@@ -142,6 +142,12 @@ const char *httpOpenURL(const char *address) {
     return message.constData();
 }
 
+int32_t mp3SetOption(const char *name, const char *value) {
+    using Fn = int32_t(CORVANE_CALL *)(const char *, const char *);
+    static const Fn function = exportNamed<Fn>("mp3SetOption");
+    return function ? function(name, value) : 0;
+}
+
 QString fromEngineText(const char *text) { return text ? QString::fromUtf8(text) : QString(); }
 
 QString loadedFrom() { return engineLibrary().loadedFrom(); }

@@ -28,6 +28,8 @@ intptr_t mp3BuildSongs(const char *folder, const char *fixedName, const char *so
 int32_t mp3PostAritcle(char *errorText, const char *from, const char *newsgroups, const char *subject,
                        const char *body);
 const char *httpOpenURL(const char *address);
+// 0 (refused) when the engine or the export is missing: an older engine knows no options.
+int32_t mp3SetOption(const char *name, const char *value);
 
 // Size of the error-text buffers the program hands to the engine (255 characters and a zero).
 inline constexpr int kErrorTextSize = 256;

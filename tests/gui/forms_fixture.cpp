@@ -38,6 +38,7 @@ QFunctionPointer linkedExport(const char *name) {
         {"mp3BuildSongs", reinterpret_cast<QFunctionPointer>(&::mp3BuildSongs)},
         {"mp3PostAritcle", reinterpret_cast<QFunctionPointer>(&::mp3PostAritcle)},
         {"httpOpenURL", reinterpret_cast<QFunctionPointer>(&::httpOpenURL)},
+        {"mp3SetOption", reinterpret_cast<QFunctionPointer>(&::mp3SetOption)},
     };
     for (const Export &entry : exports)
         if (std::strcmp(entry.name, name) == 0) return entry.function;
