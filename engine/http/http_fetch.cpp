@@ -42,7 +42,7 @@ std::string_view hostOf(std::string_view address) {
 // every path.
 int fetchInto(std::string &error, std::string_view address, std::string &data) {
     const int32_t testPort = portForTests.load();
-    const Connection connection = netConnect(error, hostOf(address), testPort ? testPort : kHttpPort, nullptr);
+    const Connection connection = netConnectPlain(error, hostOf(address), testPort ? testPort : kHttpPort, nullptr);
     if (!connection) return 0;
     int fetched;
     try {

@@ -13,8 +13,10 @@
 #include <cstring>
 
 #include "core/debug_log.h"
+#include "core/engine_options.h"
 #include "core/error_text.h"
 #include "net/socket_errors.h"
+#include "net/tls_transport.h"
 
 namespace corvane {
 namespace {
@@ -37,7 +39,7 @@ int avoidDescriptorZero(int fd) {
 void setReceiveTimeoutForTests(std::chrono::milliseconds timeout) { receiveTimeoutMs.store(timeout.count()); }
 std::chrono::milliseconds receiveTimeout() { return std::chrono::milliseconds(receiveTimeoutMs.load()); }
 
-Connection netConnect(std::string &error, std::string_view host, int32_t port, std::string *officialName) {
+Connection netConnectPlain(std::string &error, std::string_view host, int32_t port, std::string *officialName) {
     // Windows needs its socket library started at version 1.1 here; POSIX sockets need nothing.
     addrinfo hints{};
     hints.ai_family = AF_INET;
@@ -80,8 +82,25 @@ Connection netConnect(std::string &error, std::string_view host, int32_t port, s
     return fd;
 }
 
+Connection netConnect(std::string &error, std::string_view host, int32_t port, std::string *officialName) {
+    const EngineOptions options = engineOptions();
+    const Connection connection = netConnectPlain(error, host, port, officialName);
+    if (!connection || !options.tls) return connection;
+    if (!tlsStartClient(error, connection, host, port, options.tlsCaFile)) {
+        close(connection);
+        return 0;
+    }
+    return connection;
+}
+
 void netClose(Connection connection) {
     if (connection == 0) return;
+    // What a TLS server still sends is encrypted and goes unread; the debug log holds clear text.
+    if (tlsClose(connection)) {
+        shutdown(connection, SHUT_RDWR);
+        close(connection);
+        return;
+    }
     shutdown(connection, SHUT_RDWR);
     // Take whatever the server still sent (after the shutdown this returns at once).
     char scratch[kReceiveBlock + 1];
@@ -97,6 +116,7 @@ int netSend(std::string &error, Connection connection, const char *bytes, std::s
         return 0;
     }
     debugLogAppend(bytes, length);
+    if (tlsIsActive(connection)) return tlsSend(error, connection, bytes, length);
     std::size_t sent = 0;
     while (sent < length) {
         const ssize_t n = send(connection, bytes + sent, length - sent, MSG_NOSIGNAL);
@@ -120,6 +140,12 @@ int netReceive(std::string &error, Connection connection, char *buffer, std::siz
     if (connection == 0) {
         error = kNotConnected;
         return 0;
+    }
+    if (tlsIsActive(connection)) {
+        if (!tlsReceive(error, connection, buffer, capacity, size)) return 0;
+        buffer[size] = '\0';
+        debugLogAppend(buffer, size);
+        return 1;
     }
     // Data that is already there is taken at once; only an empty socket is waited for.
     ssize_t n;

@@ -18,8 +18,12 @@ inline constexpr std::size_t kReceiveBlock = 4096;
 // The longest official host name kept from the resolver.
 inline constexpr std::size_t kOfficialNameCapacity = 131;
 
-// Resolves the host (IPv4), connects, and stores the host's official name when asked.
+// Resolves the host (IPv4), connects, and stores the host's official name when asked. With the
+// option "tls" on (read once per call), the connection then speaks TLS from its first byte and
+// every other function here runs over it.
 Connection netConnect(std::string &error, std::string_view host, int32_t port, std::string *officialName);
+// The same, always plain TCP whatever the options (the HTTP fetch).
+Connection netConnectPlain(std::string &error, std::string_view host, int32_t port, std::string *officialName);
 // Shuts the connection down both ways, takes what the server still sent, and closes it.
 void netClose(Connection connection);
 // Sends all bytes. Appends them to the debug log when it is on.

@@ -1,5 +1,7 @@
 #include "client_connection.h"
 
+#include <openssl/err.h>
+#include <openssl/ssl.h>
 #include <sys/socket.h>
 
 #include <cerrno>
@@ -9,6 +11,34 @@ namespace harbeat::newsd {
 
 namespace {
 constexpr std::size_t kReceiveChunk = 64 * 1024;
+}
+
+long ClientConnection::receiveSome(char *into, std::size_t length) {
+    if (tls_) {
+        std::size_t got = 0;
+        if (SSL_read_ex(tls_, into, length, &got) == 1) return long(got);
+        ERR_clear_error();
+        return 0;
+    }
+    ssize_t received;
+    do {
+        received = ::recv(socket_, into, length, 0);
+    } while (received < 0 && errno == EINTR);
+    return received;
+}
+
+long ClientConnection::sendSome(const char *from, std::size_t length) {
+    if (tls_) {
+        std::size_t written = 0;
+        if (SSL_write_ex(tls_, from, length, &written) == 1) return long(written);
+        ERR_clear_error();
+        return -1;
+    }
+    ssize_t sent;
+    do {
+        sent = ::send(socket_, from, length, MSG_NOSIGNAL);
+    } while (sent < 0 && errno == EINTR);
+    return sent;
 }
 
 bool ClientConnection::receiveMore() {
@@ -22,10 +52,7 @@ bool ClientConnection::receiveMore() {
     }
     const std::size_t used = input_.size();
     input_.resize(used + kReceiveChunk);
-    ssize_t received;
-    do {
-        received = ::recv(socket_, input_.data() + used, kReceiveChunk, 0);
-    } while (received < 0 && errno == EINTR);
+    const long received = receiveSome(input_.data() + used, kReceiveChunk);
     input_.resize(used + (received > 0 ? std::size_t(received) : 0));
     return received > 0;
 }
@@ -76,8 +103,7 @@ void ClientConnection::drainUntilClosed() {
 bool ClientConnection::flush() {
     std::size_t sent = 0;
     while (!failed_ && sent < output_.size()) {
-        const ssize_t result = ::send(socket_, output_.data() + sent, output_.size() - sent, MSG_NOSIGNAL);
-        if (result < 0 && errno == EINTR) continue;
+        const long result = sendSome(output_.data() + sent, output_.size() - sent);
         if (result <= 0) {
             failed_ = true;
             break;

@@ -7,6 +7,8 @@
 #include <string>
 #include <string_view>
 
+struct ssl_st;
+
 namespace harbeat::newsd {
 
 class ClientConnection {
@@ -18,7 +20,8 @@ public:
         Closed,    // the peer closed, an error occurred, or the server is stopping
     };
 
-    explicit ClientConnection(int socket) : socket_(socket) {}
+    // With a TLS session, every byte goes through it.
+    explicit ClientConnection(int socket, ssl_st *tls = nullptr) : socket_(socket), tls_(tls) {}
     ClientConnection(const ClientConnection &) = delete;
     ClientConnection &operator=(const ClientConnection &) = delete;
 
@@ -40,7 +43,13 @@ public:
 private:
     bool receiveMore();
 
+    // One receive into `into`, or one send from it: the byte count, or 0 / negative as recv and
+    // send report a close or an error.
+    long receiveSome(char *into, std::size_t length);
+    long sendSome(const char *from, std::size_t length);
+
     int socket_;
+    ssl_st *tls_;
     std::string input_;
     std::size_t inputStart_ = 0;  // first unread byte
     std::size_t scanned_ = 0;     // bytes after inputStart_ known to hold no LF

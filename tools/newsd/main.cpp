@@ -38,6 +38,9 @@ Serves until SIGINT or SIGTERM.
   --no-posting              greet with 201 and refuse POST with 440
   --greeting-code CODE      greeting code (200, 201, 400 or 502; 400 and 502 close)
   --empty-overview CODE     reply to XOVER of an empty range: 224 (default), 420 or 423
+  --tls-cert FILE --tls-key FILE
+                            speak TLS (NNTPS) from the first byte, with this certificate
+                            chain and private key (PEM)
   --log                     write every command to standard error
   --help                    show this text
 )";
@@ -121,6 +124,10 @@ int parseArguments(int argc, char **argv, Arguments &arguments) {
             valid = parseNumber(value, arguments.options.emptyOverviewCode) &&
                     (arguments.options.emptyOverviewCode == 224 || arguments.options.emptyOverviewCode == 420 ||
                      arguments.options.emptyOverviewCode == 423);
+        } else if (option == "--tls-cert") {
+            arguments.options.tlsCertificateFile = value;
+        } else if (option == "--tls-key") {
+            arguments.options.tlsKeyFile = value;
         } else if (option == "--log") {
             arguments.options.logCommands = true;
         } else {
@@ -134,6 +141,10 @@ int parseArguments(int argc, char **argv, Arguments &arguments) {
     }
     if (!arguments.options.password.empty() && arguments.options.user.empty()) {
         std::cerr << "harbeat-newsd: --password needs --user\n";
+        return 2;
+    }
+    if (arguments.options.tlsCertificateFile.empty() != arguments.options.tlsKeyFile.empty()) {
+        std::cerr << "harbeat-newsd: --tls-cert and --tls-key go together\n";
         return 2;
     }
     return 0;

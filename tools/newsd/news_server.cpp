@@ -8,6 +8,7 @@
 
 #include <atomic>
 #include <cerrno>
+#include <cstdio>
 #include <list>
 #include <stdexcept>
 #include <system_error>
@@ -15,6 +16,7 @@
 
 #include "client_connection.h"
 #include "nntp_session.h"
+#include "tls_server.h"
 
 namespace harbeat::newsd {
 
@@ -43,6 +45,7 @@ struct NewsServer::Impl {
 
     NewsStore &store;
     const ServerOptions options;
+    TlsContext tls;
     StopSignal stop;
     int listenSocket = -1;
     int wakePipe[2] = {-1, -1};
@@ -66,6 +69,8 @@ NewsServer::~NewsServer() { stop(); }
 void NewsServer::start(std::uint16_t port) {
     std::lock_guard lifecycle(impl_->lifecycleMutex);
     if (impl_->started) throw std::logic_error("the news server was already started");
+    if (!impl_->options.tlsCertificateFile.empty() || !impl_->options.tlsKeyFile.empty())
+        impl_->tls = loadServerTlsContext(impl_->options.tlsCertificateFile, impl_->options.tlsKeyFile);
     const int listening = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
     if (listening < 0) throw std::system_error(errno, std::generic_category(), "socket");
     int yes = 1;
@@ -163,11 +168,15 @@ void NewsServer::Impl::acceptLoop() {
 }
 
 void NewsServer::Impl::serve(Client &client, std::size_t number) {
-    {
-        ClientConnection connection(client.socket);
-        NntpSession session(connection, store.impl(), options, stop, number);
-        session.run();
+    ssl_st *session = tls ? acceptTls(tls.get(), client.socket) : nullptr;
+    if (!tls || session) {
+        ClientConnection connection(client.socket, session);
+        NntpSession nntp(connection, store.impl(), options, stop, number);
+        nntp.run();
+    } else if (options.logCommands) {
+        std::fprintf(stderr, "newsd[%zu] encrypted handshake failed\n", number);
     }
+    endTls(session);
     // The descriptor stays open until the thread is joined, so that stop() never shuts down a
     // number that the system has already given to another socket.
     --active;

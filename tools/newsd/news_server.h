@@ -166,6 +166,11 @@ struct ServerOptions {
     std::size_t maxPostBytes = std::size_t(64) << 20;
     // Writes one line per command (password hidden) and per connection to standard error.
     bool logCommands = false;
+    // When both are set, every connection speaks TLS from its first byte (NNTPS), with this
+    // certificate chain and private key (PEM files). A client that fails the handshake is
+    // closed without a greeting.
+    std::string tlsCertificateFile;
+    std::string tlsKeyFile;
 };
 
 // Serves a NewsStore on 127.0.0.1, one thread per connection.
@@ -177,7 +182,8 @@ public:
     NewsServer &operator=(const NewsServer &) = delete;
 
     // Listens on 127.0.0.1:port (0 = any free port) and starts accepting. Throws
-    // std::system_error when the port cannot be bound, std::logic_error when already started.
+    // std::system_error when the port cannot be bound, std::logic_error when already started,
+    // std::runtime_error when the TLS certificate or key cannot be loaded.
     void start(std::uint16_t port = 0);
     std::uint16_t port() const;
     // Closes the listening socket and every connection and joins all threads. Idempotent.
