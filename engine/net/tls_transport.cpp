@@ -7,6 +7,7 @@
 #include <openssl/x509v3.h>
 #include <poll.h>
 #include <sys/socket.h>
+#include <sys/stat.h>
 
 #include <cerrno>
 #include <chrono>
@@ -250,6 +251,38 @@ SSL_CTX *newClientContext(std::string &error, const std::string &caFile) {
     return context;
 }
 
+// Reading the system store costs tens of milliseconds, so one context serves every connection
+// until the extra certificate file is another one or has changed on disk.
+struct CachedContext {
+    std::mutex mutex;
+    SSL_CTX *context = nullptr;
+    std::string caFile;
+    struct timespec caModified {};
+    off_t caSize = -1;
+};
+
+// A context with one reference for the caller, or null with `error` set.
+SSL_CTX *clientContext(std::string &error, const std::string &caFile) {
+    static CachedContext cache;
+    struct stat facts {};
+    if (!caFile.empty() && stat(caFile.c_str(), &facts) != 0) facts = {};
+    std::lock_guard lock(cache.mutex);
+    const bool same = cache.context && cache.caFile == caFile && cache.caSize == facts.st_size &&
+                      cache.caModified.tv_sec == facts.st_mtim.tv_sec &&
+                      cache.caModified.tv_nsec == facts.st_mtim.tv_nsec;
+    if (!same) {
+        SSL_CTX *fresh = newClientContext(error, caFile);
+        if (!fresh) return nullptr;
+        if (cache.context) SSL_CTX_free(cache.context);
+        cache.context = fresh;
+        cache.caFile = caFile;
+        cache.caSize = facts.st_size;
+        cache.caModified = facts.st_mtim;
+    }
+    SSL_CTX_up_ref(cache.context);
+    return cache.context;
+}
+
 // Names get SNI and name checking; an address literal gets address checking and no SNI (RFC 6066).
 void setExpectedHost(SSL *ssl, const std::string &host) {
     in_addr address{};
@@ -265,7 +298,7 @@ void setExpectedHost(SSL *ssl, const std::string &host) {
 }  // namespace
 
 int tlsStartClient(std::string &error, int socket, std::string_view host, int32_t port, const std::string &caFile) {
-    SSL_CTX *context = newClientContext(error, caFile);
+    SSL_CTX *context = clientContext(error, caFile);
     if (!context) return 0;
     auto session = std::make_unique<TlsSession>();
     session->socket = socket;
