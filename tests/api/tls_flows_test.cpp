@@ -1,0 +1,131 @@
+// Every operation over TLS against the bundled server, switched on through the option export:
+// server check, newsgroup list, search, download and post; and a refused certificate reaching
+// the caller of mp3Settings as its error text.
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <filesystem>
+
+#include "core/engine_options.h"
+#include "core/engine_settings.h"
+#include "core/notify.h"
+#include "corvane_n.h"
+#include "newsd/news_server.h"
+#include "support/test_certificates.h"
+#include "support/test_environment.h"
+
+using namespace harbeat::test;
+using namespace std::chrono_literals;
+
+namespace {
+
+constexpr const char *kGroup = "alt.binaries.sounds.mp3";
+constexpr const char *kSongs = "alt.binaries.sounds.mp3.tls";
+
+std::vector<std::string> textsOf(const std::vector<Report> &reports, int32_t code) {
+    std::vector<std::string> texts;
+    for (const Report &r : reports)
+        if (r.code == code) texts.push_back(r.text);
+    return texts;
+}
+
+std::vector<std::string> fieldsOf(const std::string &line) {
+    std::vector<std::string> fields;
+    std::size_t start = 0;
+    for (std::size_t tab; (tab = line.find('\t', start)) != std::string::npos; start = tab + 1)
+        fields.push_back(line.substr(start, tab - start));
+    fields.push_back(line.substr(start));
+    return fields;
+}
+
+class TlsFlows : public ::testing::Test {
+protected:
+    void SetUp() override {
+        corvane::resetEngineOptionsForTests();
+        ASSERT_EQ(mp3SetOption("tls", "1"), -1);
+        ASSERT_EQ(mp3SetOption("tls-ca-file", certificates.caFile().c_str()), -1);
+        ReportRecorder::clear();
+        corvane::setCancelRequested(false);
+    }
+    void TearDown() override {
+        corvane::storeStatusCallback(nullptr);
+        corvane::resetEngineOptionsForTests();
+    }
+
+    std::unique_ptr<harbeat::newsd::NewsServer> startServer(const CertificateFiles &files) {
+        harbeat::newsd::ServerOptions options;
+        options.tlsCertificateFile = files.certificate;
+        options.tlsKeyFile = files.key;
+        auto server = std::make_unique<harbeat::newsd::NewsServer>(store, options);
+        server->start(0);
+        return server;
+    }
+
+    int32_t check(int port, std::string &error) {
+        char buffer[256] = {};
+        int32_t reachable = 0, posting = 0;
+        const int32_t result =
+            mp3Settings(buffer, ReportRecorder::callback(), "127.0.0.1", port, "", "", 0, &reachable, &posting, 0);
+        error = buffer;
+        return result;
+    }
+
+    TestCertificates certificates;
+    TemporaryHome home;
+    harbeat::newsd::NewsStore store;
+};
+
+TEST_F(TlsFlows, EveryOperationWorksOverTls) {
+    store.addGroup(kGroup, 0, true);
+    harbeat::newsd::SyntheticGroupOptions songs;
+    songs.partsPerSong = 2;
+    store.addSyntheticGroup(kSongs, 6, 1, songs);
+    const auto server = startServer(certificates.trusted());
+    std::string error;
+    ASSERT_EQ(check(server->port(), error), -1) << error;
+
+    ASSERT_NE(mp3GetNewsgroups("alt.binaries.sounds", "~"), -1);
+    ASSERT_TRUE(ReportRecorder::waitFor({kNotifyGroupList}, 20s));
+    const std::vector<std::string> lists = textsOf(ReportRecorder::reports(), kNotifyGroupList);
+    ASSERT_EQ(lists.size(), 1u);
+    EXPECT_NE(lists[0].find(std::string(kSongs) + "\r\n"), std::string::npos) << lists[0];
+
+    ReportRecorder::clear();
+    ASSERT_NE(mp3GetSongs((std::string(kSongs) + "\trock\r\n").c_str()), -1);
+    ASSERT_TRUE(ReportRecorder::waitFor({kNotifySearchDone}, 20s));
+    const std::vector<Report> found = ReportRecorder::reports();
+    EXPECT_TRUE(textsOf(found, kNotifyError).empty());
+    const std::vector<std::string> lines = textsOf(found, kNotifySong);
+    ASSERT_EQ(lines.size(), 3u);
+
+    // The first song found, downloaded and compared with what the server carries.
+    const std::vector<std::string> fields = fieldsOf(lines[0]);
+    ASSERT_EQ(fields.size(), 7u) << lines[0];
+    ReportRecorder::clear();
+    const std::filesystem::path folder = home.path() / "songs";
+    const std::string request = fields[4] + "\t" + fields[5] + "\t" + fields[6];
+    ASSERT_NE(mp3BuildSongs(folder.c_str(), "", request.c_str(), 0), -1);
+    ASSERT_TRUE(ReportRecorder::waitFor({kNotifyDownloadDone}, 20s));
+    const std::vector<std::string> written = textsOf(ReportRecorder::reports(), kNotifyFileWritten);
+    ASSERT_EQ(written.size(), 1u) << textsOf(ReportRecorder::reports(), kNotifyError).size();
+    const std::string file = readFile(written[0]);
+    bool carried = false;
+    for (std::uint64_t song = 0; song < 3; ++song) carried |= file == store.syntheticSongFile(kSongs, song);
+    EXPECT_TRUE(carried) << file.size();
+
+    char postError[256] = {};
+    ASSERT_EQ(mp3PostAritcle(postError, "me@example.org", kGroup, "Looking for a song", "Anyone?\r\n"), -1)
+        << postError;
+    ASSERT_EQ(store.postedArticles().size(), 1u);
+    EXPECT_NE(store.postedArticles()[0].find("Subject: Looking for a song\r\n"), std::string::npos);
+}
+
+TEST_F(TlsFlows, RefusedCertificateIsTheServerCheckError) {
+    store.addGroup(kGroup, 0, true);
+    const auto server = startServer(certificates.otherHost());
+    std::string error;
+    EXPECT_EQ(check(server->port(), error), 0);
+    EXPECT_EQ(error, "Certificate is for another host (news.example.net).");
+}
+
+}  // namespace
