@@ -55,6 +55,9 @@ QLineEdit *addField(QGridLayout &grid, int row, const QString &label, QWidget *p
 
 int32_t portFromText(const QString &text) { return roundToInt32(leadingNumber(text)); }
 
+constexpr int32_t kPlainNntpPort = 119;
+constexpr int32_t kTlsNntpPort = 563;
+
 }  // namespace
 
 frmOptions::frmOptions(frmMain &main, QWidget *parent) : QDialog(parent), main_(main) {
@@ -68,12 +71,14 @@ frmOptions::frmOptions(frmMain &main, QWidget *parent) : QDialog(parent), main_(
     txtPortNumber = addField(*serverGrid, 1, QStringLiteral("News Server's Port Number (usually 119)"), serverBox);
     txtPortNumber->setText(QStringLiteral("119"));
     txtPortNumber->setMaximumWidth(80);
+    chkUseTLS = new QCheckBox(QStringLiteral("Use an encrypted connection (SSL/TLS)"), serverBox);
+    serverGrid->addWidget(chkUseTLS, 2, 1);
     lblComment = new QLabel(QStringLiteral("Both can be found in Netscape and IE NewsServer settings"), serverBox);
     QFont commentFont = lblComment->font();
     commentFont.setItalic(true);
     lblComment->setFont(commentFont);
     lblComment->setStyleSheet(QStringLiteral("color: palette(dark);"));
-    serverGrid->addWidget(lblComment, 2, 0, 1, 2);
+    serverGrid->addWidget(lblComment, 3, 0, 1, 2);
 
     // The login and the connection speed, side by side.
     fraLogin = new QGroupBox(QStringLiteral("Login Information (If required by your ISP):"), this);
@@ -132,6 +137,7 @@ frmOptions::frmOptions(frmMain &main, QWidget *parent) : QDialog(parent), main_(
 
     const std::pair<QWidget *, const char *> named[] = {{txtServerName, "txtServerName"},
                                                         {txtPortNumber, "txtPortNumber"},
+                                                        {chkUseTLS, "chkUseTLS"},
                                                         {lblComment, "lblComment"},
                                                         {txtUserID, "txtUserID"},
                                                         {txtPassword, "txtPassword"},
@@ -150,6 +156,8 @@ frmOptions::frmOptions(frmMain &main, QWidget *parent) : QDialog(parent), main_(
     connect(cmdReset, &QPushButton::clicked, this, &frmOptions::cmdReset_Click);
     connect(cmdBrowseFolder, &QPushButton::clicked, this, &frmOptions::cmdBrowseFolder_Click);
     connect(cmdHelp, &QPushButton::clicked, this, &frmOptions::cmdHelp_Click);
+    // Only the user's click moves the port, never the load of the stored setting.
+    connect(chkUseTLS, &QCheckBox::clicked, this, &frmOptions::chkUseTLS_Click);
 
     Form_Load();
 }
@@ -166,6 +174,7 @@ void frmOptions::Form_Load() {
     Settings.Server = trimBlanks(Settings.Server.text());
     txtServerName->setText(Settings.Server);
     txtPortNumber->setText(QString::number(Settings.Port));
+    chkUseTLS->setChecked(Settings.UseTLS);
     chkPlaySound->setChecked(Settings.PlaySounds);
     txtSongRepository->setText(trimBlanks(Settings.SaveDir.text()));
     txtUserID->setText(trimBlanks(Settings.UserName.text()));
@@ -190,8 +199,9 @@ void frmOptions::cmdOK_Click() {
     bool resetGroups = false;
 
     Settings.Server = trimBlanks(Settings.Server.text());
-    // Blanks around a host name mean nothing; letter case is compared as typed.
-    if (trimBlanks(txtServerName->text()) != Settings.Server.text()) {
+    // Blanks around a host name mean nothing; letter case is compared as typed. Switching
+    // encryption on or off may reach another server of the provider, so it counts as a change.
+    if (trimBlanks(txtServerName->text()) != Settings.Server.text() || chkUseTLS->isChecked() != Settings.UseTLS) {
         bServerChanged = true;
         if (!bStartupCheck) {
             QApplication::restoreOverrideCursor();
@@ -221,6 +231,7 @@ void frmOptions::cmdOK_Click() {
 void frmOptions::storeFields() {
     Settings.Server = txtServerName->text();
     Settings.Port = portFromText(txtPortNumber->text());
+    Settings.UseTLS = chkUseTLS->isChecked();
     Settings.UserName = trimBlanks(txtUserID->text());
     Settings.Password = trimBlanks(txtPassword->text());
     Settings.SaveDir = txtSongRepository->text();
@@ -251,6 +262,7 @@ void frmOptions::cmdReset_Click() {
     ResetCatalogue();
     Settings.Server = txtServerName->text();
     Settings.Port = portFromText(txtPortNumber->text());
+    Settings.UseTLS = chkUseTLS->isChecked();
     main_.hide();
     hide();
 
@@ -266,6 +278,14 @@ void frmOptions::cmdReset_Click() {
 void frmOptions::cmdBrowseFolder_Click() {
     const QString path = PickFolder();
     if (!path.isEmpty()) txtSongRepository->setText(path);
+}
+
+void frmOptions::chkUseTLS_Click() {
+    const int32_t port = portFromText(txtPortNumber->text());
+    if (chkUseTLS->isChecked() && port == kPlainNntpPort)
+        txtPortNumber->setText(QString::number(kTlsNntpPort));
+    else if (!chkUseTLS->isChecked() && port == kTlsNntpPort)
+        txtPortNumber->setText(QString::number(kPlainNntpPort));
 }
 
 QString frmOptions::PickFolder() { return platform().pickFolder(this, kFolderPrompt); }

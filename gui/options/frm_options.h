@@ -43,6 +43,7 @@ public:
     // The controls.
     QLineEdit *txtServerName;
     QLineEdit *txtPortNumber;
+    QCheckBox *chkUseTLS;  // "Use an encrypted connection (SSL/TLS)"
     QLabel *lblComment;
     QGroupBox *fraConnectSpeed;  // "Connection Speed:"
     std::array<QRadioButton *, 6> optConnectSpeeds;
@@ -71,6 +72,9 @@ public:
     void cmdReset_Click();
     void cmdBrowseFolder_Click();
     void cmdHelp_Click();
+    // Ticking the box moves the usual plain port 119 to the usual encrypted port 563, unticking
+    // moves 563 back to 119; any other port is the user's own choice and stays.
+    void chkUseTLS_Click();
     // The folder browser; the chosen folder, or "" when the user cancelled.
     QString PickFolder();
 

@@ -6,6 +6,7 @@
 #include "engine/engine_binding.h"
 #include "main/shared_flags.h"
 #include "notify/notify_slots.h"
+#include "server/engine_options.h"
 #include "settings/settings.h"
 #include "settings/value_text.h"
 
@@ -17,6 +18,7 @@ bool CheckServerSettings(QString &errorText) {
     Settings.Password = trimBlanks(Settings.Password.text());
     Settings.ConnectSpeed = trimBlanks(Settings.ConnectSpeed.text());
 
+    ApplyEngineOptions();
     std::array<char, engine::kErrorTextSize> buffer{};
     // The engine also tells whether the server allows posting; the program does not use it.
     int32_t postingAllowed = 0;

@@ -105,6 +105,7 @@ void LoadSettings() {
     Settings.UserName = ReadRegValue(kRoot, QStringLiteral("UserName"), QString());
     Settings.Password = ReadRegValue(kRoot, QStringLiteral("Password"), QString());
     Settings.PlaySounds = ReadRegValue(kRoot, QStringLiteral("PlaySounds"), QStringLiteral("TRUE")) == u"TRUE";
+    Settings.UseTLS = ReadRegValue(kRoot, QStringLiteral("UseTLS"), QStringLiteral("FALSE")) == u"TRUE";
 
     loadMainFormGeometry();
 
@@ -124,6 +125,7 @@ void SaveSettings() {
     writeTrimmed(Settings.Password, kRoot, QStringLiteral("Password"));
     WriteRegValue(kRoot, QStringLiteral("PlaySounds"),
                   Settings.PlaySounds ? QStringLiteral("TRUE") : QStringLiteral("FALSE"));
+    WriteRegValue(kRoot, QStringLiteral("UseTLS"), Settings.UseTLS ? QStringLiteral("TRUE") : QStringLiteral("FALSE"));
 
     if (mainForm) {
         const int16_t state = mainForm->formWindowState();

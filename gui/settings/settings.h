@@ -20,6 +20,8 @@ struct SettingsRecord {
     FixedText<128> UserName;
     FixedText<128> Password;
     bool PlaySounds = false;
+    // Every news-server connection is encrypted (NNTPS); stored as UseTLS, off by default.
+    bool UseTLS = false;
     // Not stored: LoadSettings sets it to "Harbeat_Preview.mp3".
     QString PreviewFileName;
 };

@@ -1,16 +1,19 @@
 // The options form: OK from the main window and during the start-up check (the server-change
 // question, the engine check, the reset), the fields it loads and stores, Browse and Help.
+#include <QCheckBox>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTest>
 
 #include "catalogue/catalogue.h"
+#include "core/engine_options.h"
 #include "forms_fixture.h"
 #include "gui_test_main.h"
 #include "main/frm_main.h"
 #include "options/frm_options.h"
 #include "recording_platform.h"
+#include "server/server_check.h"
 #include "settings/registry.h"
 #include "settings/settings.h"
 #include "startup/frm_splash.h"
@@ -140,6 +143,90 @@ private slots:
 
         QCOMPARE(Settings.ConnectSpeed.text(), speedAfter);
         QCOMPARE(ReadRegValue("", "PostEmail", ""), emailAfter);
+    }
+
+    void tlsBox_movesOnlyTheUsualPorts_data() {
+        QTest::addColumn<bool>("storedTls");
+        QTest::addColumn<QString>("port");
+        QTest::addColumn<QString>("portAfter");
+        QTest::newRow("ticked on 119: 563") << false << "119"
+                                            << "563";
+        QTest::newRow("unticked on 563: 119") << true << "563"
+                                              << "119";
+        QTest::newRow("ticked on a provider's own port: kept") << false << "8119"
+                                                               << "8119";
+        QTest::newRow("unticked on a provider's own port: kept") << true << "8563"
+                                                                 << "8563";
+        QTest::newRow("ticked on 563 already: kept") << false << "563"
+                                                     << "563";
+    }
+    void tlsBox_movesOnlyTheUsualPorts() {
+        QFETCH(bool, storedTls);
+        QFETCH(QString, port);
+        QFETCH(QString, portAfter);
+        Settings.Server = "news.example";
+        Settings.Port = 119;
+        Settings.UseTLS = storedTls;
+        frmMain main;
+        frmOptions &form = openOptions(main);
+        // Loading the stored setting moves no port.
+        QCOMPARE(form.chkUseTLS->isChecked(), storedTls);
+        QCOMPARE(form.txtPortNumber->text(), QStringLiteral("119"));
+        form.txtPortNumber->setText(port);
+
+        QTest::mouseClick(form.chkUseTLS, Qt::LeftButton);
+
+        QCOMPARE(form.chkUseTLS->isChecked(), !storedTls);
+        QCOMPARE(form.txtPortNumber->text(), portAfter);
+        form.bStartupCheck = true;
+        form.cmdOK_Click();
+        QCOMPARE(Settings.UseTLS, !storedTls);
+        QCOMPARE(Settings.Port, portAfter.toInt());
+        QVERIFY(form.bServerChanged);
+    }
+
+    void tlsChange_isAServerChange() {
+        Settings.Server = "news.example";
+        Settings.Port = 119;
+        RecordingPlatform fake;
+        fake.okCancelAnswers = {false};
+        frmMain main;
+        frmOptions &form = openOptions(main);
+        form.chkUseTLS->click();
+
+        form.cmdOK_Click();
+
+        QCOMPARE(fake.count("question"), 1);
+        QCOMPARE(fake.calls.front().text, kQuestion);
+        QVERIFY(form.bServerChanged);
+        QVERIFY(!Settings.UseTLS);  // cancelled: nothing stored
+        QCOMPARE(Settings.Port, 119);
+    }
+
+    // The server check hands the setting to the engine first: against a plain server, an
+    // encrypted connection fails with the engine's text, a plain one passes.
+    void serverCheck_appliesTheTlsSetting_data() {
+        QTest::addColumn<bool>("useTls");
+        QTest::newRow("plain") << false;
+        QTest::newRow("encrypted") << true;
+    }
+    void serverCheck_appliesTheTlsSetting() {
+        QFETCH(bool, useTls);
+        corvane::resetEngineOptionsForTests();
+        newsd::NewsStore store;
+        addStandardGroups(store);
+        auto server = startServer(store);
+        Settings.Server = "127.0.0.1";
+        Settings.Port = server->port();
+        Settings.UseTLS = useTls;
+        QString errorText;
+
+        const bool accepted = CheckServerSettings(errorText);
+
+        QCOMPARE(corvane::engineOptions().tls, useTls);
+        QCOMPARE(accepted, !useTls);
+        if (useTls) QVERIFY2(errorText.startsWith("The server on port "), qPrintable(errorText));
+        corvane::resetEngineOptionsForTests();
     }
 
     void cancel_storesNothing() {

@@ -86,6 +86,12 @@ private slots:
                                                   << "false";
         QTest::newRow("empty sounds is missing") << StoredValues{{"", "PlaySounds", ""}} << "PlaySounds"
                                                  << "true";
+        QTest::newRow("empty store: plain connection") << StoredValues{} << "UseTLS"
+                                                       << "false";
+        QTest::newRow("encrypted connection") << StoredValues{{"", "UseTLS", "TRUE"}} << "UseTLS"
+                                              << "true";
+        QTest::newRow("encryption lower case is off") << StoredValues{{"", "UseTLS", "true"}} << "UseTLS"
+                                                      << "false";
         QTest::newRow("empty port is missing") << StoredValues{{"", "Port", ""}} << "Port"
                                                << "119";
         QTest::newRow("port rounds") << StoredValues{{"", "Port", "8119.6"}} << "Port"
@@ -120,6 +126,7 @@ private slots:
             {"UserName", Settings.UserName},
             {"Password", Settings.Password},
             {"PlaySounds", Settings.PlaySounds ? "true" : "false"},
+            {"UseTLS", Settings.UseTLS ? "true" : "false"},
             {"PreviewFileName", Settings.PreviewFileName},
             {"NumberOf", QString::number(Groups.NumberOf)},
             {"LastChecked", Groups.LastChecked},
@@ -179,12 +186,15 @@ private slots:
         QCOMPARE(stored("", "UserName"), QStringLiteral("me"));
         QCOMPARE(stored("", "Password"), QStringLiteral("pw"));
         QCOMPARE(stored("", "PlaySounds"), QStringLiteral("FALSE"));
+        QCOMPARE(stored("", "UseTLS"), QStringLiteral("FALSE"));
         // The trimmed texts are kept in memory too.
         QCOMPARE(Settings.Server.text(), QStringLiteral("news.example.com"));
         QCOMPARE(Settings.PostEmail.text(), QStringLiteral("me@example.com"));
         Settings.PlaySounds = true;
+        Settings.UseTLS = true;
         SaveSettings();
         QCOMPARE(stored("", "PlaySounds"), QStringLiteral("TRUE"));
+        QCOMPARE(stored("", "UseTLS"), QStringLiteral("TRUE"));
     }
 
     void loadAppliesTheStoredGeometry() {
