@@ -416,6 +416,18 @@ int tlsReceive(std::string &error, int socket, char *buffer, std::size_t capacit
     }
 }
 
+std::string certificateHostNames(const unsigned char *der, std::size_t length) {
+    const unsigned char *cursor = der;
+    X509 *certificate = d2i_X509(nullptr, &cursor, static_cast<long>(std::min<std::size_t>(length, 1u << 20)));
+    if (!certificate) {
+        ERR_clear_error();
+        return {};
+    }
+    std::string names = namesOf(certificate);
+    X509_free(certificate);
+    return names;
+}
+
 bool tlsClose(int socket) {
     std::unique_ptr<TlsSession> session;
     {

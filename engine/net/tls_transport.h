@@ -24,6 +24,11 @@ bool tlsIsActive(int socket);
 int tlsSend(std::string &error, int socket, const char *bytes, std::size_t length);
 int tlsReceive(std::string &error, int socket, char *buffer, std::size_t capacity, std::size_t &size);
 
+// The host names and addresses a DER certificate is made out for, as the messages show them
+// (printable ASCII, cut short); "" when the bytes are no certificate. The certificate comes from
+// the server, so this reads hostile bytes.
+std::string certificateHostNames(const unsigned char *der, std::size_t length);
+
 // Sends close_notify when that is possible without waiting, frees the session and forgets the
 // descriptor (which the caller then closes). False when the descriptor had no TLS session.
 bool tlsClose(int socket);
