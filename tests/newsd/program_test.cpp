@@ -77,11 +77,19 @@ TEST(Program, HelpAndBadOptions) {
     const auto output = std::filesystem::temp_directory_path() / ("newsd-help-" + std::to_string(getpid()));
     EXPECT_EQ(exitStatus(startProgram({"--help"}, output.string())), 0);
     EXPECT_NE(readFile(output).find("--synthetic-group NAME:COUNT"), std::string::npos);
-    for (const std::vector<std::string> &bad : std::vector<std::vector<std::string>>{
-             {"--frob"}, {"--port"}, {"--port", "x"}, {"--synthetic-group", "name"}, {"--empty-overview", "200"}}) {
+    for (const std::vector<std::string> &bad : std::vector<std::vector<std::string>>{{"--frob"},
+                                                                                     {"--port"},
+                                                                                     {"--port", "x"},
+                                                                                     {"--synthetic-group", "name"},
+                                                                                     {"--empty-overview", "200"},
+                                                                                     {"--tls-cert", "cert.pem"},
+                                                                                     {"--tls-key", "key.pem"}}) {
         EXPECT_EQ(exitStatus(startProgram(bad, output.string())), 2) << bad[0];
     }
     EXPECT_EQ(exitStatus(startProgram({"--spool", "/nonexistent/spool"}, output.string())), 1);
+    EXPECT_EQ(exitStatus(startProgram({"--tls-cert", "/nonexistent/cert.pem", "--tls-key", "/nonexistent/key.pem"},
+                                      output.string())),
+              1);
     std::filesystem::remove(output);
 }
 
