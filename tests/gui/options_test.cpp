@@ -10,6 +10,7 @@
 #include "gui_test_main.h"
 #include "main/frm_main.h"
 #include "options/frm_options.h"
+#include "platform/program_folder.h"
 #include "recording_platform.h"
 #include "settings/registry.h"
 #include "settings/settings.h"
@@ -140,6 +141,28 @@ private slots:
 
         QCOMPARE(Settings.ConnectSpeed.text(), speedAfter);
         QCOMPARE(ReadRegValue("", "PostEmail", ""), emailAfter);
+    }
+
+    void browse_opensAtTheCurrentDownloadFolder_data() {
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<QString>("opensAt");
+        QTest::newRow("the folder in the box") << " /srv/songs "
+                                               << "/srv/songs";
+        QTest::newRow("no folder: the default one") << "" << defaultSaveFolder();
+    }
+    void browse_opensAtTheCurrentDownloadFolder() {
+        QFETCH(QString, typed);
+        QFETCH(QString, opensAt);
+        RecordingPlatform fake;
+        fake.folderAnswers = {"/srv/chosen"};
+        frmMain main;
+        frmOptions &form = openOptions(main);
+        form.txtSongRepository->setText(typed);
+
+        form.cmdBrowseFolder->click();
+
+        QCOMPARE(fake.folderStarts, std::vector<QString>{opensAt});
+        QCOMPARE(form.txtSongRepository->text(), QStringLiteral("/srv/chosen"));
     }
 
     void cancel_storesNothing() {
