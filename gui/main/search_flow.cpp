@@ -47,10 +47,19 @@ void frmMain::mnuStartSearch_Click() {
     if (!SearchReady) {
         // The last server check failed. Check again: the server may be back; if not, the user
         // learns why nothing is searched.
+        // The window stays drawn and Stop stays usable while the engine waits for the server.
         QString errorText;
         SetCommandsEnabled(false);
-        const bool ready = CheckServerSettings(errorText) && SearchReady;
+        Idle = false;
+        const bool ready =
+            CheckServerSettings(
+                errorText,
+                [] { QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents, 20); }) &&
+            SearchReady;
+        const bool stopped = Idle;  // Stop was used during the check
+        Idle = true;
         SetCommandsEnabled(true);
+        if (stopped) return;
         if (!ready) {
             showSearchCannotStart(errorText);
             return;
