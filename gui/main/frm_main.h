@@ -233,6 +233,8 @@ private:
     QWidget *central_ = nullptr;
     // ShowGroupList is filling lstGroups: its selections are not the user's.
     bool fillingGroups_ = false;
+    // Stop was used (read after a server check that ran beside the event loop).
+    bool stopRequested_ = false;
     // The starting commands' state as SetCommandsEnabled last set it.
     bool commandsEnabled_ = false;
     // A Ctrl+X press cut text in a text box: its release is that cut's, not the exit key.

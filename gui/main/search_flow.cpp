@@ -48,18 +48,22 @@ void frmMain::mnuStartSearch_Click() {
         // The last server check failed. Check again: the server may be back; if not, the user
         // learns why nothing is searched.
         // The window stays drawn and Stop stays usable while the engine waits for the server.
+        // Reports of an earlier operation wait for the timer until the check is over.
         QString errorText;
+        const bool polling = timTimer->isActive();
+        timTimer->stop();
         SetCommandsEnabled(false);
         Idle = false;
+        stopRequested_ = false;
         const bool ready =
             CheckServerSettings(
                 errorText,
                 [] { QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents, 20); }) &&
             SearchReady;
-        const bool stopped = Idle;  // Stop was used during the check
         Idle = true;
         SetCommandsEnabled(true);
-        if (stopped) return;
+        if (polling) timTimer->start();
+        if (stopRequested_) return;
         if (!ready) {
             showSearchCannotStart(errorText);
             return;
@@ -84,6 +88,7 @@ void frmMain::showSearchCannotStart(const QString &errorText) {
 }
 
 void frmMain::mnuStop_Click() {
+    stopRequested_ = true;
     engine::mp3CancelFunc();
     const Operation stopped = Running;
     Running = Operation::None;
