@@ -154,7 +154,11 @@ void finishSave(frmMain &form, NotifySlots &reports, const QString &saveError) {
         listed.append(QStringLiteral("... and %1 more").arg(failed.size() - kListedFailures));
     const QString summary =
         outcome + QLatin1Char('.') + crlf + crlf + QStringLiteral("Not saved:") + crlf + listed.join(crlf);
-    form.wbr->setPlainText(QString(summary).replace(crlf, QStringLiteral("\n")));
+    // The pane shows the outcome as a page of its own, in the pane's plain text style.
+    QString page = QStringLiteral("<p><b>") + (outcome + QLatin1Char('.')).toHtmlEscaped() +
+                   QStringLiteral("</b></p><p>Not saved:</p>");
+    for (const QString &line : listed) page += QStringLiteral("<p>") + line.toHtmlEscaped() + QStringLiteral("</p>");
+    form.wbr->setHtml(page);
     form.wbr->document()->setMetaInformation(QTextDocument::DocumentUrl, QString());
     beepIfSoundsOn(2);
     platform().messageBox(&form, summary, BoxIcon::Warning);
