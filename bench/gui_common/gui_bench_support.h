@@ -15,7 +15,7 @@ public:
     bool askOkCancel(QWidget *, const QString &) override { return true; }
     void beep() override {}
     bool documentOpen(QWidget *, const QString &) override { return true; }
-    QString pickFolder(QWidget *, const QString &) override { return {}; }
+    QString pickFolder(QWidget *, const QString &, const QString &) override { return {}; }
     void pause(int, QWidget *) override {}
     void endProgram() override {}
 };

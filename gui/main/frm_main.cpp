@@ -9,6 +9,9 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QLocale>
+#include <QMenu>
+#include <QMenuBar>
 #include <QMouseEvent>
 #include <QProgressBar>
 #include <QScreen>
@@ -23,6 +26,7 @@
 #include "main/animation_player.h"
 #include "main/avi_reader.h"
 #include "main/catalogue_choices.h"
+#include "main/main_layout.h"
 #include "main/panel_status_bar.h"
 #include "main/shared_flags.h"
 #include "main/song_list_model.h"
@@ -44,6 +48,16 @@ namespace {
 constexpr double kDesignWidth = 14400;
 constexpr double kDesignHeight = 9900;
 constexpr int kPollMilliseconds = 100;
+// Typing must pause this long before the keyword filters the list.
+constexpr int kKeywordSettleMilliseconds = 500;
+// The narrowest window keeps the song list beside the message pane this wide, in twips, and
+// the lowest keeps this much of the song list below the keyword box.
+constexpr double kMinimumListWidth = 4500;
+constexpr double kMinimumListHeight = 1400;
+constexpr double kMinimumSongsTop = 2520;
+// How long after the window is shown its frame may still become known (the window manager
+// adds it).
+constexpr int kFrameWaitMilliseconds = 2000;
 
 const QString kNoNewsgroupsText =
     QStringLiteral(
@@ -78,12 +92,23 @@ frmMain::frmMain(QWidget *parent) : QMainWindow(parent) {
     timTimer = new QTimer(this);
     timTimer->setInterval(kPollMilliseconds);
     connect(timTimer, &QTimer::timeout, this, &frmMain::timTimer_Timer);
+    timKeyword = new QTimer(this);
+    timKeyword->setSingleShot(true);
+    timKeyword->setInterval(kKeywordSettleMilliseconds);
+    connect(timKeyword, &QTimer::timeout, this, &frmMain::txtSearch_Settled);
+
+    // Every control stays usable down to this size: the toolbar, both lists, the keyword box
+    // and a few rows of songs beside the message pane.
+    setMinimumSize(twipsToPixels(kPaneWidth + kMinimumListWidth),
+                   menuBar()->sizeHint().height() + barToolbar->sizeHint().height() +
+                       twipsToPixels(kMinimumSongsTop + kMinimumListHeight) + barStatusbar->sizeHint().height());
 
     for (QWidget *forwarding : std::initializer_list<QWidget *>{lstGroups, lstSongs, txtSearch, wbr, wbrHead})
         forwarding->installEventFilter(this);
     wbrHead->viewport()->installEventFilter(this);
     central_->installEventFilter(this);
 
+    updateSongCommands();
     setMessagePane(wbr);
     attachMainForm(this);
 }
@@ -130,6 +155,18 @@ void frmMain::createPanes() {
     header->setSortIndicatorShown(true);
     header->setSortIndicator(SongListModel::SongTitle, Qt::AscendingOrder);
     connect(header, &QHeaderView::sectionClicked, this, &frmMain::lstSongs_ColumnClick);
+    connect(lstSongs, &QTreeView::doubleClicked, this, &frmMain::lstSongs_DoubleClick);
+    mnuSongs = new QMenu(lstSongs);
+    connect(mnuSongs->addAction(QStringLiteral("Save Song")), &QAction::triggered, this,
+            [this] { runCommand(MainCommand::SaveSong); });
+    connect(mnuSongs->addAction(QStringLiteral("Preview Song")), &QAction::triggered, this,
+            [this] { runCommand(MainCommand::PreviewSong); });
+    lstSongs->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(lstSongs, &QWidget::customContextMenuRequested, this,
+            [this](const QPoint &at) { mnuSongs->popup(lstSongs->viewport()->mapToGlobal(at)); });
+    // Save and Preview follow the list: greyed out while it is empty.
+    connect(songRows, &QAbstractItemModel::modelReset, this, &frmMain::updateSongCommands);
+    connect(songRows, &QAbstractItemModel::rowsInserted, this, &frmMain::updateSongCommands);
 
     wbrHead = new QTextBrowser(central_);
     wbr = new QTextBrowser(central_);
@@ -153,6 +190,13 @@ void frmMain::createStatusBar() {
 }
 
 void frmMain::setStatusPanelText(int panel, const QString &text) { barStatusbar->setPanelText(panel, text); }
+
+void frmMain::showSongCount() {
+    const int rows = songRows->rowCount();
+    const QString count =
+        QLocale(QLocale::English).toString(rows) + (rows == 1 ? QStringLiteral(" song") : QStringLiteral(" songs"));
+    setStatusPanelText(2, SearchCaption.isEmpty() ? count : SearchCaption + QStringLiteral(", ") + count);
+}
 
 void frmMain::timTimer_Timer() { PollNotifySlots(*this); }
 
@@ -239,9 +283,23 @@ void frmMain::changeEvent(QEvent *event) {
 
 bool frmMain::eventFilter(QObject *watched, QEvent *event) {
     switch (event->type()) {
+        case QEvent::KeyPress: {
+            // Ctrl+X in a text box with a selection is the cut every user expects there; the box
+            // cuts on the press, and the release must not end the program.
+            const auto *key = static_cast<QKeyEvent *>(event);
+            const auto *box = qobject_cast<const QLineEdit *>(watched);
+            if (key->key() == Qt::Key_X && (key->modifiers() & Qt::ControlModifier) && box && !box->isReadOnly() &&
+                box->hasSelectedText())
+                cutKeyPending_ = true;
+            break;
+        }
         case QEvent::KeyRelease: {
             // lstGroups, lstSongs, txtSearch, wbr and wbrHead hand their key releases to the window.
             const auto *key = static_cast<QKeyEvent *>(event);
+            if (key->key() == Qt::Key_X && cutKeyPending_) {
+                if (!key->isAutoRepeat()) cutKeyPending_ = false;
+                return true;  // not handed on to the window either
+            }
             if (!key->isAutoRepeat() && Form_KeyUp(key->key(), key->modifiers())) return true;
             break;
         }
@@ -285,9 +343,47 @@ void frmMain::setFormEdge(FormEdge edge, float twips) {
     switch (edge) {
         case FormEdge::Top: move(pos().x(), pixels); break;
         case FormEdge::Left: move(pixels, pos().y()); break;
-        case FormEdge::Height: resize(width(), std::max(pixels - frameExtra.height(), 1)); break;
-        case FormEdge::Width: resize(std::max(pixels - frameExtra.width(), 1), height()); break;
+        case FormEdge::Height:
+            restoredOuter_ = QSize(restoredOuter_.isValid() ? restoredOuter_.width() : frameGeometry().width(), pixels);
+            resize(width(), std::max(pixels - frameExtra.height(), 1));
+            break;
+        case FormEdge::Width:
+            restoredOuter_ =
+                QSize(pixels, restoredOuter_.isValid() ? restoredOuter_.height() : frameGeometry().height());
+            resize(std::max(pixels - frameExtra.width(), 1), height());
+            break;
     }
+    // A frame already known was taken off above; otherwise it is taken off once it is known.
+    if (frameExtra.width() > 0 || frameExtra.height() > 0) restoredOuter_ = QSize();
+}
+
+void frmMain::applyRestoredOuterSize() {
+    if (!restoredOuter_.isValid() || !isVisible() || (windowState() & (Qt::WindowMaximized | Qt::WindowMinimized)))
+        return;
+    const QSize frameExtra = frameGeometry().size() - size();
+    if (frameExtra.width() <= 0 && frameExtra.height() <= 0) return;  // the frame is not known yet
+    const QSize outer = restoredOuter_;
+    restoredOuter_ = QSize();
+    resize(std::max(outer.width() - frameExtra.width(), 1), std::max(outer.height() - frameExtra.height(), 1));
+}
+
+void frmMain::showEvent(QShowEvent *event) {
+    QMainWindow::showEvent(event);
+    applyRestoredOuterSize();
+    // A window without a frame keeps the size it was given; a size the user chose later is not
+    // changed.
+    if (restoredOuter_.isValid())
+        QTimer::singleShot(kFrameWaitMilliseconds, this, [this] { restoredOuter_ = QSize(); });
+}
+
+void frmMain::moveEvent(QMoveEvent *event) {
+    QMainWindow::moveEvent(event);
+    applyRestoredOuterSize();
+}
+
+void frmMain::resizeEvent(QResizeEvent *event) {
+    QMainWindow::resizeEvent(event);
+    applyRestoredOuterSize();
 }
 
 int16_t frmMain::formWindowState() const {

@@ -12,6 +12,7 @@
 #include <QImage>
 #include <QItemSelection>
 #include <QMainWindow>
+#include <QSize>
 #include <QStringList>
 #include <map>
 #include <vector>
@@ -66,6 +67,10 @@ public:
     PanelStatusBar *barStatusbar;
     QProgressBar *pbProgress;
     QTimer *timTimer;
+    // The keyword's settle time: restarted by each change, the list is refilled when it runs out.
+    QTimer *timKeyword;
+    // The song list's context menu: "Save Song" and "Preview Song".
+    QMenu *mnuSongs;
     // The toolbar's images, one per button in bar order: at rest, and under the mouse.
     std::vector<QImage> imgMouseOff;
     std::vector<QImage> imgMouseOn;
@@ -77,6 +82,25 @@ public:
     // The songs of the last search; the keyword filter works on them.
     std::vector<SongRecord> SongResults;
 
+    // What the engine is doing for the window.
+    enum class Operation { None, Search, Save, Preview };
+    Operation Running = Operation::None;
+
+    // A save in progress: one entry per requested song, in the order handed to the engine.
+    struct SaveRun {
+        QString folder;
+        QStringList titles;
+        // Per song: the file the engine reported, and why the song failed ("" when it did not).
+        QStringList files;
+        QStringList failures;
+        // The song the engine reports about (1 to titles.size()); 0 before the first.
+        int current = 0;
+    };
+    SaveRun Save;
+    // "Results of your search at hh:mm:ss" of the last search ("" before one); status-bar panel
+    // 2 shows it with the number of listed songs.
+    QString SearchCaption;
+
     // The toolbar command with this key ("Start Search", "Stop", "Refresh", "Save Song",
     // "Preview Song", "Request Song", "Options", "Help", "Exit").
     QAction *command(const QString &key) const;
@@ -86,6 +110,12 @@ public:
 
     // Empties lstSongs (the rows only; SongResults stay).
     void clearSongList();
+    // Shows the number of listed songs in status-bar panel 2 ("1,204 songs").
+    void showSongCount();
+    // Save and Preview are usable while the starting commands are and the list has a row.
+    void updateSongCommands();
+    // The file the last preview was saved into, or "" when there is none on disk.
+    QString lastPreviewFile() const;
     // Sets the text of status-bar panel 1 or 2.
     void setStatusPanelText(int panel, const QString &text);
 
@@ -107,8 +137,10 @@ public:
     void mnuStartSearch_Click();
     // Cancels the running search, save or preview and returns the window to idle.
     void mnuStop_Click();
-    // The keyword changed: the list is refilled from SongResults after a short pause.
+    // The keyword changed: the list is refilled from SongResults once typing pauses.
     void txtSearch_Change();
+    // Typing paused: the list shows the rows of SongResults that match the keyword.
+    void txtSearch_Settled();
     // The keyword box lost the focus: its text is trimmed of blanks.
     void txtSearch_LostFocus();
 
@@ -120,6 +152,8 @@ public:
     // A column header was clicked: the list sorts ascending by that column.
     void lstSongs_ColumnClick(int column);
 
+    // The selected rows, top to bottom as shown.
+    std::vector<int> selectedRowsInOrder() const;
     // The "Song ID" texts of the selected rows, top to bottom as shown, each trimmed and
     // followed by CR LF.
     QString BuildSaveList() const;
@@ -131,6 +165,8 @@ public:
     void mnuSaveSong_Click();
     // Downloads the current song into the preview file, which is then opened.
     void mnuPreviewSong_Click();
+    // A double click on a song previews it.
+    void lstSongs_DoubleClick(const QModelIndex &index);
     // Opens the request form, once a news server is set.
     void mnuRequestSong_Click();
     // Opens the options form; the settings are saved when it closes.
@@ -173,6 +209,9 @@ protected:
     void closeEvent(QCloseEvent *event) override;
     void changeEvent(QEvent *event) override;
     void keyReleaseEvent(QKeyEvent *event) override;
+    void showEvent(QShowEvent *event) override;
+    void moveEvent(QMoveEvent *event) override;
+    void resizeEvent(QResizeEvent *event) override;
     // Key releases of the forwarding controls, focus loss of txtSearch, clicks into wbrHead, and
     // size changes of the area below the menu, which place the controls.
     bool eventFilter(QObject *watched, QEvent *event) override;
@@ -185,11 +224,23 @@ private:
     void centreOnScreen();
     void loadAnimation();
     void reloadHeaderPane();
+    // Gives the window the outer size restored from the settings once its frame is known.
+    void applyRestoredOuterSize();
+    // Shows the connection error of a search that could not start.
+    void showSearchCannotStart(const QString &errorText);
 
     std::map<QString, QAction *> commands_;
     QWidget *central_ = nullptr;
     // ShowGroupList is filling lstGroups: its selections are not the user's.
     bool fillingGroups_ = false;
+    // Stop was used (read after a server check that ran beside the event loop).
+    bool stopRequested_ = false;
+    // The starting commands' state as SetCommandsEnabled last set it.
+    bool commandsEnabled_ = false;
+    // A Ctrl+X press cut text in a text box: its release is that cut's, not the exit key.
+    bool cutKeyPending_ = false;
+    // The outer size the settings asked for, while the frame is not yet known (invalid after).
+    QSize restoredOuter_;
 };
 
 }  // namespace harbeat

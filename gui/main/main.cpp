@@ -2,11 +2,11 @@
 #include <QApplication>
 
 #include "main/frm_main.h"
-#include "platform/product.h"
+#include "platform/qt_platform.h"
 
 int main(int argc, char **argv) {
     QApplication application(argc, argv);  // takes Qt's own arguments out of argv
-    QApplication::setApplicationDisplayName(harbeat::kProductName);
+    harbeat::prepareApplication();
 
     QStringList arguments;
     for (int i = 1; i < argc; ++i) arguments.append(QString::fromLocal8Bit(argv[i]));

@@ -1,6 +1,7 @@
 // The main window's commands: the menu "Main", the toolbar with its images and its drop-down, the
 // enabled state of the commands, and Options, Help and Exit.
 #include <QAction>
+#include <QFileInfo>
 #include <QMenu>
 #include <QMenuBar>
 #include <QTimer>
@@ -8,12 +9,16 @@
 #include <QToolButton>
 
 #include "main/frm_main.h"
+#include "main/song_list_model.h"
 #include "main/toolbar_art.h"
 #include "options/frm_options.h"
 #include "pages/message_pages.h"
 #include "pages/tip_pages.h"
 #include "platform/platform.h"
 #include "platform/product.h"
+#include "platform/program_folder.h"
+#include "settings/settings.h"
+#include "settings/value_text.h"
 
 namespace harbeat {
 namespace {
@@ -90,8 +95,14 @@ void frmMain::createToolbar() {
     auto *refreshMenu = new QMenu(barToolbar);
     for (int i = 0; i < kRefreshMenuEntries; ++i) {
         QAction *entry = refreshMenu->addAction(kPlayThisSong);
+        entry->setEnabled(false);
         connect(entry, &QAction::triggered, this, [this, entry] { barToolbar_ButtonMenuClick(entry->text()); });
     }
+    // Each entry plays the last preview; without one on disk there is nothing to play.
+    connect(refreshMenu, &QMenu::aboutToShow, this, [this, refreshMenu] {
+        const bool playable = !lastPreviewFile().isEmpty();
+        for (QAction *entry : refreshMenu->actions()) entry->setEnabled(playable);
+    });
     QAction *refresh = command(QStringLiteral("Refresh"));
     refresh->setMenu(refreshMenu);
     if (auto *button = qobject_cast<QToolButton *>(barToolbar->widgetForAction(refresh)))
@@ -104,13 +115,32 @@ QAction *frmMain::command(const QString &key) const {
 }
 
 void frmMain::SetCommandsEnabled(bool enabled) {
+    commandsEnabled_ = enabled;
     for (const char *key : kStartingCommands) command(QString::fromLatin1(key))->setEnabled(enabled);
     command(QStringLiteral("Stop"))->setEnabled(!enabled);
+    updateSongCommands();
+}
+
+void frmMain::updateSongCommands() {
+    const bool listed = songRows->rowCount() > 0;
+    // The toolbar buttons follow the starting commands; the menu entries only the list.
+    for (const char *key : {"Save Song", "Preview Song"})
+        command(QString::fromLatin1(key))->setEnabled(commandsEnabled_ && listed);
+    for (QAction *entry : {mnuSaveSong, mnuPreviewSong}) entry->setEnabled(listed);
+    for (QAction *entry : mnuSongs->actions()) entry->setEnabled(commandsEnabled_ && listed);
+}
+
+QString frmMain::lastPreviewFile() const {
+    const QString path = previewFolder() + QLatin1Char('/') + trimBlanks(Settings.PreviewFileName);
+    return QFileInfo(path).isFile() ? path : QString();
 }
 
 void frmMain::barToolbar_ButtonClick(const QString &key) { runCommand(commandForButton(key)); }
 
-void frmMain::barToolbar_ButtonMenuClick(const QString &text) { platform().documentOpen(this, text); }
+void frmMain::barToolbar_ButtonMenuClick(const QString &) {
+    const QString preview = lastPreviewFile();
+    if (!preview.isEmpty()) platform().documentOpen(this, preview);
+}
 
 void frmMain::runCommand(MainCommand command) {
     switch (command) {

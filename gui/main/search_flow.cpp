@@ -16,14 +16,11 @@
 #include "pages/message_pages.h"
 #include "pages/tip_pages.h"
 #include "platform/platform.h"
+#include "server/server_check.h"
 #include "settings/value_text.h"
 
 namespace harbeat {
 namespace {
-
-// The pause after each change of the keyword, so that the list is not refilled between two
-// quick keystrokes' repaints.
-constexpr int kKeywordPauseMilliseconds = 500;
 
 class BusyCursor {
 public:
@@ -40,24 +37,73 @@ void frmMain::mnuStartSearch_Click() {
     // the menu is ignored (its song lines would mix with the running one's).
     if (!Idle) return;
     notifySlots().resetSongChunks(kSongChunksForSearch);
-    if (!SearchReady) return;
+    // The list only ever shows rows of the current search: neither the keyword box nor a Stop
+    // may bring back the previous search's songs.
+    timKeyword->stop();
+    SongResults.clear();
+    SearchCaption.clear();
+    clearSongList();
+    setStatusPanelText(2, QString());
+    if (!SearchReady) {
+        // The last server check failed. Check again: the server may be back; if not, the user
+        // learns why nothing is searched.
+        // The window stays drawn and Stop stays usable while the engine waits for the server.
+        // Reports of an earlier operation wait for the timer until the check is over.
+        QString errorText;
+        const bool polling = timTimer->isActive();
+        timTimer->stop();
+        SetCommandsEnabled(false);
+        Idle = false;
+        stopRequested_ = false;
+        const bool ready =
+            CheckServerSettings(
+                errorText,
+                [] { QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents, 20); }) &&
+            SearchReady;
+        Idle = true;
+        SetCommandsEnabled(true);
+        if (polling) timTimer->start();
+        if (stopRequested_) return;
+        if (!ready) {
+            showSearchCannotStart(errorText);
+            return;
+        }
+    }
     SetCommandsEnabled(false);
     if (TipCountdown < 0) TipCountdown = kTipTicks;
     ShowMessage(QStringLiteral("msg002"));
     Idle = false;
+    Running = Operation::Search;
     const QString request = searchRequestText(Groups);
-    clearSongList();
-    setStatusPanelText(2, QString());
     ani->start();
     engine::mp3GetSongs(engine::toEngineText(request).constData());
 }
 
+void frmMain::showSearchCannotStart(const QString &errorText) {
+    const QString reason = errorText.isEmpty() ? QStringLiteral("The news server could not be used.") : errorText;
+    setStatusPanelText(1, reason);
+    platform().messageBox(this,
+                          QStringLiteral("Error - ") + reason + QStringLiteral("\r\n\r\n") + ConnectionFailedText(),
+                          BoxIcon::Warning);
+}
+
 void frmMain::mnuStop_Click() {
+    stopRequested_ = true;
     engine::mp3CancelFunc();
+    const Operation stopped = Running;
+    Running = Operation::None;
+    notifySlots().stopReportLog();
     SetCommandsEnabled(true);
     Idle = true;
     ani->stop();
     notifySlots().setProgress(0);
+    if (stopped == Operation::Search) {
+        // The songs found before the Stop are this search's: they are listed.
+        ParseSongChunks(notifySlots().songChunks());
+        clearSongList();
+        FillSongList();
+        showSongCount();
+    }
 }
 
 void frmMain::clearSongList() { songRows->clear(); }
@@ -75,9 +121,15 @@ void frmMain::FillSongList() {
 }
 
 void frmMain::txtSearch_Change() {
-    platform().pause(kKeywordPauseMilliseconds, this);
+    // Each change starts the settle time again: typing stays instant, and the list is refilled
+    // once, when typing pauses.
+    timKeyword->start();
+}
+
+void frmMain::txtSearch_Settled() {
     clearSongList();
     FillSongList();
+    showSongCount();
 }
 
 void frmMain::txtSearch_LostFocus() {

@@ -10,6 +10,7 @@
 #include "main/frm_main.h"
 #include "main/shared_flags.h"
 #include "main/song_list_model.h"
+#include "notify/notify_slots.h"
 #include "pages/message_pages.h"
 #include "platform/platform.h"
 #include "platform/program_folder.h"
@@ -26,12 +27,17 @@ constexpr int32_t kSaveMode = 0;
 
 }  // namespace
 
-QString frmMain::BuildSaveList() const {
+std::vector<int> frmMain::selectedRowsInOrder() const {
     std::vector<int> shownRows;
     for (const QModelIndex &index : lstSongs->selectionModel()->selectedRows()) shownRows.push_back(index.row());
     std::sort(shownRows.begin(), shownRows.end());  // top to bottom as the list is sorted
+    return shownRows;
+}
+
+QString frmMain::BuildSaveList() const {
     QString list;
-    for (const int row : shownRows) list += trimBlanks(songRows->cellText(row, SongListModel::SongId)) + kLineEnd;
+    for (const int row : selectedRowsInOrder())
+        list += trimBlanks(songRows->cellText(row, SongListModel::SongId)) + kLineEnd;
     return list;
 }
 
@@ -55,6 +61,15 @@ void frmMain::mnuSaveSong_Click() {
     const QString songs = BuildSaveList();
     QString folder = trimBlanks(Settings.SaveDir.text());
     if (folder.isEmpty()) folder = defaultSaveFolder();
+    // The engine reports per song: which ones were written and why others were not. The log
+    // keeps every one of those reports for the window's timer.
+    Save = SaveRun{};
+    Save.folder = folder;
+    for (const int row : selectedRowsInOrder()) Save.titles.append(songRows->cellText(row, SongListModel::SongTitle));
+    Save.files = QStringList(Save.titles.size(), QString());
+    Save.failures = Save.files;
+    Running = Operation::Save;
+    notifySlots().startReportLog();
     engine::mp3BuildSongs(engine::toEngineText(folder).constData(), "", engine::toEngineText(songs).constData(),
                           kSaveMode);
 }
@@ -69,10 +84,17 @@ void frmMain::mnuPreviewSong_Click() {
     }
     ani->start();
     Idle = false;
+    Running = Operation::Preview;
     const QString line = BuildPreviewLine();
     const QString fileName = trimBlanks(Settings.PreviewFileName);
     engine::mp3BuildSongs(engine::toEngineText(previewFolder()).constData(), engine::toEngineText(fileName).constData(),
                           engine::toEngineText(line).constData(), kPreviewMode);
+}
+
+void frmMain::lstSongs_DoubleClick(const QModelIndex &index) {
+    if (!index.isValid()) return;
+    lstSongs->setCurrentIndex(index);
+    runCommand(MainCommand::PreviewSong);
 }
 
 void frmMain::mnuRequestSong_Click() {

@@ -78,4 +78,22 @@ QString songDateText(const QString &dateField) {
     return QString::fromLatin1(text, length);
 }
 
+QString songDateSortKey(const QString &shownDate) {
+    const QStringView date(shownDate);
+    const qsizetype firstSlash = date.indexOf(u'/');
+    const qsizetype secondSlash = firstSlash < 0 ? -1 : date.indexOf(u'/', firstSlash + 1);
+    if (secondSlash > 0) {
+        const int month = smallNumber(date.first(firstSlash), 2);
+        const int day = smallNumber(date.sliced(firstSlash + 1, secondSlash - firstSlash - 1), 2);
+        const QStringView yearText = date.sliced(secondSlash + 1);
+        const int year = yearText.size() == 2 ? fullYear(yearText) : -1;
+        if (month > 0 && day > 0 && year > 0 && QDate::isValid(year, month, day)) {
+            char key[16];
+            const int length = std::snprintf(key, sizeof key, "0%04d%02d%02d", year, month, day);
+            return QString::fromLatin1(key, length);
+        }
+    }
+    return QLatin1Char('1') + shownDate.toCaseFolded();
+}
+
 }  // namespace harbeat

@@ -11,4 +11,9 @@ namespace harbeat {
 // behind the year is ignored. A field that holds no readable date is given back unchanged.
 QString songDateText(const QString &dateField);
 
+// What the "Save Time" column sorts by: a shown "m/d/yy" date gives a key that orders by the
+// date itself (two-digit years as songDateText reads them); any other text sorts after every
+// date, by its text ignoring letter case.
+QString songDateSortKey(const QString &shownDate);
+
 }  // namespace harbeat

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <numeric>
 
+#include "main/song_date.h"
+
 namespace harbeat {
 namespace {
 
@@ -55,7 +57,9 @@ std::vector<std::size_t> SongListModel::sortedOrder(const std::vector<SongRecord
     // comparison that ignores letter case gives.
     std::vector<QString> keys;
     keys.reserve(rows.size());
-    for (const SongRecord &song : rows) keys.push_back(cellOf(song, sortColumn_).toCaseFolded());
+    // The dates sort by the day they show, not by their text.
+    for (const SongRecord &song : rows)
+        keys.push_back(sortColumn_ == SaveTime ? songDateSortKey(song.date) : cellOf(song, sortColumn_).toCaseFolded());
     if (sortOrder_ == Qt::AscendingOrder)
         std::stable_sort(order.begin(), order.end(),
                          [&keys](std::size_t a, std::size_t b) { return keys[a] < keys[b]; });

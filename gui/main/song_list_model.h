@@ -23,8 +23,8 @@ public:
     int columnCount(const QModelIndex &parent = {}) const override;
     QVariant data(const QModelIndex &index, int role = Qt::DisplayRole) const override;
     QVariant headerData(int section, Qt::Orientation orientation, int role = Qt::DisplayRole) const override;
-    // Orders the rows by the text of the column, ignoring letter case; rows with equal text keep
-    // their order. Later fills keep that order. A column of -1 leaves the rows unsorted.
+    // Orders the rows by the text of the column, ignoring letter case ("Save Time" by the date
+    // it shows); rows with equal text keep their order. Later fills keep that order. A column of -1 leaves the rows unsorted.
     void sort(int column, Qt::SortOrder order = Qt::AscendingOrder) override;
     int sortColumn() const { return sortColumn_; }
 

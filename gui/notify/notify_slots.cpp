@@ -24,10 +24,40 @@ bool textSlotOf(int32_t code, NotifySlot &slot) {
     }
 }
 
+bool loggedCode(int32_t code) {
+    return code == kNotifyStatus || code == kNotifyError || code == kNotifyFileWritten || code == kNotifyDownloadDone;
+}
+
 }  // namespace
+
+void NotifySlots::logReport(int32_t code, QStringView text) {
+    if (!loggedCode(code)) return;
+    std::lock_guard lock(mutex_);
+    if (logging_) log_.push_back({code, text.toString()});
+}
+
+void NotifySlots::startReportLog() {
+    std::lock_guard lock(mutex_);
+    log_.clear();
+    logging_ = true;
+}
+
+void NotifySlots::stopReportLog() {
+    std::lock_guard lock(mutex_);
+    logging_ = false;
+    log_.clear();
+}
+
+std::vector<LoggedReport> NotifySlots::takeReportLog() {
+    std::vector<LoggedReport> taken;
+    std::lock_guard lock(mutex_);
+    taken.swap(log_);
+    return taken;
+}
 
 void NotifySlots::store(int32_t code, const char16_t *text) {
     const QStringView view = text ? QStringView(text) : QStringView();
+    logReport(code, view);
     NotifySlot slot;
     if (textSlotOf(code, slot)) {
         QString copy = view.toString();  // allocated before the lock is taken
@@ -119,6 +149,8 @@ void NotifySlots::clear() {
     for (QString &text : texts_) text.clear();
     progress_ = 0;
     downloadDone_ = false;
+    logging_ = false;
+    log_.clear();
 }
 
 NotifySlots &notifySlots() {

@@ -7,6 +7,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringView>
 #include <array>
 #include <cstdint>
 #include <mutex>
@@ -37,6 +38,13 @@ struct SongChunks {
     int32_t ChunkFill = 0;
 };
 
+// One report as the engine sent it, kept in order by the report log.
+struct LoggedReport {
+    int32_t code = 0;
+    QString text;
+    bool operator==(const LoggedReport &) const = default;
+};
+
 class NotifySlots {
 public:
     // What the callback does with one report: texts replace their slot, 9004 stores the leading
@@ -56,15 +64,27 @@ public:
     // The counters alone, without copying the chunks.
     void songChunkCounters(int32_t &chunkIndex, int32_t &chunkFill) const;
 
-    // Back to the start state: texts "", progress 0, flag false, one empty chunk.
+    // Back to the start state: texts "", progress 0, flag false, one empty chunk, no log.
     void clear();
 
+    // The report log keeps the status, error, file and download-done reports (9000, 9001, 9006,
+    // 9007) in the order they came, besides the slots, while it is on: a save reports per song,
+    // faster than the window's timer reads the slots. Starting empties it.
+    void startReportLog();
+    void stopReportLog();
+    // The logged reports, oldest first; the log is then empty.
+    std::vector<LoggedReport> takeReportLog();
+
 private:
+    void logReport(int32_t code, QStringView text);
+
     mutable std::mutex mutex_;
     std::array<QString, 7> texts_;
     double progress_ = 0;
     bool downloadDone_ = false;
     SongChunks songs_{std::vector<QString>(1), 0, 0};
+    bool logging_ = false;
+    std::vector<LoggedReport> log_;
 };
 
 // The program's slots.

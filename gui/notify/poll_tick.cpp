@@ -1,11 +1,16 @@
 #include "notify/poll_tick.h"
 
 #include <QHeaderView>
+#include <QLocale>
 #include <QProgressBar>
+#include <QRegularExpression>
+#include <QTextBrowser>
+#include <QTextDocument>
 #include <QTime>
 #include <QTimer>
 #include <QTreeView>
 
+#include "corvane_n.h"
 #include "main/animation_player.h"
 #include "main/frm_main.h"
 #include "main/panel_status_bar.h"
@@ -35,6 +40,7 @@ void beepIfSoundsOn(int times) {
 // What every end of an operation comes down to: the window is idle and ready for the next one.
 void returnToIdle(frmMain &form, NotifySlots &reports) {
     form.ani->stop();
+    form.Running = frmMain::Operation::None;
     form.Idle = true;
     form.SetCommandsEnabled(true);
     reports.setProgress(0);
@@ -58,6 +64,7 @@ void handleEnd(frmMain &form, NotifySlots &reports, const QString &end) {
     reports.setProgress(0);
     form.SetCommandsEnabled(true);
     form.ani->stop();
+    form.Running = frmMain::Operation::None;
     form.Idle = true;
 }
 
@@ -92,9 +99,101 @@ void handleSearchDone(frmMain &form, NotifySlots &reports) {
     reports.setText(NotifySlot::SearchDoneSlot, QString());
     form.barStatusbar->setPanelText(1, QString());
     returnToIdle(form, reports);
-    form.barStatusbar->setPanelText(2, searchResultsCaption(QTime::currentTime()));
+    form.SearchCaption = searchResultsCaption(QTime::currentTime());
+    form.showSongCount();
     form.lstSongs->viewport()->update();
     beepIfSoundsOn(1);
+}
+
+// The song number k of a save's "Downloading requested songs (k/N)..."; 0 for other texts.
+int savedSongNumber(const QString &status) {
+    static const QRegularExpression kSongNumber(QStringLiteral("^Downloading requested songs \\((\\d+)/\\d+\\)"));
+    const QRegularExpressionMatch match = kSongNumber.match(status);
+    return match.hasMatch() ? match.captured(1).toInt() : 0;
+}
+
+QString songCountText(qsizetype songs) {
+    return QLocale(QLocale::English).toString(songs) +
+           (songs == 1 ? QStringLiteral(" song") : QStringLiteral(" songs"));
+}
+
+// The end of a save: how many songs were saved where, and each song that was not, with why.
+void finishSave(frmMain &form, NotifySlots &reports, const QString &saveError) {
+    reports.stopReportLog();
+    reports.setDownloadDone(false);
+    for (const NotifySlot slot : {NotifySlot::EndSlot, NotifySlot::FileSlot, NotifySlot::SaveDoneSlot})
+        reports.setText(slot, QString());
+    const frmMain::SaveRun &save = form.Save;
+    const QString crlf = QStringLiteral("\r\n");
+    constexpr int kListedFailures = 20;
+    qsizetype saved = 0;
+    QStringList failed;
+    for (qsizetype i = 0; i < save.titles.size(); ++i) {
+        QString reason = save.failures[i];
+        if (reason.isEmpty() && save.files[i].isEmpty())
+            reason = saveError.isEmpty() ? QStringLiteral("The download ended before this song.") : saveError;
+        if (reason.isEmpty())
+            ++saved;
+        else
+            failed.append(trimBlanks(save.titles[i]) + QStringLiteral(" - ") + reason);
+    }
+    returnToIdle(form, reports);
+    if (failed.isEmpty()) {
+        ShowMessage(QStringLiteral("msg014"));
+        form.barStatusbar->setPanelText(1, songCountText(saved) + QStringLiteral(" saved in ") + save.folder);
+        beepIfSoundsOn(1);
+        return;
+    }
+    const QString outcome = saved == 0
+                                ? QStringLiteral("No song was saved in ") + save.folder
+                                : QString::number(saved) + QStringLiteral(" of ") + songCountText(save.titles.size()) +
+                                      QStringLiteral(" saved in ") + save.folder;
+    form.barStatusbar->setPanelText(1, outcome);
+    QStringList listed = failed.mid(0, kListedFailures);
+    if (failed.size() > kListedFailures)
+        listed.append(QStringLiteral("... and %1 more").arg(failed.size() - kListedFailures));
+    const QString summary =
+        outcome + QLatin1Char('.') + crlf + crlf + QStringLiteral("Not saved:") + crlf + listed.join(crlf);
+    // The pane shows the outcome as a page of its own, in the pane's plain text style.
+    QString page = QStringLiteral("<p><b>") + (outcome + QLatin1Char('.')).toHtmlEscaped() +
+                   QStringLiteral("</b></p><p>Not saved:</p>");
+    for (const QString &line : listed) page += QStringLiteral("<p>") + line.toHtmlEscaped() + QStringLiteral("</p>");
+    form.wbr->setHtml(page);
+    form.wbr->document()->setMetaInformation(QTextDocument::DocumentUrl, QString());
+    beepIfSoundsOn(2);
+    platform().messageBox(&form, summary, BoxIcon::Warning);
+}
+
+// A save in progress: its reports come from the log, in order, so that no song's report is lost
+// to a later one. A failed song is noted and shown, and the save goes on; it ends with the
+// engine's last report.
+void followSave(frmMain &form, NotifySlots &reports) {
+    frmMain::SaveRun &save = form.Save;
+    const std::vector<LoggedReport> log = reports.takeReportLog();
+    // Their slot copies are the log's: nothing else handles them during a save.
+    reports.setText(NotifySlot::EndSlot, QString());
+    reports.setText(NotifySlot::FileSlot, QString());
+    for (const LoggedReport &report : log) {
+        const auto song = static_cast<qsizetype>(save.current) - 1;
+        const bool onSong = song >= 0 && song < save.titles.size();
+        switch (report.code) {
+            case kNotifyStatus:
+                if (const int number = savedSongNumber(report.text); number > 0) save.current = number;
+                break;
+            case kNotifyError:
+                // Before its first song the download fails as a whole (no session, too many
+                // songs): that is its last report.
+                if (!onSong) return finishSave(form, reports, report.text);
+                save.failures[song] = report.text;
+                form.barStatusbar->setPanelText(1, trimBlanks(save.titles[song]) + QStringLiteral(" - ") + report.text);
+                break;
+            case kNotifyFileWritten:
+                if (onSong) save.files[song] = report.text;
+                break;
+            case kNotifyDownloadDone: return finishSave(form, reports, QString());
+            default: break;
+        }
+    }
 }
 
 void rotateTips(const frmMain &form) {
@@ -149,13 +248,17 @@ void PollNotifySlots(frmMain &form) {
         beepIfSoundsOn(2);
     }
 
-    const QString end = reports.text(NotifySlot::EndSlot);
-    if (!end.isEmpty()) handleEnd(form, reports, end);
+    if (form.Running == frmMain::Operation::Save) {
+        followSave(form, reports);
+    } else {
+        const QString end = reports.text(NotifySlot::EndSlot);
+        if (!end.isEmpty()) handleEnd(form, reports, end);
 
-    const QString file = reports.text(NotifySlot::FileSlot);
-    if (!file.isEmpty()) handleFileWritten(form, reports, file);
+        const QString file = reports.text(NotifySlot::FileSlot);
+        if (!file.isEmpty()) handleFileWritten(form, reports, file);
 
-    if (reports.downloadDone()) handleSaveDone(form, reports);
+        if (reports.downloadDone()) handleSaveDone(form, reports);
+    }
 
     if (!reports.text(NotifySlot::SearchDoneSlot).isEmpty()) handleSearchDone(form, reports);
 

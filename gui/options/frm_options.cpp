@@ -20,6 +20,7 @@
 #include "pages/tip_pages.h"
 #include "platform/platform.h"
 #include "platform/product.h"
+#include "platform/program_folder.h"
 #include "server/server_check.h"
 #include "settings/registry.h"
 #include "settings/settings.h"
@@ -289,6 +290,12 @@ void frmOptions::chkUseTLS_Click() {
 }
 
 QString frmOptions::PickFolder() { return platform().pickFolder(this, kFolderPrompt); }
+QString frmOptions::PickFolder() {
+    // The browser opens where the songs go now: the folder in the box, else the default one.
+    QString current = trimBlanks(txtSongRepository->text());
+    if (current.isEmpty()) current = defaultSaveFolder();
+    return platform().pickFolder(this, kFolderPrompt, current);
+}
 
 void frmOptions::cmdHelp_Click() {
     if (TipCountdown < 0) TipCountdown = kTipTicks;

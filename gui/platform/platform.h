@@ -24,8 +24,9 @@ public:
     // Opens a file with the program the desktop associates with it, or a web address (one that
     // starts with a scheme such as http:) in the browser. False when nothing could be started.
     virtual bool documentOpen(QWidget *owner, const QString &target) = 0;
-    // The folder browser; the chosen folder, or "" when the user cancelled.
-    virtual QString pickFolder(QWidget *owner, const QString &prompt) = 0;
+    // The folder browser, opened at `startFolder` ("" for the desktop's choice); the chosen
+    // folder, or "" when the user cancelled.
+    virtual QString pickFolder(QWidget *owner, const QString &prompt, const QString &startFolder) = 0;
     // Blocks the GUI thread for the given time. The window of keepVisible is repainted first so
     // that what it shows stays on screen while nothing else is painted.
     virtual void pause(int milliseconds, QWidget *keepVisible) = 0;

@@ -43,14 +43,16 @@ bool QtPlatform::documentOpen(QWidget *, const QString &target) {
     return QDesktopServices::openUrl(QUrl::fromLocalFile(target));
 }
 
-QString QtPlatform::pickFolder(QWidget *owner, const QString &prompt) {
-    return QFileDialog::getExistingDirectory(owner, prompt, QString(), QFileDialog::ShowDirsOnly);
+QString QtPlatform::pickFolder(QWidget *owner, const QString &prompt, const QString &startFolder) {
+    return QFileDialog::getExistingDirectory(owner, prompt, startFolder, QFileDialog::ShowDirsOnly);
 }
 
 void QtPlatform::pause(int milliseconds, QWidget *keepVisible) {
     if (keepVisible) keepVisible->window()->repaint();
     QThread::msleep(static_cast<unsigned long>(std::max(milliseconds, 0)));
 }
+
+void prepareApplication() { QCoreApplication::setApplicationName(QStringLiteral("harbeat")); }
 
 void QtPlatform::endProgram() {
     // At once, as the user asked: settings already written stay written; the engine's worker

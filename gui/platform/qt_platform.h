@@ -11,9 +11,13 @@ public:
     bool askOkCancel(QWidget *owner, const QString &text) override;
     void beep() override;
     bool documentOpen(QWidget *owner, const QString &target) override;
-    QString pickFolder(QWidget *owner, const QString &prompt) override;
+    QString pickFolder(QWidget *owner, const QString &prompt, const QString &startFolder) override;
     void pause(int milliseconds, QWidget *keepVisible) override;
     void endProgram() override;
 };
+
+// Names the running program for Qt. The window system shows each window's caption exactly as
+// the window sets it: no display name is set, since Qt would append it to every caption.
+void prepareApplication();
 
 }  // namespace harbeat

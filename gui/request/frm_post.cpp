@@ -24,6 +24,8 @@ namespace {
 
 const QString kCrLf = QStringLiteral("\r\n");
 const QString kNoAddress = QStringLiteral("You must give your email address in the message.");
+const QString kNoSubject = QStringLiteral("Please enter the song title and the artist's name as the subject.");
+const QString kPosted = QStringLiteral("Your request was posted to ") + kRequestGroup + QStringLiteral(".");
 
 }  // namespace
 
@@ -100,6 +102,15 @@ void frmPost::cmdOK_Click() {
         return;
     }
     Settings.PostEmail = txtEmail->text();
+    // The placeholder is no subject: posting it would ask for a song called "<Enter Song ...>".
+    const QString subject = trimBlanks(txtSubject->text());
+    if (subject.isEmpty() || subject == kInitialSubject) {
+        platform().beep();
+        platform().messageBox(this, kNoSubject, BoxIcon::Information);
+        txtSubject->setFocus();
+        txtSubject->selectAll();
+        return;
+    }
 
     // The box keeps its lines apart with LF; the article's lines end with CR LF, as the
     // signature's do. The signature is shown in the box too, so the user sees what is posted.
@@ -119,7 +130,10 @@ void frmPost::cmdOK_Click() {
         platform().beep();
     }
     const QString failure = engine::fromEngineText(errorText.data());
-    if (!failure.isEmpty()) platform().messageBox(this, failure, BoxIcon::Information);
+    if (!failure.isEmpty())
+        platform().messageBox(this, failure, BoxIcon::Information);
+    else if (posted != 0)
+        platform().messageBox(this, kPosted, BoxIcon::Information);
 
     Settings.PostEmail = trimBlanks(Settings.PostEmail.text());
     WriteRegValue(QString(), QStringLiteral("PostEmail"), Settings.PostEmail);

@@ -1,7 +1,9 @@
 #include "server/server_check.h"
 
 #include <array>
+#include <atomic>
 #include <cstdint>
+#include <thread>
 
 #include "engine/engine_binding.h"
 #include "main/shared_flags.h"
@@ -12,20 +14,43 @@
 
 namespace harbeat {
 
-bool CheckServerSettings(QString &errorText) {
+bool CheckServerSettings(QString &errorText) { return CheckServerSettings(errorText, {}); }
+
+bool CheckServerSettings(QString &errorText, const std::function<void()> &whileWaiting) {
     Settings.Server = trimBlanks(Settings.Server.text());
     Settings.UserName = trimBlanks(Settings.UserName.text());
     Settings.Password = trimBlanks(Settings.Password.text());
     Settings.ConnectSpeed = trimBlanks(Settings.ConnectSpeed.text());
 
     ApplyEngineOptions();
+    // Everything the engine reads or writes is the check's own until it answered.
+    const QByteArray server = engine::toEngineText(Settings.Server);
+    const QByteArray user = engine::toEngineText(Settings.UserName);
+    const QByteArray password = engine::toEngineText(Settings.Password);
+    const int32_t port = Settings.Port;
+    const int32_t debugLevel = DebugLevel;
+    const int32_t speed = roundToInt32(leadingNumber(Settings.ConnectSpeed.text()));
     std::array<char, engine::kErrorTextSize> buffer{};
+    int32_t ready = SearchReady;
     // The engine also tells whether the server allows posting; the program does not use it.
     int32_t postingAllowed = 0;
-    const int32_t accepted = engine::mp3Settings(
-        buffer.data(), &StatusCallback, engine::toEngineText(Settings.Server).constData(), Settings.Port,
-        engine::toEngineText(Settings.UserName).constData(), engine::toEngineText(Settings.Password).constData(),
-        DebugLevel, &SearchReady, &postingAllowed, roundToInt32(leadingNumber(Settings.ConnectSpeed.text())));
+    int32_t accepted = 0;
+    const auto check = [&] {
+        accepted = engine::mp3Settings(buffer.data(), &StatusCallback, server.constData(), port, user.constData(),
+                                       password.constData(), debugLevel, &ready, &postingAllowed, speed);
+    };
+    if (whileWaiting) {
+        std::atomic<bool> done{false};
+        std::thread worker([&] {
+            check();
+            done.store(true);
+        });
+        while (!done.load()) whileWaiting();
+        worker.join();
+    } else {
+        check();
+    }
+    SearchReady = ready;
     errorText = engine::fromEngineText(buffer.data());
     return accepted != 0;
 }

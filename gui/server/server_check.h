@@ -4,6 +4,7 @@
 #pragma once
 
 #include <QString>
+#include <functional>
 
 namespace harbeat {
 
@@ -11,6 +12,9 @@ namespace harbeat {
 // them (it blocks until the check is over). True when the engine accepted them; otherwise
 // `errorText` holds the engine's message.
 bool CheckServerSettings(QString &errorText);
+// The same check, run on a worker thread while `whileWaiting` is called again and again on the
+// calling thread (to keep a window drawn and its links working), until the engine answered.
+bool CheckServerSettings(QString &errorText, const std::function<void()> &whileWaiting);
 
 // The box shown when the server wants a login (480) or refused the one given (502).
 QString LoginRequiredText();

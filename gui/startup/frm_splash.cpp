@@ -2,12 +2,14 @@
 
 #include <QApplication>
 #include <QDate>
+#include <QDeadlineTimer>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
 #include <QScreen>
 #include <QTimer>
 #include <QVBoxLayout>
+#include <QWindow>
 #include <exception>
 #include <new>
 
@@ -28,6 +30,7 @@ namespace {
 
 constexpr int kTimerMilliseconds = 500;
 constexpr int kCurrentCataloguePause = 3000;
+constexpr int kExposeWaitMilliseconds = 1000;
 const QString kNewsgroupFilter = QStringLiteral("alt.binaries");
 const QString kCheckingCaption = QStringLiteral("Please Wait, Checking NNTP Setup...");
 const QString kUpdatingCaption = QStringLiteral("Please Wait, Updating Newsgroup List...");
@@ -125,6 +128,11 @@ frmSplash::~frmSplash() = default;
 
 void frmSplash::repaintNow() {
     if (!isVisible()) show();
+    // A window just shown is drawn only once the display has mapped it: wait for that briefly,
+    // or the form stays black while the check blocks.
+    QDeadlineTimer mapped(kExposeWaitMilliseconds);
+    while (windowHandle() && !windowHandle()->isExposed() && !mapped.hasExpired())
+        QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents | QEventLoop::WaitForMoreEvents, 10);
     repaint();
     QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
 }
@@ -186,13 +194,24 @@ void frmSplash::SetupNNTPConfig() {
     int tries = 0;
     for (;;) {
         QString errorText;
+        // The form is drawn before each check, and the check runs beside the event loop: a
+        // server that accepts and then stays silent keeps the form on screen with a working
+        // Exit link for the whole wait.
+        repaintNow();
+        bool accepted = false;
         {
             BusyCursor busy;
-            if (CheckServerSettings(errorText)) return;
+            showLink(*Label3, kOptionsCaption, false);  // the options form waits for the check
+            accepted = CheckServerSettings(errorText, [] {
+                QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents, 20);
+            });
+            showLink(*Label3, kOptionsCaption, true);
         }
+        if (QuitRequested) return;  // the Exit link was used during the check
+        if (accepted) return;
+        if (errorText.isEmpty()) errorText = QStringLiteral("The news server did not answer the check.");
         if (errorText.contains(QStringLiteral("Timed Out"))) {
             warn(this, QStringLiteral("Error - ") + errorText);
-            errorText.clear();
             ++tries;
             if (tries < 3) continue;
         } else {

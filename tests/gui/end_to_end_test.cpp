@@ -3,7 +3,9 @@
 // forced; the server entered there; the complete newsgroup list loaded into the catalogue; a
 // category ticked; a search; a keyword; two songs saved; one previewed; a request posted; the
 // window closed with its settings written.
+#include <QAction>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPlainTextEdit>
@@ -13,14 +15,17 @@
 #include <QTest>
 #include <QTextBrowser>
 #include <QTreeView>
+#include <functional>
 
 #include "catalogue/catalogue.h"
 #include "forms_fixture.h"
 #include "gui_test_main.h"
 #include "main/frm_main.h"
+#include "main/panel_status_bar.h"
 #include "main/shared_flags.h"
 #include "main/song_list_model.h"
 #include "newsd/news_server.h"
+#include "notify/notify_slots.h"
 #include "options/frm_options.h"
 #include "pages/message_pages.h"
 #include "platform/program_folder.h"
@@ -103,11 +108,12 @@ private slots:
         // A keyword narrows the list, in any letter case.
         const QString keyword = form.songRows->record(0).title.section(' ', 0, 0).toUpper();
         form.txtSearch->setText(keyword);
+        QTRY_VERIFY(!form.timKeyword->isActive());
         const int shown = form.songRows->rowCount();
         QVERIFY(shown >= 1 && shown < allRows);
         for (int row = 0; row < shown; ++row) QVERIFY(form.songRows->record(row).title.toUpper().contains(keyword));
         form.txtSearch->setText(QString());
-        QCOMPARE(form.songRows->rowCount(), allRows);
+        QTRY_COMPARE(form.songRows->rowCount(), allRows);
 
         // Save two songs: byte-identical files in the download folder.
         form.lstSongs->setFocus();
@@ -167,6 +173,115 @@ private slots:
                 jazzStoredSelected = stored.value(QString("Groups/Group%1/Selected").arg(n)).toString() == "True";
         QVERIFY(jazzStoredSelected);
         server.stop();
+    }
+
+    // The keyword box while typing, a save that cannot be written, a search that cannot start,
+    // and a stopped search, against the real engine.
+    void typingSavingAndStoppingAsAUserDoes() {
+        formtest::freshStart();
+        newsd::NewsStore store;
+        QVERIFY(store.loadSpool(kSpool.toStdString()).articlesLoaded > 400);
+        newsd::NewsServer server(store);
+        server.start(0);
+        formtest::storeServer("127.0.0.1", server.port());
+        // The download folder is a file: nothing can be written into it, whoever runs the test.
+        QTemporaryDir scratch;
+        const QString notAFolder = scratch.filePath("songs");
+        QFile blocker(notAFolder);
+        QVERIFY(blocker.open(QIODevice::WriteOnly));
+        blocker.close();
+        WriteRegValue("", "SaveDir", notAFolder);
+        formtest::OptionsDriver driver({});
+        RecordingPlatform fake;
+        frmMain form;
+        form.show();
+        form.Form_Load({});
+        QCOMPARE(driver.shown, 0);
+        QVERIFY(form.Idle);
+        search(form, "jazz");
+        const int jazzRows = form.songRows->rowCount();
+        QCOMPARE(jazzRows, 18);
+        QCOMPARE(form.barStatusbar->panelText(2).section(", ", -1), QStringLiteral("18 songs"));
+
+        // Typing stays instant, a pasted long keyword too; the list follows once typing pauses.
+        QElapsedTimer typing;
+        typing.start();
+        form.txtSearch->setText(QString(1000, u'x'));
+        form.txtSearch->clear();
+        const QString keyword = form.songRows->record(0).title.left(10);
+        form.txtSearch->setFocus();
+        QTest::keyClicks(form.txtSearch, keyword);
+        QVERIFY2(typing.elapsed() < 400, qPrintable(QString::number(typing.elapsed())));
+        QCOMPARE(form.songRows->rowCount(), jazzRows);
+        QTRY_VERIFY(form.songRows->rowCount() < jazzRows);
+        for (int row = 0; row < form.songRows->rowCount(); ++row)
+            QVERIFY(form.songRows->record(row).title.contains(keyword, Qt::CaseInsensitive));
+        QCOMPARE(fake.count("pause"), 0);
+        form.txtSearch->clear();
+        QTRY_COMPARE(form.songRows->rowCount(), jazzRows);
+
+        // A save into a folder that cannot be written is not shown as saved.
+        form.lstSongs->setFocus();
+        for (const int row : {0, 1})
+            form.lstSongs->selectionModel()->select(form.songRows->index(row, 0),
+                                                    QItemSelectionModel::Select | QItemSelectionModel::Rows);
+        const QStringList titles{form.songRows->record(0).title, form.songRows->record(1).title};
+        fake.calls.clear();
+        QTest::keyRelease(form.lstSongs, Qt::Key_S, Qt::ControlModifier);
+        QVERIFY(QTest::qWaitFor([&] { return form.Idle; }, 30000));
+        QVERIFY(shownPage(*form.wbr) != QStringLiteral("msg014"));
+        QCOMPARE(form.barStatusbar->panelText(1), "No song was saved in " + notAFolder);
+        QCOMPARE(fake.count("warning"), 1);
+        const QString box = fake.calls.back().text;
+        for (const QString &title : titles)
+            QVERIFY2(box.contains(title.trimmed() + " - Cannot create the file"), qPrintable(box));
+        QVERIFY(!form.isHidden() && form.command("Start Search")->isEnabled());
+
+        // A stopped search and the keyword box show only that search's songs, never the jazz ones.
+        fake.calls.clear();
+        search(form, "1990s", [&] {
+            form.txtSearch->setText("a");
+            form.timKeyword->stop();
+            form.txtSearch_Settled();
+            QCOMPARE(jazzRowsIn(form), 0);
+            QTest::keyRelease(form.lstSongs, Qt::Key_Escape);
+        });
+        QVERIFY(form.Idle);
+        form.txtSearch->clear();
+        form.timKeyword->stop();
+        form.txtSearch_Settled();
+        QCOMPARE(jazzRowsIn(form), 0);
+
+        // A search whose server went away says why, and lists nothing.
+        server.stop();
+        SearchReady = 0;
+        fake.calls.clear();
+        QTest::keyRelease(form.lstGroups, Qt::Key_F5);
+        QCOMPARE(fake.count("warning"), 1);
+        QVERIFY2(fake.calls.back().text.startsWith("Error - ") && fake.calls.back().text.size() > 8 + 4,
+                 qPrintable(fake.calls.back().text));
+        QVERIFY(fake.calls.back().text.contains("Harbeat is unable to connect to your news server."));
+        QCOMPARE(form.songRows->rowCount(), 0);
+        QVERIFY(form.Idle);
+    }
+
+private:
+    // Ticks the one category, starts a search with F5 and waits for its end; `whileRunning`
+    // runs once the search has started.
+    static void search(frmMain &form, const QString &category, const std::function<void()> &whileRunning = {}) {
+        form.lstGroups->clearSelection();
+        form.lstGroups->item(rowOfCategory(*form.lstGroups, category))->setSelected(true);
+        QTest::keyRelease(form.lstGroups, Qt::Key_F5);
+        QVERIFY(!form.Idle);
+        if (whileRunning) whileRunning();
+        QVERIFY(QTest::qWaitFor([&] { return form.Idle; }, 30000));
+    }
+
+    static int jazzRowsIn(const frmMain &form) {
+        int jazz = 0;
+        for (int row = 0; row < form.songRows->rowCount(); ++row)
+            if (form.songRows->record(row).category == u"jazz") ++jazz;
+        return jazz;
     }
 };
 

@@ -1,6 +1,8 @@
 // The main window without a server: the category list and the request built from it, the layout,
 // the keys and the toolbar, command enabling, and what Save and Preview take from the song list.
 #include <QAction>
+#include <QElapsedTimer>
+#include <QFile>
 #include <QFocusEvent>
 #include <QHeaderView>
 #include <QLineEdit>
@@ -22,6 +24,7 @@
 #include "main/catalogue_choices.h"
 #include "main/frm_main.h"
 #include "main/main_layout.h"
+#include "main/panel_status_bar.h"
 #include "main/shared_flags.h"
 #include "main/song_list_model.h"
 #include "notify/notify_slots.h"
@@ -29,9 +32,13 @@
 #include "pages/message_pages.h"
 #include "pages/tip_pages.h"
 #include "platform/product.h"
+#include "platform/program_folder.h"
+#include "platform/qt_platform.h"
 #include "platform/twips.h"
+#include "recording_engine.h"
 #include "recording_platform.h"
 #include "settings/registry.h"
+#include "settings/settings.h"
 
 using namespace harbeat;
 using harbeat::guitest::RecordingPlatform;
@@ -70,6 +77,7 @@ Q_DECLARE_METATYPE(Entries)
 class MainWindowTest : public QObject {
     Q_OBJECT
 private slots:
+    void initTestCase() { guitest::useRecordingEngine(); }
     void init() {
         notifySlots().clear();
         Settings = SettingsRecord{};
@@ -275,11 +283,9 @@ private slots:
         QVERIFY(refresh);
         QCOMPARE(refresh->actions().size(), 4);
         for (QAction *entry : refresh->actions()) QCOMPARE(entry->text(), QStringLiteral("Play This Song"));
-        refresh->actions().at(2)->trigger();
         form->command("Help")->trigger();
         form->command("Exit")->trigger();
-        QCOMPARE(fake->kinds(), (QStringList{"open", "open", "endProgram"}));
-        QCOMPARE(fake->calls[0].text, QStringLiteral("Play This Song"));
+        QCOMPARE(fake->kinds(), (QStringList{"open", "endProgram"}));
     }
 
     void commandsEnabledAsAGroup() {
@@ -287,7 +293,9 @@ private slots:
         for (const char *key : {"Options", "Start Search", "Refresh", "Preview Song", "Save Song", "Request Song"})
             QVERIFY2(!form->command(key)->isEnabled(), key);
         for (const char *key : {"Stop", "Help", "Exit"}) QVERIFY2(form->command(key)->isEnabled(), key);
-        for (QAction *item : form->mnuMain->actions()) QVERIFY(item->isEnabled());
+        // The menu stays usable; only Save and Preview wait for a song in the list.
+        for (QAction *item : form->mnuMain->actions())
+            QCOMPARE(item->isEnabled(), item != form->mnuSaveSong && item != form->mnuPreviewSong);
         form->SetCommandsEnabled(true);
         QVERIFY(form->command("Start Search")->isEnabled());
         QVERIFY(!form->command("Stop")->isEnabled());
@@ -355,15 +363,168 @@ private slots:
     void keywordBoxRefiltersAndTrims() {
         fillSongs();
         form->txtSearch->setText("c.MP");
-        QCOMPARE(fake->calls, (std::vector<guitest::PlatformCall>{{"pause", "", 500}}));
+        settleKeyword();
+        QCOMPARE(fake->calls, std::vector<guitest::PlatformCall>{});  // nothing blocks
         QCOMPARE(form->songRows->rowCount(), 1);
+        QCOMPARE(form->barStatusbar->panelText(2), QStringLiteral("1 song"));
         form->txtSearch->setText("  .mp3 ");
+        settleKeyword();
         QCOMPARE(form->songRows->rowCount(), 0);
         QFocusEvent focusOut(QEvent::FocusOut);
         QApplication::sendEvent(form->txtSearch, &focusOut);
         QCOMPARE(form->txtSearch->text(), QStringLiteral(".mp3"));
+        settleKeyword();
         QCOMPARE(form->songRows->rowCount(), 4);
-        QCOMPARE(fake->count("pause"), 3);
+        QCOMPARE(fake->count("pause"), 0);
+    }
+
+    void keywordFiltersOnceTypingPauses() {
+        fillSongs();
+        int fills = 0;
+        connect(form->songRows, &QAbstractItemModel::modelReset, form.get(), [&] { ++fills; });
+        QElapsedTimer typing;
+        typing.start();
+        for (const char *typed : {"b", "b.", "b.m", "b.mp", "b.mp3", "b.mp", "b.m", "b.", "b", "B"}) {
+            form->txtSearch->setText(typed);
+            QVERIFY(form->timKeyword->isActive());
+            QCOMPARE(form->songRows->rowCount(), 4);  // the list waits for the pause
+        }
+        QVERIFY2(typing.elapsed() < 400, "typing must not wait");
+        QCOMPARE(form->timKeyword->interval(), 500);
+        QVERIFY(form->timKeyword->isSingleShot());
+        QTRY_COMPARE_WITH_TIMEOUT(form->songRows->rowCount(), 1, 2000);
+        QCOMPARE(form->songRows->record(0).title, QStringLiteral("B.mp3"));
+        QCOMPARE(fills, 2);  // cleared and refilled once, not per key
+        QCOMPARE(fake->count("pause"), 0);
+    }
+
+    void ctrlXCutsInTheKeywordBoxAndExitsElsewhere() {
+        form->show();
+        form->txtSearch->setText("blue moon");
+        form->txtSearch->setFocus();
+        form->txtSearch->setSelection(0, 5);
+        QTest::keyClick(form->txtSearch, Qt::Key_X, Qt::ControlModifier);
+        QCOMPARE(form->txtSearch->text(), QStringLiteral("moon"));
+        QCOMPARE(fake->count("endProgram"), 0);
+        // Without a selection the box has nothing to cut: the key is the exit key again.
+        form->txtSearch->deselect();
+        QTest::keyClick(form->txtSearch, Qt::Key_X, Qt::ControlModifier);
+        QCOMPARE(fake->count("endProgram"), 1);
+        QTest::keyClick(form->lstSongs, Qt::Key_X, Qt::ControlModifier);
+        QCOMPARE(fake->count("endProgram"), 2);
+    }
+
+    void saveTimeSortsByDate() {
+        form->SongResults = {{"A.mp3", "jazz", "11/15/01", "a"},   {"B.mp3", "jazz", "1/1/99", "b"},
+                             {"C.mp3", "jazz", "not a date", "c"}, {"D.mp3", "jazz", "12/22/00", "d"},
+                             {"E.mp3", "jazz", "10/8/99", "e"},    {"F.mp3", "jazz", "2/30/99", "f"},
+                             {"G.mp3", "jazz", "1/1/29", "g"},     {"H.mp3", "jazz", "1/1/30", "h"}};
+        form->clearSongList();
+        form->FillSongList();
+        form->lstSongs_ColumnClick(SongListModel::SaveTime);
+        QStringList shown;
+        for (int row = 0; row < form->songRows->rowCount(); ++row)
+            shown.append(form->songRows->cellText(row, SongListModel::SaveTime));
+        // Two-digit years are 1930 to 2029; what is no date sorts last, by its text.
+        QCOMPARE(shown, (QStringList{"1/1/30", "1/1/99", "10/8/99", "12/22/00", "11/15/01", "1/1/29", "2/30/99",
+                                     "not a date"}));
+        QCOMPARE(form->lstSongs->header()->sortIndicatorOrder(), Qt::AscendingOrder);
+    }
+
+    void playThisSongPlaysTheLastPreview() {
+        const QString preview = programFolder() + "/" + kPreviewFileName;
+        QFile::remove(preview);
+        QMenu *refresh = form->command("Refresh")->menu();
+        emit refresh->aboutToShow();
+        for (QAction *entry : refresh->actions()) QVERIFY(!entry->isEnabled());
+        refresh->actions().at(0)->trigger();
+        QCOMPARE(fake->count("open"), 0);
+
+        QFile file(preview);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.close();
+        emit refresh->aboutToShow();
+        for (QAction *entry : refresh->actions()) QVERIFY(entry->isEnabled());
+        refresh->actions().at(3)->trigger();
+        QCOMPARE(fake->calls, (std::vector<guitest::PlatformCall>{{"open", preview, 0}}));
+        QFile::remove(preview);
+    }
+
+    void songCommandsFollowTheList() {
+        QAction *save = form->command("Save Song");
+        QAction *preview = form->command("Preview Song");
+        QVERIFY(!save->isEnabled() && !preview->isEnabled());
+        QVERIFY(!form->mnuSaveSong->isEnabled() && !form->mnuPreviewSong->isEnabled());
+        for (QAction *entry : form->mnuSongs->actions()) QVERIFY(!entry->isEnabled());
+        fillSongs();
+        QVERIFY(save->isEnabled() && preview->isEnabled());
+        QVERIFY(form->mnuSaveSong->isEnabled() && form->mnuPreviewSong->isEnabled());
+        QCOMPARE(form->mnuSongs->actions().size(), 2);
+        for (QAction *entry : form->mnuSongs->actions()) QVERIFY(entry->isEnabled());
+        form->SetCommandsEnabled(false);
+        QVERIFY(!save->isEnabled() && !preview->isEnabled());
+        form->SetCommandsEnabled(true);
+        form->clearSongList();
+        QVERIFY(!save->isEnabled() && !preview->isEnabled());
+    }
+
+    void doubleClickAndContextMenuStartTheSongCommands() {
+        fillSongs();
+        form->show();
+        QVERIFY(QTest::qWaitForWindowExposed(form.get()));
+        const QRect second = form->lstSongs->visualRect(form->songRows->index(1, 0));
+        QTest::mouseClick(form->lstSongs->viewport(), Qt::LeftButton, {}, second.center());
+        QTest::mouseDClick(form->lstSongs->viewport(), Qt::LeftButton, {}, second.center());
+        // The preview of that song started (the engine is absent here, so it stays busy).
+        QCOMPARE(form->lstSongs->currentIndex().row(), 1);
+        QCOMPARE(form->Running, frmMain::Operation::Preview);
+        QCOMPARE(shownPage(), QStringLiteral("msg003"));
+
+        form->mnuStop_Click();
+        form->lstSongs->selectionModel()->select(form->songRows->index(2, 0),
+                                                 QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+        QCOMPARE(form->mnuSongs->actions().at(0)->text(), QStringLiteral("Save Song"));
+        QCOMPARE(form->mnuSongs->actions().at(1)->text(), QStringLiteral("Preview Song"));
+        form->mnuSongs->actions().at(0)->trigger();
+        QCOMPARE(form->Running, frmMain::Operation::Save);
+        QCOMPARE(form->Save.titles, QStringList{"C.mp3"});
+        form->mnuStop_Click();
+    }
+
+    void windowKeepsAUsableMinimumSize() {
+        form->show();
+        form->resize(400, 300);
+        QVERIFY(QTest::qWaitForWindowExposed(form.get()));
+        QVERIFY(form->width() >= form->minimumWidth() && form->height() >= form->minimumHeight());
+        QVERIFY(form->minimumWidth() > 400 && form->minimumHeight() > 300);
+        // At the minimum the song list shows several rows beside the message pane, and nothing
+        // lies outside the window.
+        form->resize(form->minimumSize());
+        QApplication::processEvents();
+        const int rowHeight = form->lstSongs->fontMetrics().height();
+        QVERIFY2(form->lstSongs->height() >= 5 * rowHeight, qPrintable(QString::number(form->lstSongs->height())));
+        QVERIFY2(form->lstSongs->width() >= 200, qPrintable(QString::number(form->lstSongs->width())));
+        for (QWidget *control : std::initializer_list<QWidget *>{form->lstGroups, form->txtSearch, form->lstSongs,
+                                                                 form->wbr, form->wbrHead})
+            QVERIFY2(form->centralWidget()->rect().contains(control->geometry()), qPrintable(control->objectName()));
+    }
+
+    void restoredGeometryDoesNotGrow() {
+        QSettings(kRegistryOrganisation, kRegistryApplication).clear();
+        QRect saved;
+        for (int start = 0; start < 3; ++start) {
+            auto window = std::make_unique<frmMain>();
+            LoadSettings();
+            if (start == 0) window->resize(900, 700);
+            window->show();
+            QVERIFY(QTest::qWaitForWindowExposed(window.get()));
+            QApplication::processEvents();
+            if (start > 0) QCOMPARE(window->frameGeometry().size(), saved.size());
+            saved = window->frameGeometry();
+            SaveSettings();
+            window.reset();
+        }
+        attachMainForm(form.get());
     }
 
     void helpStartsTheTips_data() {
@@ -446,7 +607,20 @@ private slots:
         QCOMPARE(form->windowTitle(), QStringLiteral("Harbeat v2.0.260"));
     }
 
+    void captionsAreShownAsSet() {
+        // A display name would be appended to every caption by the window system.
+        prepareApplication();
+        QCOMPARE(QGuiApplication::applicationDisplayName(), QCoreApplication::applicationName());
+        QCOMPARE(form->windowTitle(), QStringLiteral("HARBEAT"));
+    }
+
 private:
+    void settleKeyword() {
+        QVERIFY(form->timKeyword->isActive());
+        form->timKeyword->stop();
+        form->txtSearch_Settled();
+    }
+
     // Four songs in the list, sorted by title; their song ids carry blanks to be trimmed.
     void fillSongs() {
         form->SongResults = {{"A.mp3", "jazz", "1/2/99", " g1\t1\t<a@x>\f "},

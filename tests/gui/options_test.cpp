@@ -12,6 +12,7 @@
 #include "gui_test_main.h"
 #include "main/frm_main.h"
 #include "options/frm_options.h"
+#include "platform/program_folder.h"
 #include "recording_platform.h"
 #include "server/server_check.h"
 #include "settings/registry.h"
@@ -227,6 +228,26 @@ private slots:
         QCOMPARE(accepted, !useTls);
         if (useTls) QVERIFY2(errorText.startsWith("The server on port "), qPrintable(errorText));
         corvane::resetEngineOptionsForTests();
+    void browse_opensAtTheCurrentDownloadFolder_data() {
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<QString>("opensAt");
+        QTest::newRow("the folder in the box") << " /srv/songs "
+                                               << "/srv/songs";
+        QTest::newRow("no folder: the default one") << "" << defaultSaveFolder();
+    }
+    void browse_opensAtTheCurrentDownloadFolder() {
+        QFETCH(QString, typed);
+        QFETCH(QString, opensAt);
+        RecordingPlatform fake;
+        fake.folderAnswers = {"/srv/chosen"};
+        frmMain main;
+        frmOptions &form = openOptions(main);
+        form.txtSongRepository->setText(typed);
+
+        form.cmdBrowseFolder->click();
+
+        QCOMPARE(fake.folderStarts, std::vector<QString>{opensAt});
+        QCOMPARE(form.txtSongRepository->text(), QStringLiteral("/srv/chosen"));
     }
 
     void cancel_storesNothing() {

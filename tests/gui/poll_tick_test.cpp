@@ -9,6 +9,7 @@
 #include <QTest>
 #include <QTextBrowser>
 #include <QTimer>
+#include <QTreeView>
 #include <memory>
 
 #include "catalogue/catalogue.h"
@@ -24,6 +25,7 @@
 #include "pages/message_pages.h"
 #include "pages/tip_pages.h"
 #include "platform/program_folder.h"
+#include "recording_engine.h"
 #include "recording_platform.h"
 #include "settings/settings.h"
 
@@ -54,6 +56,7 @@ QString shownPage() {
 class PollTickTest : public QObject {
     Q_OBJECT
 private slots:
+    void initTestCase() { guitest::useRecordingEngine(); }
     void init() {
         notifySlots().clear();
         Settings = SettingsRecord{};
@@ -198,6 +201,91 @@ private slots:
         verifyIdle();
     }
 
+    void saveCollectsEachSongsFailureAndEndsAtItsLastReport_data() {
+        QTest::addColumn<QStringList>("failing");  // per song: "" saved, else the engine's reason
+        QTest::addColumn<QString>("status");
+        QTest::newRow("all saved") << QStringList{"", ""} << "2 songs saved in /songs";
+        QTest::newRow("one of three not written")
+            << QStringList{"", "Cannot write the file /songs/b.mp3: Permission denied", ""}
+            << "2 of 3 songs saved in /songs";
+        QTest::newRow("none written") << QStringList{"Cannot write the file: Not a directory", "No article"}
+                                      << "No song was saved in /songs";
+    }
+    void saveCollectsEachSongsFailureAndEndsAtItsLastReport() {
+        QFETCH(QStringList, failing);
+        QFETCH(QString, status);
+        const int songs = int(failing.size());
+        startSave(songs);
+        // The whole save arrives between two ticks; no song's report may be lost.
+        for (int k = 1; k <= songs; ++k) {
+            report(kNotifyStatus, QString("Downloading requested songs (%1/%2)...").arg(k).arg(songs));
+            const QString reason = failing[k - 1];
+            if (!reason.isEmpty()) report(kNotifyError, reason);
+            if (!reason.startsWith("No article")) report(kNotifyFileWritten, QString("/songs/%1.mp3").arg(k));
+        }
+        form->timTimer_Timer();
+        QVERIFY(!form->Idle);  // the failures are noted; the save goes on
+        QVERIFY(form->ani->isPlaying());
+        report(kNotifySaveDone, "Downloading requested songs...DONE!");
+        report(kNotifyDownloadDone, " ");
+        form->timTimer_Timer();
+
+        verifyIdle();
+        QCOMPARE(form->barStatusbar->panelText(1), status);
+        QStringList failed;
+        for (int k = 0; k < songs; ++k)
+            if (!failing[k].isEmpty()) failed.append(form->Save.titles[k] + " - " + failing[k]);
+        if (failed.isEmpty()) {
+            QCOMPARE(shownPage(), QStringLiteral("msg014"));
+            QCOMPARE(fake->kinds(), QStringList{"beep"});
+        } else {
+            QVERIFY(shownPage().isEmpty());  // never the "saved" page
+            QCOMPARE(fake->kinds(), (QStringList{"beep", "beep", "warning"}));
+            const QString box = fake->calls.back().text;
+            QVERIFY2(box.startsWith(status + ".\r\n\r\nNot saved:\r\n" + failed.join("\r\n")), qPrintable(box));
+            QVERIFY(form->wbr->toPlainText().contains(failed.constFirst()));
+        }
+        QCOMPARE(notifySlots().takeReportLog(), std::vector<LoggedReport>{});
+        QCOMPARE(notifySlots().text(NotifySlot::EndSlot), QString());
+    }
+
+    void saveThatCannotStartNamesItsReason() {
+        startSave(2);
+        report(kNotifyError, "Address 127.0.0.1, Port 1 is not an NNTP Server.");
+        form->timTimer_Timer();
+        verifyIdle();
+        QCOMPARE(fake->kinds(), (QStringList{"beep", "beep", "warning"}));
+        QVERIFY(fake->calls.back().text.contains("First.mp3 - Address 127.0.0.1, Port 1 is not an NNTP Server."));
+        QVERIFY(fake->calls.back().text.contains("Second.mp3 - Address"));
+        QCOMPARE(fake->count("pause"), 0);
+    }
+
+    void stopKeepsOnlyThisSearchsSongs() {
+        // The previous search's songs.
+        form->SongResults = {SongRecord{"Old Song.mp3", "jazz", "1/1/99", "x"}};
+        form->Idle = true;
+        form->SetCommandsEnabled(true);
+        SearchReady = -1;
+        form->mnuStartSearch_Click();
+        QVERIFY(form->SongResults.empty());
+        // A keyword typed during the search shows none of the old songs.
+        form->txtSearch->setText("song");
+        form->timKeyword->stop();
+        form->txtSearch_Settled();
+        QCOMPARE(form->songRows->rowCount(), 0);
+        report(kNotifySong, songLine("New Song.mp3"));
+        form->mnuStop_Click();
+        // What the search found before the Stop is listed; the keyword box never brings back
+        // the old search.
+        QCOMPARE(form->songRows->rowCount(), 1);
+        QCOMPARE(form->songRows->record(0).title, QStringLiteral("New Song.mp3"));
+        form->txtSearch->setText("");
+        form->timKeyword->stop();
+        form->txtSearch_Settled();
+        QCOMPARE(form->songRows->rowCount(), 1);
+        QCOMPARE(form->songRows->record(0).title, QStringLiteral("New Song.mp3"));
+    }
+
     void searchResultsAreListed() {
         // Rows from before (a keyword typed during the search) must not stay.
         form->songRows->appendRecords({SongRecord{"Old Song.mp3", "jazz", "1/1/99", "x"}});
@@ -220,7 +308,7 @@ private slots:
         QCOMPARE(songs.ChunkFill, 0);
         QCOMPARE(notifySlots().text(NotifySlot::SearchDoneSlot), QString());
         QCOMPARE(form->barStatusbar->panelText(1), QString());
-        QVERIFY(QRegularExpression("^Results of your search at \\d\\d:\\d\\d:\\d\\d$")
+        QVERIFY(QRegularExpression("^Results of your search at \\d\\d:\\d\\d:\\d\\d, 2 songs$")
                     .match(form->barStatusbar->panelText(2))
                     .hasMatch());
         QCOMPARE(fake->kinds(), QStringList{"beep"});
@@ -356,6 +444,23 @@ private slots:
     }
 
 private:
+    // A save of `songs` listed songs, as the Save command starts it (the engine is absent).
+    void startSave(int songs) {
+        form->Idle = true;
+        form->SetCommandsEnabled(true);
+        SearchReady = -1;
+        Settings.SaveDir = "/songs";
+        const QStringList titles{"First.mp3", "Second.mp3", "Third.mp3"};
+        for (int k = 0; k < songs; ++k)
+            form->SongResults.push_back({titles[k], "jazz", "1/1/99", QString("g\t1\t<%1@x>").arg(k)});
+        form->FillSongList();
+        form->lstSongs->selectAll();
+        form->mnuSaveSong_Click();
+        QCOMPARE(form->Running, frmMain::Operation::Save);
+        QCOMPARE(form->Save.titles, titles.mid(0, songs));
+        QCOMPARE(guitest::engineCalls().back().name, QStringLiteral("mp3BuildSongs"));
+    }
+
     // The window as an operation leaves it while it runs.
     void busy() {
         form->SetCommandsEnabled(false);

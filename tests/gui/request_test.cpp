@@ -99,7 +99,9 @@ private slots:
 
         form.cmdOK_Click();
 
-        QCOMPARE(fake.kinds(), QStringList());
+        // The user is told that the request went out.
+        QCOMPARE(fake.calls, (std::vector<guitest::PlatformCall>{
+                                 {"information", "Your request was posted to alt.binaries.sounds.mp3.requests.", 0}}));
         QVERIFY(!form.isVisible());
         const auto posted = store.postedArticles();
         QCOMPARE(posted.size(), std::size_t(1));
@@ -120,6 +122,7 @@ private slots:
         frmMain main;
         frmPost form(main);
         form.show();
+        form.txtSubject->setText("Blue Moon");
         form.txtEmail->setText("fan@example.com ");
 
         form.cmdOK_Click();
@@ -146,6 +149,34 @@ private slots:
                      {"beep", "", 0}, {"information", "You must give your email address in the message.", 0}}));
         QVERIFY(form.isVisible());
         QCOMPARE(form.txtBody->toPlainText(), QStringLiteral("Anyone?"));
+    }
+
+    void ok_refusesThePlaceholderAndAnEmptySubject_data() {
+        QTest::addColumn<QString>("subject");
+        QTest::newRow("placeholder") << "<Enter Song Title and Artist's Name>";
+        QTest::newRow("placeholder with blanks") << "  <Enter Song Title and Artist's Name> ";
+        QTest::newRow("empty") << "";
+        QTest::newRow("blanks") << "   ";
+    }
+    void ok_refusesThePlaceholderAndAnEmptySubject() {
+        QFETCH(QString, subject);
+        newsd::NewsStore store;
+        auto server = checkedServer(store, true);
+        RecordingPlatform fake;
+        frmMain main;
+        frmPost form(main);
+        form.show();
+        form.txtSubject->setText(subject);
+        form.txtEmail->setText("fan@example.com");
+
+        form.cmdOK_Click();
+
+        QCOMPARE(fake.calls,
+                 (std::vector<guitest::PlatformCall>{
+                     {"beep", "", 0},
+                     {"information", "Please enter the song title and the artist's name as the subject.", 0}}));
+        QVERIFY(form.isVisible());
+        QVERIFY(store.postedArticles().empty());
     }
 
     void cancel_keepsTheStoredAddress() {

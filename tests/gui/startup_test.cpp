@@ -4,6 +4,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTest>
+#include <QTimer>
 #include <stdexcept>
 
 #include "catalogue/catalogue.h"
@@ -76,6 +77,19 @@ newsd::ServerOptions withRule(newsd::ServerOptions options, const std::string &c
 }
 
 enum class Problem { TimesOut, RefusesLogin, Unreachable };
+
+// Counts the paint events a widget receives.
+class PaintCounter : public QObject {
+public:
+    explicit PaintCounter(QWidget &widget) { widget.installEventFilter(this); }
+    int count = 0;
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override {
+        if (event->type() == QEvent::Paint) ++count;
+        return QObject::eventFilter(watched, event);
+    }
+};
 enum class Answer { FixServer, FixPassword, ChangeServer, Cancel };
 
 }  // namespace
@@ -195,7 +209,7 @@ private slots:
         switch (problem) {
             case Problem::TimesOut: {
                 const QString timeOut = "Error - " + kTimedOut;
-                QCOMPARE(boxes, QStringList({timeOut, timeOut, timeOut, "Error - " + kCrLf + kCrLf + kConnectionText}));
+                QCOMPARE(boxes, QStringList({timeOut, timeOut, timeOut, timeOut + kCrLf + kCrLf + kConnectionText}));
                 break;
             }
             case Problem::RefusesLogin:
@@ -276,6 +290,64 @@ private slots:
             QCOMPARE(Groups.LastChecked.text(), TodayText());
         }
         QCOMPARE(driver.unscripted, 0);
+    }
+
+    void silentServer_theFormStaysDrawnAndEachBoxSaysWhy() {
+        newsd::NewsStore store;
+        addStandardGroups(store);
+        auto silent = startServer(store, withRule({}, "GROUP", newsd::CommandRule::Action::Silence));
+        storeServer(QStringLiteral("127.0.0.1"), silent->port());
+        storeCatalogue(TodayText());
+        OptionsDriver driver({[](frmOptions &form) { form.cmdCancel->click(); }});
+        RecordingPlatform fake;
+        frmMain main;
+        frmSplash splash(main);
+        PaintCounter paints(splash);
+        std::vector<int> paintsAtBoxes;
+        fake.onCall = [&](const PlatformCall &call) {
+            if (call.kind == u"warning") paintsAtBoxes.push_back(paints.count);
+        };
+
+        splash.Run(false);
+
+        const QStringList boxes = boxTexts(fake);
+        QCOMPARE(boxes.size(), 4);
+        for (const QString &box : boxes) QVERIFY2(box.startsWith("Error - " + kTimedOut), qPrintable(box));
+        QVERIFY(boxes[3].endsWith(kCrLf + kCrLf + kConnectionText));
+        // Drawn before the first check and again before each further try.
+        QVERIFY(paintsAtBoxes[0] > 0);
+        QVERIFY2(paintsAtBoxes[1] > paintsAtBoxes[0] && paintsAtBoxes[2] > paintsAtBoxes[1],
+                 qPrintable(QString("%1 %2 %3").arg(paintsAtBoxes[0]).arg(paintsAtBoxes[1]).arg(paintsAtBoxes[2])));
+        QCOMPARE(driver.shown, 1);
+        QVERIFY(QuitRequested);  // the options form was cancelled
+    }
+
+    void exitLink_worksDuringTheServerCheck() {
+        newsd::NewsStore store;
+        addStandardGroups(store);
+        auto silent = startServer(store, withRule({}, "GROUP", newsd::CommandRule::Action::Silence));
+        storeServer(QStringLiteral("127.0.0.1"), silent->port());
+        storeCatalogue(TodayText());
+        OptionsDriver driver({});
+        RecordingPlatform fake;
+        frmMain main;
+        frmSplash splash(main);
+        qsizetype boxesAtExit = -1;
+        bool optionsLinkAtExit = true;
+        QTimer::singleShot(100, &splash, [&] {
+            boxesAtExit = boxTexts(fake).size();
+            optionsLinkAtExit = splash.Label3->isEnabled();
+            emit splash.Label2->linkActivated(QStringLiteral("#"));
+        });
+
+        splash.Run(false);
+
+        QCOMPARE(boxesAtExit, qsizetype(0));  // still in the first check
+        QVERIFY(!optionsLinkAtExit);          // the options form waits for the check
+        QVERIFY(QuitRequested);
+        QCOMPARE(fake.kinds(), QStringList{"endProgram"});
+        QCOMPARE(driver.shown, 0);
+        QVERIFY(!splash.bDone);
     }
 
     void exitLink_endsTheProgramDuringTheListUpdate() {

@@ -15,6 +15,7 @@
 #include "main/song_list_model.h"
 #include "newsd/news_server.h"
 #include "platform/product.h"
+#include "platform/qt_platform.h"
 #include "settings/registry.h"
 
 namespace {
@@ -41,7 +42,7 @@ int main(int argc, char **argv) {
     qputenv("HOME", home.path().toLocal8Bit());
     qputenv("XDG_CONFIG_HOME", (home.path() + "/config").toLocal8Bit());
     QApplication application(argc, argv);
-    QApplication::setApplicationDisplayName(harbeat::kProductName);
+    harbeat::prepareApplication();
 
     harbeat::newsd::NewsStore store;
     store.loadSpool(argv[1]);

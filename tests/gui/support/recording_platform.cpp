@@ -25,7 +25,8 @@ bool RecordingPlatform::documentOpen(QWidget *, const QString &target) {
     return documentOpenResult;
 }
 
-QString RecordingPlatform::pickFolder(QWidget *, const QString &prompt) {
+QString RecordingPlatform::pickFolder(QWidget *, const QString &prompt, const QString &startFolder) {
+    folderStarts.push_back(startFolder);
     record(QStringLiteral("pickFolder"), prompt);
     if (folderAnswers.empty()) return QString();
     const QString answer = folderAnswers.front();

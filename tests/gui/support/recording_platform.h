@@ -33,7 +33,7 @@ public:
     bool askOkCancel(QWidget *owner, const QString &text) override;
     void beep() override;
     bool documentOpen(QWidget *owner, const QString &target) override;
-    QString pickFolder(QWidget *owner, const QString &prompt) override;
+    QString pickFolder(QWidget *owner, const QString &prompt, const QString &startFolder) override;
     void pause(int milliseconds, QWidget *keepVisible) override;
     void endProgram() override;
 
@@ -44,6 +44,8 @@ public:
     std::vector<PlatformCall> calls;
     // Answers to questions, first to last; OK when the script is used up.
     std::deque<bool> okCancelAnswers;
+    // The folder each folder request opened at, in order.
+    std::vector<QString> folderStarts;
     // Answers of the folder picker; "" (cancelled) when the script is used up.
     std::deque<QString> folderAnswers;
     bool documentOpenResult = true;
