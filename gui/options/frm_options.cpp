@@ -289,7 +289,6 @@ void frmOptions::chkUseTLS_Click() {
         txtPortNumber->setText(QString::number(kPlainNntpPort));
 }
 
-QString frmOptions::PickFolder() { return platform().pickFolder(this, kFolderPrompt); }
 QString frmOptions::PickFolder() {
     // The browser opens where the songs go now: the folder in the box, else the default one.
     QString current = trimBlanks(txtSongRepository->text());

@@ -228,6 +228,8 @@ private slots:
         QCOMPARE(accepted, !useTls);
         if (useTls) QVERIFY2(errorText.startsWith("The server on port "), qPrintable(errorText));
         corvane::resetEngineOptionsForTests();
+    }
+
     void browse_opensAtTheCurrentDownloadFolder_data() {
         QTest::addColumn<QString>("typed");
         QTest::addColumn<QString>("opensAt");
