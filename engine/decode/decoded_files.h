@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "decode/decode_state.h"
+#include "decode/yenc_decode.h"
 
 namespace corvane {
 
@@ -24,6 +25,12 @@ struct DecodedFile {
     int32_t partCount = 0;                                    // m of the first article
     bool complete = false;                                    // set by joinDecodedParts
     std::array<std::optional<std::string>, kMaxParts> parts;  // by part index
+    std::vector<YencPart> yencParts;  // yEnc: the parts as they arrived, placed by their =ypart range
+    // Set by joinDecodedParts. `error`: the data contradicts itself (a CRC, a size, a range), so
+    // the file must not be written at all. `missing`: what a yEnc file still lacks when it is not
+    // complete.
+    std::string error;
+    std::string missing;
 };
 
 struct DecodedFileList {
@@ -42,8 +49,13 @@ enum AddPartResult {
 // new file) are taken over.
 int addDecodedPart(DecodedFileList &list, DecodeState &state);
 
+// Stores a decoded yEnc part in the file of the same =ybegin name, or as a new file. The bytes
+// are taken over on kPartStored.
+int addYencPart(DecodedFileList &list, YencPart &part);
+
 // Puts every file's parts together in part order (a missing part leaves no gap) and marks the
-// file complete when all its parts were there. A single-part file is always complete.
+// file complete when all its parts were there. A single-part file is always complete. A yEnc
+// file is laid out by its parts' =ypart ranges instead and checked against its size and CRC32.
 void joinDecodedParts(DecodedFileList &list);
 
 // Index of the file after `previous` (-1 to start), or -1 after the last.
