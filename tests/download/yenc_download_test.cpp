@@ -5,6 +5,7 @@
 #include "decode/yenc_articles.h"
 #include "download_session.h"
 #include "newsd/news_server.h"
+#include "nntp/overview_layout.h"
 
 using namespace harbeat::test;
 namespace fs = std::filesystem;
@@ -132,4 +133,41 @@ TEST_F(YencDownload, HostileNamesStayInsideTheFolder) {
     ASSERT_EQ(errors.size(), 1u);
     EXPECT_NE(errors[0].find("\"../..\""), std::string::npos) << errors[0];
     EXPECT_EQ(filesInFolder(), std::vector<std::string>{"escape.mp3"});
+}
+
+// A generated group where every second song is yEnc: found by a search, saved byte-identical.
+TEST_F(YencDownload, SyntheticYencSongsAreFoundAndSaved) {
+    harbeat::newsd::SyntheticGroupOptions options;
+    options.partsPerSong = 3;
+    options.linesPerPart = 300;
+    options.yencEvery = 2;
+    const std::string group = "alt.binaries.sounds.mp3.synthetic";
+    store.addSyntheticGroup(group, 12, 1, options);
+    corvane::storeOverviewLayout({1, 7, 4, 3});
+    ASSERT_NE(mp3GetSongs((group + "\tassorted\r\n").c_str()), -1);
+    ASSERT_TRUE(ReportRecorder::waitFor({kNotifySearchDone}, std::chrono::seconds(20)));
+    std::string request;
+    int yencTitles = 0;
+    for (const std::string &line : textsOf(ReportRecorder::reports(), kNotifySong)) {
+        // "\ttitle\tcategory\tdate\tgroup\tparts\tids\r\n": the last three fields make the request.
+        std::vector<std::string> fields;
+        for (std::size_t at = 0, tab; at <= line.size(); at = tab + 1) {
+            tab = std::min(line.find('\t', at), line.size());
+            fields.push_back(line.substr(at, tab - at));
+        }
+        ASSERT_EQ(fields.size(), 7u) << line;
+        yencTitles += fields[1].ends_with(".mp3") && fields[1].find('"') == std::string::npos ? 1 : 0;
+        request += fields[4] + "\t" + fields[5] + "\t" + fields[6];
+    }
+    // The uuencoded songs' titles keep the blank before their part marker.
+    EXPECT_EQ(yencTitles, 2);
+    ReportRecorder::clear();
+    const std::vector<Report> reports = run(request);
+    EXPECT_EQ(textsOf(reports, kNotifyError), std::vector<std::string>{});
+    std::vector<std::string> saved, posted;
+    for (const std::string &name : filesInFolder()) saved.push_back(readFile(pathOf(name)));
+    for (std::uint64_t song = 0; song < 4; ++song) posted.push_back(store.syntheticSongFile(group, song));
+    std::sort(saved.begin(), saved.end());
+    std::sort(posted.begin(), posted.end());
+    EXPECT_TRUE(saved == posted);
 }

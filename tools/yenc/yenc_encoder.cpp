@@ -68,24 +68,28 @@ PartRange partRange(std::size_t size, int part, int total) {
     return {offset, std::min(each, size - offset)};
 }
 
-std::string encodePart(std::string_view file, std::string_view name, int part, int total, int lineLength) {
-    const PartRange range = partRange(file.size(), part, total);
-    const std::string_view bytes = file.substr(range.offset, range.length);
+std::string encodePartAt(std::string_view bytes, std::string_view name, int part, int total, std::size_t offset,
+                         std::size_t fileSize, std::uint32_t fileCrc, int lineLength) {
     std::string out = "=ybegin part=" + std::to_string(part) + " total=" + std::to_string(total) +
-                      " line=" + std::to_string(lineLength) + " size=" + std::to_string(file.size()) +
+                      " line=" + std::to_string(lineLength) + " size=" + std::to_string(fileSize) +
                       " name=" + std::string(name) + "\r\n";
-    out += "=ypart begin=" + std::to_string(range.offset + 1) + " end=" + std::to_string(range.offset + range.length) +
-           "\r\n";
+    out += "=ypart begin=" + std::to_string(offset + 1) + " end=" + std::to_string(offset + bytes.size()) + "\r\n";
     out += encodeLines(bytes, lineLength);
     // The whole file's CRC goes with the last part only: decoders that keep a running CRC over
     // the parts (uudeview) compare it wherever it appears.
     char crcs[40];
     if (part == total)
-        std::snprintf(crcs, sizeof crcs, " pcrc32=%08x crc32=%08x", crc32Of(bytes), crc32Of(file));
+        std::snprintf(crcs, sizeof crcs, " pcrc32=%08x crc32=%08x", crc32Of(bytes), fileCrc);
     else
         std::snprintf(crcs, sizeof crcs, " pcrc32=%08x", crc32Of(bytes));
-    out += "=yend size=" + std::to_string(range.length) + " part=" + std::to_string(part) + crcs + "\r\n";
+    out += "=yend size=" + std::to_string(bytes.size()) + " part=" + std::to_string(part) + crcs + "\r\n";
     return out;
+}
+
+std::string encodePart(std::string_view file, std::string_view name, int part, int total, int lineLength) {
+    const PartRange range = partRange(file.size(), part, total);
+    return encodePartAt(file.substr(range.offset, range.length), name, part, total, range.offset, file.size(),
+                        part == total ? crc32Of(file) : 0, lineLength);
 }
 
 std::vector<std::string> encodeParts(std::string_view file, std::string_view name, int total, int lineLength) {

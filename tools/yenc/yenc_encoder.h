@@ -36,6 +36,11 @@ PartRange partRange(std::size_t size, int part, int total);
 std::string encodePart(std::string_view file, std::string_view name, int part, int total,
                        int lineLength = kDefaultLineLength);
 
+// The same for a part whose `bytes` lie at `offset` (0-based) of a file of `fileSize` bytes;
+// `fileCrc`, the whole file's CRC32, is named by the last part.
+std::string encodePartAt(std::string_view bytes, std::string_view name, int part, int total, std::size_t offset,
+                         std::size_t fileSize, std::uint32_t fileCrc, int lineLength = kDefaultLineLength);
+
 // The bodies of all parts, in order; a single-part body when total is 1.
 std::vector<std::string> encodeParts(std::string_view file, std::string_view name, int total,
                                      int lineLength = kDefaultLineLength);
