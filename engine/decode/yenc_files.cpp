@@ -1,6 +1,10 @@
 #include "decode/yenc_files.h"
 
 #include <algorithm>
+#include <cstring>
+#include <new>
+
+#include "decode/output_buffer.h"
 
 namespace corvane {
 namespace {
@@ -76,18 +80,33 @@ void joinYencFile(DecodedFile &file) {
     }
     file.missing = firstGap(parts, parts.front().fileSize, name);
 
-    std::size_t size = 0;
-    for (const YencPart &part : parts) size += part.bytes.size();
-    file.bytes.reserve(size);
     uint32_t crc = 0;
     bool first = true;
     std::optional<uint32_t> fileCrc;
-    for (YencPart &part : parts) {
+    for (const YencPart &part : parts) {
         crc = first ? part.crc : crc32Joined(crc, part.crc, part.bytes.size());
         first = false;
         if (!fileCrc) fileCrc = part.fileCrc;
-        file.bytes += part.bytes;
-        part.bytes = std::string();  // released at once, so the file and its parts are not both held
+    }
+    if (parts.size() == 1) {
+        // A single-part post is the file already: no copy of a file that may be large.
+        file.bytes = std::move(parts.front().bytes);
+    } else {
+        std::size_t size = 0;
+        for (const YencPart &part : parts) size += part.bytes.size();
+        try {
+            sizeOutputBuffer(file.bytes, size);
+        } catch (const std::bad_alloc &) {
+            file.error = "Not enough memory to put " + name + " together.";
+            parts.clear();
+            return;
+        }
+        std::size_t offset = 0;
+        for (YencPart &part : parts) {
+            std::memcpy(file.bytes.data() + offset, part.bytes.data(), part.bytes.size());
+            offset += part.bytes.size();
+            part.bytes = std::string();  // released at once, so the file and its parts are not both held
+        }
     }
     parts.clear();
     file.complete = file.missing.empty();
