@@ -77,7 +77,8 @@ int decodeArticle(const char *text, std::size_t length, DecodedFileList *list) {
         // travels; the Subject line is not needed to place it.
         if (std::size_t yencPosition = position; isYencBegin(article, yencPosition)) {
             YencPart part;
-            yencDecodePart(article, yencPosition, part);
+            yencDecodePart(article, yencPosition, part,
+                           [list](const YencPart &header) { return placeYencPart(*list, header); });
             addYencPart(*list, part);
             position = std::max(yencPosition, lineEnd + 2);
             continue;

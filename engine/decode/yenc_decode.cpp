@@ -117,14 +117,16 @@ private:
     YencPart &part_;
 };
 
-enum class DataEnd { kEndLine, kCutOff, kInvalidByte, kBrokenEscape };
+enum class DataEnd { kEndLine, kCutOff, kInvalidByte, kBrokenEscape, kOverflow };
 
 // Decodes data lines from `pos` up to a line that starts with "=y" (left at that line) or the
-// end of the text. `out` has room for every remaining input byte plus kOutputSlack.
-DataEnd decodeData(std::string_view text, std::size_t &pos, unsigned char *out, std::size_t &written) {
+// end of the text, writing at most `capacity` bytes to `out` and never beyond them.
+DataEnd decodeData(std::string_view text, std::size_t &pos, unsigned char *out, std::size_t capacity,
+                   std::size_t &written) {
     const char *p = text.data() + pos;
     const char *const end = text.data() + text.size();
     unsigned char *o = out;
+    unsigned char *const limit = out + capacity;
     DataEnd result = DataEnd::kCutOff;
     for (;;) {
         // At a line start: keyword lines end the data.
@@ -140,7 +142,7 @@ DataEnd decodeData(std::string_view text, std::size_t &pos, unsigned char *out, 
             // and none of the bytes that must never appear unescaped.
             const __m128i equals = _mm_set1_epi8('='), cr = _mm_set1_epi8('\r'), lf = _mm_set1_epi8('\n');
             const __m128i zero = _mm_setzero_si128(), offset = _mm_set1_epi8(42);
-            while (end - p >= 16) {
+            while (end - p >= 16 && limit - o >= 16) {
                 const __m128i block = _mm_loadu_si128(reinterpret_cast<const __m128i *>(p));
                 const __m128i special =
                     _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi8(block, equals), _mm_cmpeq_epi8(block, cr)),
@@ -163,6 +165,11 @@ DataEnd decodeData(std::string_view text, std::size_t &pos, unsigned char *out, 
                 break;
             }
             const char c = *p;
+            if (o == limit && c != '\r' && c != '\n' && c != '\0') {
+                pos = static_cast<std::size_t>(p - text.data());
+                written = static_cast<std::size_t>(o - out);
+                return DataEnd::kOverflow;
+            }
             if (c == '=') {
                 if (end - p < 2 || p[1] == '\r' || p[1] == '\n') {
                     pos = static_cast<std::size_t>(p - text.data());
@@ -246,9 +253,9 @@ void readEndLine(std::string_view line, YencPart &part, PartChecks &checks) {
     const std::string_view words = line.substr(kEndKeyword.size());
     bool found, valid;
     const int64_t size = decimalValue(words, "size", found);
-    if (found && size != static_cast<int64_t>(part.bytes.size()))
+    if (found && size != static_cast<int64_t>(part.size))
         checks.fail("Size error in " + checks.partLabel() + ": " + std::to_string(size) + " bytes announced, " +
-                    std::to_string(part.bytes.size()) + " decoded.");
+                    std::to_string(part.size) + " decoded.");
     const int64_t endPart = decimalValue(words, "part", found);
     if (found && part.part > 0 && endPart != part.part)
         checks.fail(checks.capitalLabel() + " ends as part " + std::to_string(endPart) + ".");
@@ -286,7 +293,8 @@ uint32_t crc32Joined(uint32_t first, uint32_t second, std::size_t secondLength) 
     return static_cast<uint32_t>(crc32_combine(first, second, static_cast<z_off_t>(secondLength)));
 }
 
-bool yencDecodePart(std::string_view text, std::size_t &position, YencPart &part) {
+bool yencDecodePart(std::string_view text, std::size_t &position, YencPart &part,
+                    const std::function<YencTarget(const YencPart &)> &placeFor) {
     if (!isYencBegin(text, position)) return false;
     part = YencPart();
     PartChecks checks(part);
@@ -299,26 +307,40 @@ bool yencDecodePart(std::string_view text, std::size_t &position, YencPart &part
         part.end = part.fileSize;
     }
 
+    const YencTarget target = placeFor ? placeFor(part) : YencTarget();
     std::string out;
-    try {
-        sizeOutputBuffer(out, text.size() - pos + kOutputSlack);
-    } catch (const std::bad_alloc &) {
-        checks.fail("Not enough memory to decode " + checks.partLabel() + ".");
-        skipToKeywordLine(text, pos);
-        position = pos;
-        return true;
+    unsigned char *data = reinterpret_cast<unsigned char *>(target.data);
+    std::size_t capacity = target.capacity;
+    if (!data) {
+        try {
+            sizeOutputBuffer(out, text.size() - pos + kOutputSlack);
+        } catch (const std::bad_alloc &) {
+            checks.fail("Not enough memory to decode " + checks.partLabel() + ".");
+            skipToKeywordLine(text, pos);
+            position = pos;
+            return true;
+        }
+        data = reinterpret_cast<unsigned char *>(out.data());
+        capacity = out.size();
     }
-    std::size_t written = 0;
-    const DataEnd dataEnd = decodeData(text, pos, reinterpret_cast<unsigned char *>(out.data()), written);
-    out.resize(written);
-    part.bytes = std::move(out);
-    part.crc = crc32Of(part.bytes);
+    const DataEnd dataEnd = decodeData(text, pos, data, capacity, part.size);
+    part.crc = crc32Of(std::string_view(reinterpret_cast<const char *>(data), part.size));
+    if (target.data) {
+        part.inPlace = true;
+    } else {
+        out.resize(part.size);
+        part.bytes = std::move(out);
+    }
 
     switch (dataEnd) {
         case DataEnd::kEndLine: break;
         case DataEnd::kCutOff: checks.fail(checks.capitalLabel() + " is cut off: it has no =yend line."); break;
         case DataEnd::kInvalidByte: checks.fail(checks.capitalLabel() + " holds a byte that yEnc never sends."); break;
         case DataEnd::kBrokenEscape: checks.fail(checks.capitalLabel() + " has an escape at the end of a line."); break;
+        case DataEnd::kOverflow:
+            checks.fail("Size error in " + checks.partLabel() + ": more than the " + std::to_string(capacity) +
+                        " bytes of its range.");
+            break;
     }
     if (dataEnd != DataEnd::kEndLine) skipToKeywordLine(text, pos);
 
@@ -330,9 +352,9 @@ bool yencDecodePart(std::string_view text, std::size_t &position, YencPart &part
     }
 
     const int64_t expected = part.end - part.begin + 1;
-    if (part.begin >= 1 && part.end >= part.begin - 1 && expected != static_cast<int64_t>(part.bytes.size()))
+    if (part.begin >= 1 && part.end >= part.begin - 1 && expected != static_cast<int64_t>(part.size))
         checks.fail("Size error in " + checks.partLabel() + ": " + std::to_string(expected) + " bytes expected, " +
-                    std::to_string(part.bytes.size()) + " decoded.");
+                    std::to_string(part.size) + " decoded.");
     position = pos;
     return true;
 }

@@ -7,6 +7,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -20,8 +21,10 @@ struct YencPart {
     int32_t total = 0;                // =ybegin total=; 0 when not given
     int64_t begin = 0;                // first byte of the file it carries, counted from 1
     int64_t end = 0;                  // last byte it carries; end < begin for an empty part
-    std::string bytes;                // the decoded bytes
-    uint32_t crc = 0;                 // CRC32 of bytes
+    std::string bytes;                // the decoded bytes, unless they went straight into their file
+    std::size_t size = 0;             // how many bytes were decoded
+    bool inPlace = false;             // decoded into its file's buffer at begin - 1, not into bytes
+    uint32_t crc = 0;                 // CRC32 of the decoded bytes
     std::optional<uint32_t> fileCrc;  // =yend crc32= of a multi-part post: the whole file's CRC32
     std::string error;                // why the part cannot be trusted; empty when it can
 };
@@ -29,12 +32,21 @@ struct YencPart {
 // True when the text at `position` is a "=ybegin " line.
 bool isYencBegin(std::string_view text, std::size_t position);
 
+// Room for a part's bytes in its file: exactly `capacity` bytes at `data`.
+struct YencTarget {
+    char *data = nullptr;
+    std::size_t capacity = 0;
+};
+
 // Decodes the part whose "=ybegin" line starts at `position` (the text has CR LF line ends and
 // is no longer dot-stuffed). Lines may be of any length. Every check the part carries is made:
 // its =ypart range, its size, its =yend part number and CRC32; the first failure is kept in
 // part.error. `position` is left after the "=yend" line, or where the part was found cut off.
+// Once the =ybegin and =ypart lines are read, `placeFor` may give room in the file for the part's
+// range: the bytes are then decoded there (never beyond it) instead of into part.bytes.
 // Returns false, touching nothing, when `position` is not at a "=ybegin " line.
-bool yencDecodePart(std::string_view text, std::size_t &position, YencPart &part);
+bool yencDecodePart(std::string_view text, std::size_t &position, YencPart &part,
+                    const std::function<YencTarget(const YencPart &)> &placeFor = {});
 
 // A name as it may appear in a report: control characters shown as "?", cut to 200 characters.
 std::string reportableName(std::string_view name);

@@ -146,6 +146,10 @@ INSTANTIATE_TEST_SUITE_P(
                    "Parts of Bad.mp3 overlap at byte 901.", ""},
         DamageCase{"RangeBeyondTheFile", 3, [](auto &a) { replaceOnce(a[2], "end=3000", "end=3001"); },
                    "Part 3 of Bad.mp3 lies outside the file: bytes 2001 to 3001 of 3000.", ""},
+        // Decoded straight into the file: the surplus must not run into the next part's bytes.
+        DamageCase{"MoreBytesThanItsRange", 3,
+                   [](auto &a) { replaceOnce(a[1], "begin=1001 end=2000", "begin=1001 end=1500"); },
+                   "Size error in part 2 of Bad.mp3: more than the 500 bytes of its range.", ""},
         DamageCase{"RangeUpsideDown", 3,
                    [](auto &a) { replaceOnce(a[1], "begin=1001 end=2000", "begin=2000 end=1001"); },
                    "Part 2 of Bad.mp3 has no valid =ypart range.", ""},
