@@ -74,8 +74,9 @@ std::size_t skipBlanks(std::string_view text, std::size_t pos) {
     return pos;
 }
 
-// "(n/m)" or "[n/m]" anywhere, blanks allowed around the numbers: a part of a larger post, even
-// where it is not the last bracket pair ("Song (1/3) [repost]").
+// "(n/m)", "[n/m]" or "(n of m)" anywhere, blanks allowed around the numbers: a part of a larger
+// post, even where it is not the last bracket pair ("Song (1/3) [repost]") or the search cannot
+// read it ("Song.mp3 (1 of 3)"); such an article alone is never a whole song.
 bool hasPartMarker(std::string_view subject) {
     for (std::size_t open = 0; open < subject.size(); ++open) {
         if (subject[open] != '(' && subject[open] != '[') continue;
@@ -83,8 +84,13 @@ bool hasPartMarker(std::string_view subject) {
         if (pos >= subject.size() || !isDigit(subject[pos])) continue;
         while (pos < subject.size() && isDigit(subject[pos])) ++pos;
         pos = skipBlanks(subject, pos);
-        if (pos >= subject.size() || subject[pos] != '/') continue;
-        pos = skipBlanks(subject, pos + 1);
+        if (pos < subject.size() && subject[pos] == '/')
+            ++pos;
+        else if (subject.substr(pos, 3) == "of ")
+            pos += 3;
+        else
+            continue;
+        pos = skipBlanks(subject, pos);
         if (pos >= subject.size() || !isDigit(subject[pos])) continue;
         while (pos < subject.size() && isDigit(subject[pos])) ++pos;
         pos = skipBlanks(subject, pos);

@@ -21,8 +21,8 @@ int parsePartNumber(std::string_view subject, std::string &baseName, int32_t &pa
 int parsePartNumber(std::string_view subject, std::string_view &baseName, int32_t &partIndex, int32_t &partCount);
 
 // The part number of a subject as the song search reads it: parsePartNumber's, and besides a
-// subject that names an .mp3 file (any letter case) and carries no part marker "(n/m)" or
-// "[n/m]" anywhere is a whole song of one article: its base name is the whole subject, part
+// subject that names an .mp3 file (any letter case) and carries no part marker "(n/m)",
+// "[n/m]" or "(n of m)" anywhere is a whole song of one article: its base name is the whole subject, part
 // index 0 of 1. Subjects without ".mp3" stay as parsePartNumber reads them.
 int parseSongSubject(std::string_view subject, std::string_view &baseName, int32_t &partIndex, int32_t &partCount);
 

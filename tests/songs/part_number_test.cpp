@@ -100,6 +100,8 @@ INSTANTIATE_TEST_SUITE_P(
         // A part marker that is not the last bracket pair: a part of something larger, as before.
         PartNumberCase{"MarkerBeforeOtherBrackets", "Title.mp3 (1/3) [repost]", -1, "", 0, 0},
         PartNumberCase{"MarkerWithBlanks", "Title.mp3 [ 2 / 3 ] (live)", -1, "", 0, 0},
+        PartNumberCase{"MarkerInWords", "Title.mp3 (1 of 3)", -1, "", 0, 0},
+        PartNumberCase{"NumbersWithoutMarker", "Title (1999) [2 discs].mp3", 0, "Title (1999) [2 discs].mp3", 0, 1},
         PartNumberCase{"NoMp3", "Artist - Title", -1, "", 0, 0}, PartNumberCase{"OtherFile", "cover.jpg", -1, "", 0, 0},
         PartNumberCase{"Mp3NotAnExtension", "talk about .mp 3 players", -1, "", 0, 0},
         PartNumberCase{"Empty", "", -1, "", 0, 0}),
