@@ -2,7 +2,8 @@
 // articles from an in-process bundled news server; a fresh child process (this program again)
 // downloads it with mp3BuildSongs and reports its own peak resident size (VmHWM), so the
 // server's copy of the articles does not count. Run by hand:
-//   build/bin/download_memory_bench [megabytes] [parts]      (default 100 MB in 10 parts)
+//   build/bin/download_memory_bench [megabytes] [parts] [uu|yenc]   (default 100 MB in 10 uu parts)
+// The yEnc articles come from our own encoder (tools/yenc).
 #include <fcntl.h>
 #include <spawn.h>
 #include <sys/wait.h>
@@ -22,6 +23,7 @@
 #include "core/engine_settings.h"
 #include "corvane_n.h"
 #include "newsd/news_server.h"
+#include "yenc/yenc_encoder.h"
 
 extern char **environ;
 namespace fs = std::filesystem;
@@ -86,6 +88,19 @@ std::vector<std::string> splitIntoArticles(const std::string &encoded, int parts
     return articles;
 }
 
+std::vector<std::string> yencArticles(const std::string &payload, int parts, std::vector<std::string> &ids) {
+    std::vector<std::string> articles;
+    std::vector<std::string> bodies = harbeat::yenc::encodeParts(payload, "bench.mp3", parts);
+    for (std::size_t i = 0; i < bodies.size(); ++i) {
+        ids.push_back("<bench-" + std::to_string(i + 1) + "@harbeat.bench>");
+        articles.push_back("From: bench@example.com\r\nNewsgroups: " + std::string(kGroup) +
+                           "\r\nSubject: \"bench.mp3\" yEnc (" + std::to_string(i + 1) + "/" +
+                           std::to_string(bodies.size()) + ")\r\nMessage-ID: " + ids.back() + "\r\n\r\n" + bodies[i]);
+        bodies[i] = std::string();
+    }
+    return articles;
+}
+
 }  // namespace
 
 int main(int argc, char **argv) {
@@ -93,23 +108,27 @@ int main(int argc, char **argv) {
 
     const std::size_t megabytes = argc > 1 ? std::strtoul(argv[1], nullptr, 10) : 100;
     const int parts = argc > 2 ? std::atoi(argv[2]) : 10;
+    const bool yenc = argc > 3 && std::strcmp(argv[3], "yenc") == 0;
     const std::size_t size = megabytes * 1000 * 1000;
     bench::ScratchFolder scratch;
     const fs::path dir = scratch.path();
-    {
-        const std::string payload = bench::makePayload(size);
-        bench::writeWholeFile(dir / "payload.bin", payload);
-    }
-    bench::runOrDie("cd '" + dir.string() + "' && uuencode payload.bin bench.mp3 > bench.uue");
-
     harbeat::newsd::NewsStore store;
     store.addGroup(kGroup, 0, true);
     std::vector<std::string> ids;
     {
+        const std::string payload = bench::makePayload(size);
+        bench::writeWholeFile(dir / "payload.bin", payload);
+        if (yenc) {
+            std::vector<std::string> articles = yencArticles(payload, parts, ids);
+            for (std::string &article : articles) store.addArticle(std::move(article));
+        }
+    }
+    if (!yenc) {
+        bench::runOrDie("cd '" + dir.string() + "' && uuencode payload.bin bench.mp3 > bench.uue");
         std::vector<std::string> articles = splitIntoArticles(bench::readWholeFile(dir / "bench.uue"), parts, ids);
         for (std::string &article : articles) store.addArticle(std::move(article));
+        fs::remove(dir / "bench.uue");
     }
-    fs::remove(dir / "bench.uue");
     harbeat::newsd::NewsServer server(store);
     server.start(0);
 
@@ -148,7 +167,8 @@ int main(int argc, char **argv) {
     const bool identical = bench::readWholeFile(dir / "out" / "bench.mp3") == bench::readWholeFile(dir / "payload.bin");
     const double songMb = static_cast<double>(size) / 1e6;
     const double peakMb = static_cast<double>(peakKb) * 1024 / 1e6;
-    std::printf("Downloading a %.0f MB song in %d uuencoded parts from the bundled server\n", songMb, parts);
+    std::printf("Downloading a %.0f MB song in %d %s parts from the bundled server\n", songMb, parts,
+                yenc ? "yEnc" : "uuencoded");
     std::printf("  file written byte-identical: %s\n", identical ? "yes" : "NO");
     std::printf("  time: %.2f s (%.1f MB/s)\n", seconds, songMb / seconds);
     std::printf("  peak resident size of the downloading process (VmHWM): %.1f MB = %.2fx the song\n", peakMb,

@@ -1,6 +1,9 @@
 #include "decode/article_decoder.h"
 
+#include <algorithm>
+
 #include "decode/line_decoders.h"
+#include "decode/yenc_decode.h"
 #include "songs/part_number.h"
 
 namespace corvane {
@@ -18,6 +21,12 @@ std::string_view headerValue(std::string_view line, std::size_t keyEnd) {
     std::size_t end = start;
     while (end < line.size() && static_cast<unsigned char>(line[end]) >= 0x20) ++end;
     return line.substr(start, end - start);
+}
+
+// The first non-empty line of a body starts a yEnc part.
+bool bodyStartsYenc(std::string_view article, std::size_t position) {
+    while (article.substr(position, 2) == "\r\n") position += 2;
+    return isYencBegin(article, position);
 }
 
 void storePart(DecodedFileList &list, DecodeState &state) {
@@ -64,6 +73,16 @@ int decodeArticle(const char *text, std::size_t length, DecodedFileList *list) {
     while (position < article.size()) {
         const std::size_t lineEnd = findLineEnd(article, position);
         if (lineEnd == std::string_view::npos) break;
+        // A yEnc part names its file and its place in it, in whatever article of the song it
+        // travels; the Subject line is not needed to place it.
+        if (std::size_t yencPosition = position; isYencBegin(article, yencPosition)) {
+            YencPart part;
+            yencDecodePart(article, yencPosition, part,
+                           [list](const YencPart &header) { return placeYencPart(*list, header); });
+            addYencPart(*list, part);
+            position = std::max(yencPosition, lineEnd + 2);
+            continue;
+        }
         const std::string_view line = article.substr(position, lineEnd - position);
         position = lineEnd + 2;
 
@@ -74,6 +93,8 @@ int decodeArticle(const char *text, std::size_t length, DecodedFileList *list) {
             if (parsePartNumber(line, state.baseName, state.partIndex, state.partCount) >= 1) {
                 state.continuation = 1;
                 skipHeaderBlock(article, position);
+                // Later parts of a yEnc post carry their own =ybegin line: the scan finds it.
+                if (bodyStartsYenc(article, position)) continue;
                 if (uuDecodeLines(state, article, position) == kDecoded) storePart(*list, state);
                 continue;
             }

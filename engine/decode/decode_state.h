@@ -15,6 +15,7 @@ enum TransferEncoding : int32_t {
     kEncoding7Bit = 3,
     kEncodingBinary = 4,
     kEncodingUuencode = 5,
+    kEncodingYenc = 6,  // a "=ybegin" line
 };
 
 struct DecodeState {

@@ -1,5 +1,7 @@
 #include "decode/decoded_files.h"
 
+#include "decode/yenc_files.h"
+
 namespace corvane {
 namespace {
 
@@ -37,6 +39,10 @@ int addDecodedPart(DecodedFileList &list, DecodeState &state) {
 
 void joinDecodedParts(DecodedFileList &list) {
     for (DecodedFile &file : list.files) {
+        if (file.encoding == kEncodingYenc) {
+            joinYencFile(file);
+            continue;
+        }
         if (file.partCount < 2) {
             file.bytes = file.parts[0] ? std::move(*file.parts[0]) : std::string();
             file.complete = true;

@@ -50,6 +50,17 @@ int downloadSong(std::string &error, Connection connection, const DownloadParame
         error = "No file could be decoded from this song.";
         return 0;
     }
+    // A file whose data contradicts its own sizes or checksums is damaged: the song fails and
+    // leaves no file. A save also fails when a yEnc file lacks bytes after all its articles came.
+    for (const DecodedFile &file : list.files) {
+        const std::string &problem = !file.error.empty()  ? file.error
+                                     : parameters.preview ? std::string()
+                                                          : file.missing;
+        if (problem.empty()) continue;
+        error = problem;
+        freeDecodedFiles(list);
+        return 0;
+    }
     notifyGui(kNotifyFileWritten, writeDecodedFiles(parameters.folder, parameters.fixedName, list, parameters.preview));
     freeDecodedFiles(list);
     return 1;

@@ -40,7 +40,7 @@ void sendSongLines(const GroupedSongs &grouped, const SearchGroup &group, int64_
     std::string line;
     for (const GroupedSong &song : grouped.songs) {
         title = song.title;
-        stripTitlePrefixes(title);
+        cleanSongTitle(title);
         if (!formatSongLine(title, group.category, song.date, group.name, song.partCount, grouped.messageIdsOf(song),
                             line))
             continue;

@@ -44,7 +44,7 @@ int parseOverviewLine(std::string_view line, const OverviewLayout &layout, Overv
     const std::string_view *date = fields.at(layout.dateIndex);
     if (!subject || !messageId || !date || messageId->empty()) return 0;
 
-    if (parsePartNumber(subject->substr(0, kSubjectCapacity), entry.baseName, entry.partIndex, entry.partCount) < 0)
+    if (parseSongSubject(subject->substr(0, kSubjectCapacity), entry.baseName, entry.partIndex, entry.partCount) < 0)
         return 0;
     entry.messageId = *messageId;
     entry.date = *date;

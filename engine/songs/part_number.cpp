@@ -65,4 +65,58 @@ int parsePartNumber(std::string_view subject, std::string_view &baseName, int32_
     return result;
 }
 
+namespace {
+
+bool isDigit(char c) { return c >= '0' && c <= '9'; }
+
+std::size_t skipBlanks(std::string_view text, std::size_t pos) {
+    while (pos < text.size() && text[pos] == ' ') ++pos;
+    return pos;
+}
+
+// "(n/m)", "[n/m]" or "(n of m)" anywhere, blanks allowed around the numbers: a part of a larger
+// post, even where it is not the last bracket pair ("Song (1/3) [repost]") or the search cannot
+// read it ("Song.mp3 (1 of 3)"); such an article alone is never a whole song.
+bool hasPartMarker(std::string_view subject) {
+    for (std::size_t open = 0; open < subject.size(); ++open) {
+        if (subject[open] != '(' && subject[open] != '[') continue;
+        std::size_t pos = skipBlanks(subject, open + 1);
+        if (pos >= subject.size() || !isDigit(subject[pos])) continue;
+        while (pos < subject.size() && isDigit(subject[pos])) ++pos;
+        pos = skipBlanks(subject, pos);
+        if (pos < subject.size() && subject[pos] == '/')
+            ++pos;
+        else if (subject.substr(pos, 3) == "of ")
+            pos += 3;
+        else
+            continue;
+        pos = skipBlanks(subject, pos);
+        if (pos >= subject.size() || !isDigit(subject[pos])) continue;
+        while (pos < subject.size() && isDigit(subject[pos])) ++pos;
+        pos = skipBlanks(subject, pos);
+        if (pos < subject.size() && (subject[pos] == ')' || subject[pos] == ']')) return true;
+    }
+    return false;
+}
+
+bool namesMp3File(std::string_view subject) {
+    for (std::size_t at = 0; at + 4 <= subject.size(); ++at) {
+        if (subject[at] != '.') continue;
+        const char m = subject[at + 1], p = subject[at + 2], three = subject[at + 3];
+        if ((m == 'm' || m == 'M') && (p == 'p' || p == 'P') && three == '3') return true;
+    }
+    return false;
+}
+
+}  // namespace
+
+int parseSongSubject(std::string_view subject, std::string_view &baseName, int32_t &partIndex, int32_t &partCount) {
+    const int result = parsePartNumber(subject, baseName, partIndex, partCount);
+    if (result >= 0 || !namesMp3File(subject) || hasPartMarker(subject)) return result;
+    baseName = subject.substr(0, kBaseNameCapacity);
+    partIndex = 0;
+    partCount = 1;
+    return 0;
+}
+
 }  // namespace corvane

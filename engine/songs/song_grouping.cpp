@@ -66,7 +66,11 @@ std::size_t groupSongs(const PartsTable &table, GroupedSongs &grouped) {
         const auto end = byName.begin() + static_cast<std::ptrdiff_t>(bucketStart[name + 1]);
         if (begin == end) continue;
         sortByPartIndex(begin, end, parts);
-        if (!isCompleteRun(begin, end, parts)) continue;
+        // A part posted twice (a repost, very common) counts once: its first post is kept, as
+        // the stable sort left it in front of the later ones.
+        const auto distinctEnd = std::unique(
+            begin, end, [&parts](std::size_t a, std::size_t b) { return parts[a].partIndex == parts[b].partIndex; });
+        if (!isCompleteRun(begin, distinctEnd, parts)) continue;
 
         const Part &lowest = parts[*begin];
         grouped.songs.push_back({names[name], lowest.date(), lowest.partCount, grouped.messageIds.size()});

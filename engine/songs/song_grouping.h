@@ -30,12 +30,12 @@ struct GroupedSongs {
 };
 
 // Orders the parts by base name (byte by byte as unsigned values, a prefix first) and then by
-// part index; parts equal in both keep the order in which they arrived. Then, for every
-// distinct base name, looks at its lowest part: with m its part count, the name is a song when
-// the m - 1 parts after it carry each the next part index. A repeated part number or a gap
-// among those m gives no song; the lowest part need not be part 1; the part counts of the later
-// parts are not compared. Songs are appended to `grouped` in base-name order; returns how many
-// were made.
+// part index; parts equal in both keep the order in which they arrived. A part number posted
+// more than once counts once, by its first post. Then, for every distinct base name, looks at
+// its lowest part: with m its part count, the name is a song when the m - 1 distinct parts after
+// it carry each the next part index. A gap among those m gives no song; the lowest part need not
+// be part 1; the part counts of the later parts are not compared. Songs are appended to `grouped` in base-name order;
+// returns how many were made.
 std::size_t groupSongs(const PartsTable &table, GroupedSongs &grouped);
 
 }  // namespace corvane

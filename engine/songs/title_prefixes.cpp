@@ -58,7 +58,40 @@ bool startsWithNoCase(std::string_view text, std::string_view prefix) {
     return true;
 }
 
+bool isWordCharacter(char c) {
+    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '_';
+}
+
+// Where the word "yEnc" (any letter case) stands on its own in the title, or npos.
+std::size_t yencWordAt(std::string_view title) {
+    for (std::size_t at = 0; at + 4 <= title.size(); ++at) {
+        if (!startsWithNoCase(title.substr(at), "yenc")) continue;
+        const bool startsWord = at == 0 || !isWordCharacter(title[at - 1]);
+        const bool endsWord = at + 4 == title.size() || !isWordCharacter(title[at + 4]);
+        if (startsWord && endsWord) return at;
+    }
+    return std::string_view::npos;
+}
+
 }  // namespace
+
+void cleanSongTitle(std::string &title) {
+    stripTitlePrefixes(title);
+    const std::size_t yenc = yencWordAt(title);
+    if (yenc == std::string::npos) return;
+    // yEnc posters quote the file name: "Artist - Title.mp3" yEnc (1/15) 4711. What lies around
+    // the quotes is a set counter, the word yEnc and a size; the name alone is the title.
+    const std::size_t open = title.find('"');
+    const std::size_t close = open == std::string::npos ? std::string::npos : title.find('"', open + 1);
+    if (close != std::string::npos && close > open + 1) {
+        title = title.substr(open + 1, close - open - 1);
+        return;
+    }
+    std::size_t end = yenc;
+    while (end > 0 && (title[end - 1] == ' ' || title[end - 1] == '\t')) --end;
+    // Only the word yEnc: keep the title as it was rather than list an empty one.
+    if (end > 0) title.erase(end);
+}
 
 void stripTitlePrefixes(std::string &title) {
     std::size_t start = 0;

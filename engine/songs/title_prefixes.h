@@ -11,4 +11,10 @@ namespace corvane {
 // trailing blank stays, and short entries also bite into words: "Red Hot" becomes "d Hot".
 void stripTitlePrefixes(std::string &title);
 
+// The title a song is listed under, made from the base name its parts share: the prefixes cut as
+// above, and for a yEnc post (the word "yEnc" in it) only the file name, without its quotes, the
+// word "yEnc" and what follows: [1/3] - "Artist - Title.mp3" yEnc becomes
+// "Artist - Title.mp3". Other titles only lose their prefixes.
+void cleanSongTitle(std::string &title);
+
 }  // namespace corvane

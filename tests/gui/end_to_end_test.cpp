@@ -1,7 +1,7 @@
 // The whole program against the bundled news server with the demo spool, offscreen, as a first
 // user meets it: an empty settings store, so the server check fails and the options form is
 // forced; the server entered there; the complete newsgroup list loaded into the catalogue; a
-// category ticked; a search; a keyword; two songs saved; one previewed; a request posted; the
+// category ticked; a search; a keyword; two songs saved (a yEnc song among them); one previewed; a request posted; the
 // window closed with its settings written.
 #include <QAction>
 #include <QDir>
@@ -105,6 +105,18 @@ private slots:
         // 20 songs were posted, two of them miss a part.
         QCOMPARE(allRows, 18);
 
+        // yEnc songs are listed under their file names, without quotes, "yEnc" or the size.
+        const QStringList yencSongs = guitest::postedYencSongs(kSpool + "/" + kJazzGroup);
+        QVERIFY(yencSongs.size() >= 2);
+        int yencRow = -1;
+        for (const QString &name : yencSongs) {
+            int listedAt = -1;
+            for (int row = 0; row < allRows; ++row)
+                if (form.songRows->record(row).title.trimmed() == name) listedAt = row;
+            QVERIFY2(listedAt >= 0, qPrintable(name));
+            if (yencRow < 0) yencRow = listedAt;
+        }
+
         // A keyword narrows the list, in any letter case.
         const QString keyword = form.songRows->record(0).title.section(' ', 0, 0).toUpper();
         form.txtSearch->setText(keyword);
@@ -115,23 +127,28 @@ private slots:
         form.txtSearch->setText(QString());
         QTRY_COMPARE(form.songRows->rowCount(), allRows);
 
-        // Save two songs: byte-identical files in the download folder.
+        // Save two songs, a yEnc song and another: byte-identical files in the download folder.
+        const int otherRow = yencRow == 0 ? 1 : 0;
         form.lstSongs->setFocus();
-        form.lstSongs->selectionModel()->select(form.songRows->index(0, 0),
+        form.lstSongs->selectionModel()->select(form.songRows->index(otherRow, 0),
                                                 QItemSelectionModel::Select | QItemSelectionModel::Rows);
-        form.lstSongs->selectionModel()->select(form.songRows->index(1, 0),
+        form.lstSongs->selectionModel()->select(form.songRows->index(yencRow, 0),
                                                 QItemSelectionModel::Select | QItemSelectionModel::Rows);
-        form.lstSongs->selectionModel()->setCurrentIndex(form.songRows->index(1, 0), QItemSelectionModel::NoUpdate);
+        form.lstSongs->selectionModel()->setCurrentIndex(form.songRows->index(yencRow, 0),
+                                                         QItemSelectionModel::NoUpdate);
         QTest::keyRelease(form.lstSongs, Qt::Key_S, Qt::ControlModifier);
         QVERIFY(QTest::qWaitFor([&] { return form.Idle; }, 30000));
         QCOMPARE(shownPage(*form.wbr), QStringLiteral("msg014"));
         const std::map<QString, QByteArray> posted = guitest::postedSongFiles(kSpool + "/" + kJazzGroup);
         const QStringList saved = QDir(downloads.path()).entryList(QDir::Files);
         QCOMPARE(saved.size(), 2);
+        int savedYenc = 0;
         for (const QString &name : saved) {
             QVERIFY2(posted.count(name), qPrintable(name));
             QVERIFY2(fileBytes(downloads.filePath(name)) == posted.at(name), qPrintable(name));
+            savedYenc += yencSongs.contains(name) ? 1 : 0;
         }
+        QCOMPARE(savedYenc, 1);
 
         // Preview one: the player is asked to open the preview file.
         form.lstSongs->clearSelection();

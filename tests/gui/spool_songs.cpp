@@ -22,6 +22,47 @@ QByteArray uudecodeLine(const QByteArray &line) {
     return bytes;
 }
 
+// The value of "key=" on a yEnc keyword line ("name=" runs to the end of the line).
+QByteArray yencValue(const QByteArray &line, const QByteArray &key) {
+    const qsizetype at = line.indexOf(" " + key + "=");
+    if (at < 0) return {};
+    const qsizetype start = at + key.size() + 2;
+    if (key == "name") return line.mid(start);
+    const qsizetype end = line.indexOf(' ', start);
+    return line.mid(start, end < 0 ? -1 : end - start);
+}
+
+// One yEnc part: its file name, the file's size and part count, and its bytes by position.
+struct YencPart {
+    QString name;
+    qsizetype size = 0;
+    int total = 1;
+    qsizetype begin = 1;
+    QByteArray bytes;
+};
+
+bool yencPart(const QList<QByteArray> &body, YencPart &part) {
+    qsizetype i = 0;
+    while (i < body.size() && !body[i].startsWith("=ybegin ")) ++i;
+    if (i == body.size()) return false;
+    part.name = QString::fromLatin1(yencValue(body[i], "name"));
+    part.size = yencValue(body[i], "size").toLongLong();
+    if (const QByteArray total = yencValue(body[i], "total"); !total.isEmpty()) part.total = total.toInt();
+    for (++i; i < body.size() && !body[i].startsWith("=yend"); ++i) {
+        const QByteArray &line = body[i];
+        if (line.startsWith("=ypart ")) {
+            part.begin = yencValue(line, "begin").toLongLong();
+            continue;
+        }
+        for (qsizetype at = 0; at < line.size(); ++at) {
+            int byte = static_cast<unsigned char>(line[at]);
+            if (byte == '=' && at + 1 < line.size()) byte = static_cast<unsigned char>(line[++at]) - 64;
+            part.bytes.append(char(byte - 42));
+        }
+    }
+    return true;
+}
+
 struct Post {
     int part = 0;
     int parts = 0;
@@ -30,10 +71,19 @@ struct Post {
 
 }  // namespace
 
-std::map<QString, QByteArray> postedSongFiles(const QString &groupFolder) {
-    static const QRegularExpression marker(QStringLiteral("\\s*[(\\[](\\d+)/(\\d+)[)\\]]\\s*$"));
+namespace {
+
+struct GroupPosts {
     std::map<QString, QByteArray> files;
+    QStringList yencNames;
+};
+
+GroupPosts readGroupPosts(const QString &groupFolder) {
+    static const QRegularExpression marker(QStringLiteral("\\s*[(\\[](\\d+)/(\\d+)[)\\]]\\s*$"));
+    GroupPosts posts;
+    std::map<QString, QByteArray> &files = posts.files;
     std::map<QString, std::vector<Post>> uuSongs;
+    std::map<QString, std::vector<YencPart>> yencSongs;
     for (const QFileInfo &entry : QDir(groupFolder).entryInfoList(QDir::Files)) {
         QFile file(entry.filePath());
         if (!file.open(QIODevice::ReadOnly)) continue;
@@ -48,7 +98,9 @@ std::map<QString, QByteArray> postedSongFiles(const QString &groupFolder) {
         const QList<QByteArray> body = lines.mid(blank + 1);
 
         const qsizetype attachment = body.indexOf(QByteArray("Content-Transfer-Encoding: base64"));
-        if (attachment >= 0) {
+        if (YencPart part; yencPart(body, part)) {
+            yencSongs[part.name].push_back(part);
+        } else if (attachment >= 0) {
             QString name;
             QByteArray encoded;
             qsizetype i = attachment;
@@ -82,7 +134,20 @@ std::map<QString, QByteArray> postedSongFiles(const QString &groupFolder) {
         }
         files[name] = bytes;
     }
-    return files;
+    for (auto &[name, parts] : yencSongs) {
+        if (int(parts.size()) != parts.front().total) continue;  // a part is missing
+        QByteArray bytes(parts.front().size, '\0');
+        for (const YencPart &part : parts) bytes.replace(part.begin - 1, part.bytes.size(), part.bytes);
+        files[name] = bytes;
+        posts.yencNames.append(name);
+    }
+    return posts;
 }
+
+}  // namespace
+
+std::map<QString, QByteArray> postedSongFiles(const QString &groupFolder) { return readGroupPosts(groupFolder).files; }
+
+QStringList postedYencSongs(const QString &groupFolder) { return readGroupPosts(groupFolder).yencNames; }
 
 }  // namespace harbeat::guitest

@@ -4,12 +4,16 @@
 
 #include <QByteArray>
 #include <QString>
+#include <QStringList>
 #include <map>
 
 namespace harbeat::guitest {
 
-// File name to bytes: uuencoded songs over all their parts, and single MIME articles with a
-// Base64 attachment. Songs that miss a part are left out.
+// File name to bytes: uuencoded and yEnc songs over all their parts, and single MIME articles
+// with a Base64 attachment. Songs that miss a part are left out.
 std::map<QString, QByteArray> postedSongFiles(const QString &groupFolder);
+
+// The file names of the complete yEnc songs among them.
+QStringList postedYencSongs(const QString &groupFolder);
 
 }  // namespace harbeat::guitest

@@ -144,6 +144,27 @@ TEST_F(Synthetic, ArticlesAgreeWithOverviewAndDecodeToTheSong) {
     EXPECT_TRUE(last[last.size() - 3].starts_with("..")) << last[last.size() - 3];
 }
 
+TEST_F(Synthetic, YencSongsAgreeWithTheirOverviewAndCarryTheSongBytes) {
+    SyntheticGroupOptions options;
+    options.partsPerSong = 3;
+    options.yencEvery = 2;  // songs 0 and 2 yEnc, 1 and 3 uuencoded
+    start(options, 12, 1);
+    const auto lines = overview("1-12");
+    ASSERT_EQ(lines.size(), 12u);
+    for (const auto &fields : lines) {
+        const bool yenc = (std::stoi(fields[0]) - 1) / 3 % 2 == 0;
+        EXPECT_EQ(fields[1].find("\" yEnc (") != std::string::npos, yenc) << fields[1];
+        EXPECT_EQ(client->command("ARTICLE " + fields[0]), "220 " + fields[0] + " " + fields[4] + "\r\n");
+        const std::string text = unstuffed(client->readBlock());
+        EXPECT_EQ(std::to_string(text.size()), fields[6]);
+        const std::string body = text.substr(text.find("\r\n\r\n") + 4);
+        std::size_t bodyLines = 0;
+        for (std::size_t p = 0; (p = body.find("\r\n", p)) != std::string::npos; p += 2) ++bodyLines;
+        EXPECT_EQ(std::to_string(bodyLines), fields[7]);
+        EXPECT_EQ(body.starts_with("=ybegin part="), yenc) << fields[1];
+    }
+}
+
 TEST_F(Synthetic, GapsAndExpiredParts) {
     SyntheticGroupOptions options;
     options.incompleteEvery = 3;  // songs 2, 5, ... lack part 2

@@ -54,7 +54,11 @@ INSTANTIATE_TEST_SUITE_P(
     Lines, ParseOverviewLine,
     ::testing::Values(OverviewLineCase{"Usual", line("Artist - Song.mp3 (2/3)"), kUsualLayout, 1, "Artist - Song.mp3 ",
                                        "<p1@example>"},
-                      OverviewLineCase{"NoPartNumber", line("Artist - Song.mp3"), kUsualLayout, 0, "", ""},
+                      // Names an .mp3 without a part number: a song of one article.
+                      OverviewLineCase{"NoPartNumber", line("Artist - Song.mp3"), kUsualLayout, 1, "Artist - Song.mp3",
+                                       "<p1@example>"},
+                      OverviewLineCase{"NoPartNumberNoMp3", line("Artist - Song"), kUsualLayout, 0, "", ""},
+                      OverviewLineCase{"PartMarkerNotLast", line("Song.mp3 (1/3) [repost]"), kUsualLayout, 0, "", ""},
                       OverviewLineCase{"SubjectOf1023Characters", line(std::string(1023 - 6, 's') + kLongSubjectTail),
                                        kUsualLayout, 1, std::string(1023 - 6, 's') + " ", "<p1@example>"},
                       // The part number falls behind the 1,023 characters that are looked at.

@@ -3,12 +3,15 @@
 
 Every song is a short, real, playable MP3 clip: sox plays a little tune, lame encodes it. The clips
 are posted the way people post songs: uuencoded over 2 to 6 articles with "(n/m)" or "[n/m]" in the
-subject, or as one MIME Base64 article; a few songs miss a part, a few posts are not songs at all,
-and the request group is open for posting.
+subject, yEnc-encoded over 4 articles with the subjects yEnc posters write, or as one MIME Base64
+article; a few songs miss a part, a few posts are not songs at all, and the request group is open
+for posting.
 
     tools/demo_spool/make_demo_spool.py [output folder]   (default: tools/demo_spool/spool)
 
-Needs sox and lame. The output is committed; run this again only to change the demo.
+Needs sox, lame and our own yEnc encoder (build the harbeat-yenc target; its path is taken from
+$HARBEAT_YENC, default build/bin/harbeat-yenc). The output is committed; run this again only to
+change the demo.
 """
 
 import base64
@@ -120,12 +123,13 @@ class Spool:
         self.serial = 0
 
     def write(self, group, text):
+        """Writes one article: text, or bytes (a yEnc body is 8-bit data)."""
         n = self.counters.get(group, 0) + 1
         self.counters[group] = n
         path = os.path.join(self.folder, group, "%04d.txt" % n)
         os.makedirs(os.path.dirname(path), exist_ok=True)
-        with open(path, "w", newline="", encoding="utf-8") as f:
-            f.write(text)
+        with open(path, "wb") as f:
+            f.write(text if isinstance(text, bytes) else text.encode("utf-8"))
 
     def message_id(self, tag):
         self.serial += 1
@@ -144,6 +148,44 @@ def post_uuencoded(spool, group, subject_base, filename, data, parts, bracket, d
         subject = "%s %s%d/%d%s" % (subject_base, open_b, n, parts, close_b)
         mid = spool.message_id("uu")
         spool.write(group, article(header(group, subject, author, date, mid), body))
+
+
+# The subjects yEnc posters write: the quoted file name, a set counter and the size, or the
+# part marker before the word yEnc.
+YENC_SUBJECTS = ['"%(name)s" yEnc (%(n)d/%(m)d)',
+                 '[1/1] - "%(name)s" yEnc (%(n)02d/%(m)02d) %(size)d',
+                 '%(name)s (%(n)d/%(m)d) yEnc']
+
+
+def yenc_encoder():
+    default = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "build", "bin",
+                           "harbeat-yenc")
+    return os.environ.get("HARBEAT_YENC", default)
+
+
+def yenc_bodies(filename, data, parts):
+    """The part bodies of our own encoder (tools/yenc), as bytes."""
+    with tempfile.TemporaryDirectory() as work:
+        source = os.path.join(work, "song.bin")
+        with open(source, "wb") as f:
+            f.write(data)
+        subprocess.run([yenc_encoder(), source, filename, str(parts), os.path.join(work, "body")],
+                       check=True)
+        bodies = []
+        for n in range(1, parts + 1):
+            with open(os.path.join(work, "body.%d" % n), "rb") as f:
+                bodies.append(f.read())
+        return bodies
+
+
+def post_yenc(spool, group, prefix, form, filename, data, parts, date, author, missing=None):
+    for n, body in enumerate(yenc_bodies(filename, data, parts), start=1):
+        if n == missing:
+            continue
+        subject = prefix + YENC_SUBJECTS[form] % {"name": filename, "n": n, "m": parts,
+                                                   "size": len(data)}
+        head = "\r\n".join(header(group, subject, author, date, spool.message_id("yenc")))
+        spool.write(group, head.encode("utf-8") + b"\r\n\r\n" + body)
 
 
 def post_mime(spool, group, subject, filename, data, date, author):
@@ -197,6 +239,10 @@ def main():
                 if k % 5 == 4:
                     post_mime(spool, group, "%s%s (1/1)" % (prefix, filename), filename, data,
                               date, author)
+                elif k % 5 == 2:
+                    missing = 2 if k == 7 else None  # one yEnc song never arrives whole
+                    post_yenc(spool, group, prefix, (k // 5) % len(YENC_SUBJECTS), filename, data,
+                              4, date, author, missing=missing)
                 else:
                     parts = 2 + (k % 5)
                     missing = 2 if k in (7, 13) else None  # a few songs never arrive whole

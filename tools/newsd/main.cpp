@@ -30,9 +30,10 @@ Serves until SIGINT or SIGTERM.
   --port-file FILE          write the port number to FILE once listening
   --spool DIR               load a spool folder (repeatable; see tools/newsd/README.md)
   --group NAME              add an empty group, posting allowed (repeatable)
-  --synthetic-group NAME:COUNT[:FIRST[:PARTS]]
+  --synthetic-group NAME:COUNT[:FIRST[:PARTS[:YENC]]]
                             add a generated group of COUNT song-post articles numbered
-                            from FIRST (1), PARTS parts per song (5) (repeatable)
+                            from FIRST (1), PARTS parts per song (5), every YENC-th song
+                            yEnc-encoded (0: none) (repeatable)
   --synthetic-groups COUNT  add COUNT generated empty groups (for LIST volume)
   --user U --password P     require AUTHINFO USER/PASS
   --no-posting              greet with 201 and refuse POST with 440
@@ -50,6 +51,7 @@ struct SyntheticRequest {
     std::uint64_t count = 0;
     std::uint64_t first = 1;
     int parts = 5;
+    std::uint64_t yencEvery = 0;
 };
 
 struct Arguments {
@@ -75,11 +77,12 @@ bool parseSynthetic(const std::string &text, SyntheticRequest &request) {
         pieces.push_back(rest.substr(0, colon));
     }
     pieces.push_back(rest);
-    if (pieces.size() < 2 || pieces.size() > 4 || pieces[0].empty()) return false;
+    if (pieces.size() < 2 || pieces.size() > 5 || pieces[0].empty()) return false;
     request.name = std::string(pieces[0]);
     if (!parseNumber(pieces[1], request.count)) return false;
     if (pieces.size() >= 3 && !parseNumber(pieces[2], request.first)) return false;
-    if (pieces.size() == 4 && !parseNumber(pieces[3], request.parts)) return false;
+    if (pieces.size() >= 4 && !parseNumber(pieces[3], request.parts)) return false;
+    if (pieces.size() == 5 && !parseNumber(pieces[4], request.yencEvery)) return false;
     return true;
 }
 
@@ -163,6 +166,7 @@ void fillStore(NewsStore &store, const Arguments &arguments) {
     for (const SyntheticRequest &request : arguments.synthetic) {
         SyntheticGroupOptions options;
         options.partsPerSong = request.parts;
+        options.yencEvery = request.yencEvery;
         if (!store.addSyntheticGroup(request.name, request.count, request.first, options)) {
             std::cerr << "harbeat-newsd: group " << request.name << " exists already\n";
         }

@@ -41,6 +41,10 @@ struct SyntheticGroupOptions {
     // short line of tailBytes (0-44) bytes. 14 bytes give a last line that starts with ".".
     int linesPerPart = 40;
     int tailBytes = 14;
+    // Every n-th song (n > 0; songs 0, n, 2n, ...) is posted yEnc-encoded instead, as posters do
+    // today: subject "\"name.mp3\" yEnc (k/m)", each part a =ybegin/=ypart/=yend block of lines of
+    // 128 characters carrying the same bytes the uuencoded lines would. 0: all uuencoded.
+    std::uint64_t yencEvery = 0;
     // Creation time of the group (for NEWGROUPS) and its posting flag in LIST ACTIVE.
     std::int64_t createdUnixTime = 0;
 };

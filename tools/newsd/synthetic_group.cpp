@@ -5,6 +5,7 @@
 
 #include "news_time.h"
 #include "synthetic_names.h"
+#include "yenc/yenc_encoder.h"
 
 namespace harbeat::newsd {
 
@@ -70,6 +71,7 @@ struct SyntheticGroup::Post {
     std::string_view bitrate;
     bool square;  // "[k/m]" instead of "(k/m)"
     bool repost;
+    bool yenc;  // '"name" yEnc (k/m)' and a yEnc body
 };
 
 SyntheticGroup::SyntheticGroup(std::string name, std::uint64_t articleCount, std::uint64_t firstNumber,
@@ -167,13 +169,15 @@ SyntheticGroup::Post SyntheticGroup::post(std::uint64_t number) const {
     p.bitrate = kBitrates[(p.hash >> 8) % std::size(kBitrates)];
     p.square = (p.hash >> 16) % 8 == 0;
     p.repost = (p.hash >> 24) % 16 == 0;
+    p.yenc = options_.yencEvery > 0 && p.song % options_.yencEvery == 0;
+    if (p.yenc) p.square = false;
     return p;
 }
 
 // Every part of a song must carry the same name, so length decisions take the widest part
-// marker: ".mp3 (m/m)".
-std::size_t SyntheticGroup::subjectSuffixLength() const {
-    return 4 + 4 + 2 * digitCount(std::uint64_t(options_.partsPerSong));
+// marker: ".mp3 (m/m)", and for a yEnc post the quotes and " yEnc" too.
+std::size_t SyntheticGroup::subjectSuffixLength(const Post &p) const {
+    return 4 + 4 + 2 * digitCount(std::uint64_t(options_.partsPerSong)) + (p.yenc ? 7 : 0);
 }
 
 // "Artist - Title (Version Year)", " - Take N" for repeated names, tags for short names, ".mp3".
@@ -181,7 +185,7 @@ std::size_t SyntheticGroup::subjectSuffixLength() const {
 // bitrate tag and, if still short, an edition tag.
 void SyntheticGroup::appendFileName(std::string &out, const Post &p) const {
     const std::size_t start = out.size();
-    const std::size_t suffix = subjectSuffixLength();
+    const std::size_t suffix = subjectSuffixLength(p);
     const std::size_t takeLength = p.take > 0 ? 8 + digitCount(p.take + 1) : 0;
     const std::size_t plainLength = p.artist.size() + 3 + p.title.size() + 2 + 4 + 1 + takeLength + suffix;
     const bool withVersion = plainLength + p.version.size() + 1 <= kLongestSubject;
@@ -210,14 +214,16 @@ void SyntheticGroup::appendFileName(std::string &out, const Post &p) const {
 
 std::size_t SyntheticGroup::appendSubject(std::string &out, const Post &p) const {
     const std::size_t start = out.size();
+    if (p.yenc) out += '"';
     appendFileName(out, p);
-    const std::size_t fileNameLength = out.size() - start;
+    const std::size_t fileNameLength = out.size() - start - (p.yenc ? 1 : 0);
+    if (p.yenc) out.append("\" yEnc");
     out.append(p.square ? " [" : " (");
     appendNumber(out, std::uint64_t(p.part));
     out += '/';
     appendNumber(out, std::uint64_t(options_.partsPerSong));
     out += p.square ? ']' : ')';
-    if (p.repost && fileNameLength + subjectSuffixLength() - 4 + kRepostPrefix.size() <= kLongestSubject) {
+    if (p.repost && fileNameLength + subjectSuffixLength(p) - 4 + kRepostPrefix.size() <= kLongestSubject) {
         out.insert(start, kRepostPrefix);
     }
     return fileNameLength;
@@ -249,6 +255,12 @@ void SyntheticGroup::appendMessageId(std::string &out, const Post &p) const {
 }
 
 std::uint64_t SyntheticGroup::bodyLines(const Post &p) const {
+    if (p.yenc) {
+        const std::string body = yencBody(p);
+        std::uint64_t lines = 0;
+        for (std::size_t at = body.find("\r\n"); at != std::string::npos; at = body.find("\r\n", at + 2)) ++lines;
+        return lines;
+    }
     std::uint64_t lines = std::uint64_t(options_.linesPerPart);
     if (p.part == 1) ++lines;                                                            // begin line
     if (p.part == options_.partsPerSong) lines += (options_.tailBytes > 0 ? 1 : 0) + 2;  // tail, "`", "end"
@@ -256,6 +268,7 @@ std::uint64_t SyntheticGroup::bodyLines(const Post &p) const {
 }
 
 std::uint64_t SyntheticGroup::bodyBytes(const Post &p, std::size_t fileNameLength) const {
+    if (p.yenc) return yencBody(p).size();
     std::uint64_t bytes = std::uint64_t(options_.linesPerPart) * uuLineLength(45);
     if (p.part == 1) bytes += 10 + fileNameLength + 2;  // "begin 644 ", the file name, CR LF
     if (p.part == options_.partsPerSong) {
@@ -326,6 +339,10 @@ std::string SyntheticGroup::article(std::uint64_t number, ArticleLayout &layout)
 }
 
 void SyntheticGroup::appendBody(std::string &out, const Post &p) const {
+    if (p.yenc) {
+        out.append(yencBody(p));
+        return;
+    }
     const std::uint64_t linesPerPart = std::uint64_t(options_.linesPerPart);
     if (p.part == 1) {
         out.append("begin 644 ");
@@ -344,13 +361,47 @@ void SyntheticGroup::appendBody(std::string &out, const Post &p) const {
     }
 }
 
-void SyntheticGroup::appendPayloadLine(std::string &out, std::uint64_t song, std::uint64_t line, int bytes) const {
-    unsigned char data[48] = {};
+void SyntheticGroup::payloadBytes(std::uint64_t song, std::uint64_t line, int bytes, unsigned char *data) const {
     std::uint64_t state = mix(key_ ^ mix(song + 1) ^ (line * kGolden));
     for (int i = 0; i < bytes; i += 8) {
         state = mix(state);
         for (int j = 0; j < 8 && i + j < bytes; ++j) data[i + j] = static_cast<unsigned char>(state >> (8 * j));
     }
+}
+
+std::string SyntheticGroup::partPayload(std::uint64_t song, int part) const {
+    const std::uint64_t linesPerPart = std::uint64_t(options_.linesPerPart);
+    std::string bytes;
+    bytes.reserve(std::size_t(linesPerPart) * 45 + 45);
+    unsigned char data[48];
+    const std::uint64_t firstLine = std::uint64_t(part - 1) * linesPerPart;
+    for (std::uint64_t line = firstLine; line < firstLine + linesPerPart; ++line) {
+        payloadBytes(song, line, 45, data);
+        bytes.append(reinterpret_cast<const char *>(data), 45);
+    }
+    if (part == options_.partsPerSong && options_.tailBytes > 0) {
+        payloadBytes(song, std::uint64_t(options_.partsPerSong) * linesPerPart, options_.tailBytes, data);
+        bytes.append(reinterpret_cast<const char *>(data), std::size_t(options_.tailBytes));
+    }
+    return bytes;
+}
+
+// A yEnc part of the same payload the uuencoded lines carry: part k holds the bytes of its lines.
+std::string SyntheticGroup::yencBody(const Post &p) const {
+    std::string name;
+    appendFileName(name, p);
+    const std::size_t partBytes = std::size_t(options_.linesPerPart) * 45;
+    const std::size_t fileSize = partBytes * std::size_t(options_.partsPerSong) + std::size_t(options_.tailBytes);
+    const std::string bytes = partPayload(p.song, p.part);
+    if (options_.partsPerSong == 1) return harbeat::yenc::encodeSinglePart(bytes, name);
+    const std::uint32_t fileCrc = p.part == options_.partsPerSong ? harbeat::yenc::crc32Of(songFile(p.song)) : 0;
+    return harbeat::yenc::encodePartAt(bytes, name, p.part, options_.partsPerSong, std::size_t(p.part - 1) * partBytes,
+                                       fileSize, fileCrc);
+}
+
+void SyntheticGroup::appendPayloadLine(std::string &out, std::uint64_t song, std::uint64_t line, int bytes) const {
+    unsigned char data[48] = {};
+    payloadBytes(song, line, bytes, data);
     out += uuChar(unsigned(bytes));
     for (int i = 0; i < bytes; i += 3) {
         const unsigned group = unsigned(data[i]) << 16 | unsigned(data[i + 1]) << 8 | unsigned(data[i + 2]);

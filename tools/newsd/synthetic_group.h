@@ -52,13 +52,18 @@ private:
     // Returns the length of the file name within the subject.
     std::size_t appendSubject(std::string &out, const Post &post) const;
     void appendFileName(std::string &out, const Post &post) const;
-    std::size_t subjectSuffixLength() const;
+    std::size_t subjectSuffixLength(const Post &post) const;
     void appendFrom(std::string &out, const Post &post) const;
     void appendMessageId(std::string &out, const Post &post) const;
     std::uint64_t bodyLines(const Post &post) const;
     std::uint64_t bodyBytes(const Post &post, std::size_t fileNameLength) const;
     void appendBody(std::string &out, const Post &post) const;
     void appendPayloadLine(std::string &out, std::uint64_t song, std::uint64_t line, int bytes) const;
+    // The raw bytes of one payload line (at most 45).
+    void payloadBytes(std::uint64_t song, std::uint64_t line, int bytes, unsigned char *data) const;
+    // The decoded bytes part `part` (1-based) of a song carries.
+    std::string partPayload(std::uint64_t song, int part) const;
+    std::string yencBody(const Post &post) const;
     bool isGap(std::uint64_t offset) const;
 
     std::string name_;
