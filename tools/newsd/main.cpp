@@ -38,6 +38,8 @@ Serves until SIGINT or SIGTERM.
   --no-posting              greet with 201 and refuse POST with 440
   --greeting-code CODE      greeting code (200, 201, 400 or 502; 400 and 502 close)
   --empty-overview CODE     reply to XOVER of an empty range: 224 (default), 420 or 423
+  --latency-ms N            every reply leaves N ms after its command arrived (a network
+                            of N / 2 ms one way); pipelined commands overlap
   --log                     write every command to standard error
   --help                    show this text
 )";
@@ -121,6 +123,10 @@ int parseArguments(int argc, char **argv, Arguments &arguments) {
             valid = parseNumber(value, arguments.options.emptyOverviewCode) &&
                     (arguments.options.emptyOverviewCode == 224 || arguments.options.emptyOverviewCode == 420 ||
                      arguments.options.emptyOverviewCode == 423);
+        } else if (option == "--latency-ms") {
+            unsigned milliseconds = 0;
+            valid = parseNumber(value, milliseconds) && milliseconds <= 60000;
+            arguments.options.latency = std::chrono::milliseconds(milliseconds);
         } else if (option == "--log") {
             arguments.options.logCommands = true;
         } else {

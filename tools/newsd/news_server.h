@@ -166,6 +166,11 @@ struct ServerOptions {
     std::size_t maxPostBytes = std::size_t(64) << 20;
     // Writes one line per command (password hidden) and per connection to standard error.
     bool logCommands = false;
+    // Simulated network distance: every reply leaves this long after its command arrived (the
+    // greeting this long after the connection was accepted), not after the previous reply, so
+    // pipelined commands overlap as they would over a real network. A round trip seen by the
+    // client is this value, so a path of L ms one way is latency 2 L. 0: reply at once.
+    std::chrono::milliseconds latency{0};
 };
 
 // Serves a NewsStore on 127.0.0.1, one thread per connection.
