@@ -75,6 +75,22 @@ INSTANTIATE_TEST_SUITE_P(
                     {9000, "Searching... DONE!"},
                     {9000, "Retrieving jazz songs..."},
                     {9001, "Operation cancelled by user."}}},
+        // Replies still on the way: the run stops within the reply being read and QUIT goes out
+        // at once, without waiting for the replies before it.
+        CancelCase{"WithCommandsInFlight",
+                   9004,
+                   "",
+                   [](ScriptedPeer &p) {
+                       p.expect("group g.one\r\n").send("211 3 1 200 g.one\r\n");
+                       p.expect("group g.two\r\n").send("211 3 1 3 g.two\r\n");
+                       p.expect("group g.one\r\n").send("211 3 1 200 g.one\r\n");
+                       p.expect("xover 1-51\r\n").expect("xover 52-102\r\n").expect("xover 103-153\r\n");
+                       p.expect("xover 154-200\r\n").send(kThreeSongs);
+                   },
+                   {{9000, "Searching..."},
+                    {9000, "Searching... DONE!"},
+                    {9000, "Retrieving jazz songs..."},
+                    {9001, "Operation cancelled by user."}}},
         // An empty batch has no line after which to look at the flag; the group stops after it.
         CancelCase{
             "BeforeAnEmptyBatch",
