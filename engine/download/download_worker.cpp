@@ -83,7 +83,9 @@ int fetchSong(std::string &error, Connection &connection, const DownloadParamete
         return checkSongLimits(error, parameters, messageIds.size()) &&
                downloadSong(error, connection, parameters, totalArticles, runningArticle, song, messageIds);
     } catch (const std::bad_alloc &) {
-        // A song too large for the memory left fails alone; its buffers are released by now.
+        // A song too large for the memory left fails alone; its buffers are released by now. Its
+        // replies may still be on the way: the next song gets a new session.
+        nntpQuitWithoutReply(std::exchange(connection, 0));
         error = kOutOfMemory;
         return 0;
     }

@@ -23,6 +23,14 @@ void sendArticleProgress(int64_t runningArticle, int64_t totalArticles) {
                                      : 100.0);
 }
 
+// A 4xx or 5xx reply is its status line alone: the reader took it whole and the connection is
+// still in step. Any other failure (a socket error, a time-out, an unexpected reply that may have
+// lines behind it) leaves it out of step.
+bool isRefusal(std::string_view error) {
+    const int code = replyCode(error);
+    return code >= 400 && code < 600;
+}
+
 // The "article" commands of one song, sent ahead of their replies: the server sends the next
 // article while this one is decoded.
 class ArticleWindow {
@@ -49,7 +57,7 @@ public:
         std::string error;
         std::string text;
         for (; answered_ < sent_; ++answered_) {
-            if (!readMultiLineResponse(error, connection, 220, kResponseTerminator, text) && replyCode(error) < 0)
+            if (!readMultiLineResponse(error, connection, 220, kResponseTerminator, text) && !isRefusal(error))
                 return false;
         }
         return true;
@@ -88,7 +96,11 @@ int downloadSong(std::string &error, Connection &connection, const DownloadParam
         if (!window.fill(error, connection) ||
             !readMultiLineResponse(error, connection, 220, kResponseTerminator, text)) {
             // A refusal (430: no such article) was read whole; the replies behind it are read away.
-            const bool inStep = replyCode(error) >= 0 && (window.answered(), window.drain(connection));
+            bool inStep = false;
+            if (isRefusal(error)) {
+                window.answered();
+                inStep = window.drain(connection);
+            }
             if (!inStep) closeConnection(connection);
             return 0;
         }

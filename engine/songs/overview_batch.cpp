@@ -145,13 +145,6 @@ std::string_view ProgressTexts::text(double value) {
     return last_;
 }
 
-int sendOverviewCommand(std::string &error, Connection connection, const OverviewBatch &batch) {
-    char command[64];
-    const int length =
-        std::snprintf(command, sizeof command, "xover %" PRId64 "-%" PRId64 "\r\n", batch.first, batch.last);
-    return netSend(error, connection, command, static_cast<std::size_t>(length));
-}
-
 int readOverviewRange(std::string &error, Connection connection, SearchProgress progress, int64_t first, int64_t last,
                       const OverviewLayout &layout, PartsTable &parts, int pipeline, bool &inStep) {
     inStep = false;

@@ -44,9 +44,6 @@ private:
     double high_ = 0;
 };
 
-// Sends "xover first-last\r\n".
-int sendOverviewCommand(std::string &error, Connection connection, const OverviewBatch &batch);
-
 // No more than this many bytes of commands go out ahead of the replies, so the server's receive
 // buffer never fills while it is blocked sending replies that are not read yet.
 inline constexpr std::size_t kMaxCommandBytesAhead = 1u << 20;
