@@ -141,11 +141,13 @@ std::vector<long> numberList(const char *text) {
     return numbers;
 }
 
-// Seconds of a search child's run, or -1.
-double searchSeconds(int port, long pipeline) {
+// Seconds of a search child's run, or -1; `cpu` is the child's processor time.
+double searchSeconds(int port, long pipeline, double &cpu) {
     double seconds = -1;
+    double untilFirstSong = 0;
     const std::string line = runChild("search", port, std::to_string(pipeline));
-    if (std::sscanf(line.c_str(), "search %lf", &seconds) != 1) std::printf("  search failed: %s", line.c_str());
+    if (std::sscanf(line.c_str(), "search %lf %lf %lf", &seconds, &untilFirstSong, &cpu) != 3)
+        std::printf("  search failed: %s", line.c_str());
     return seconds;
 }
 
@@ -178,8 +180,10 @@ int latencyMode(unsigned long long articles, const std::vector<long> &oneWay, co
         }
         std::fflush(stdout);
         for (const long pipeline : pipelines) {
-            const double seconds = searchSeconds(server.port(), pipeline);
-            std::printf("  search, pipeline %4ld                    : %9.3f s", pipeline, seconds);
+            double cpu = 0;
+            const double seconds = searchSeconds(server.port(), pipeline, cpu);
+            std::printf("  search, pipeline %4ld                    : %9.3f s  (client CPU %.3f s)", pipeline, seconds,
+                        cpu);
             if (batches > 0 && seconds > 0) std::printf("   (ratio to the raw batch client %.2f)", batches / seconds);
             std::printf("\n");
             std::fflush(stdout);

@@ -12,6 +12,7 @@
 #include "decode/dot_stuffing.h"
 #include "download/file_writer.h"
 #include "net/multiline.h"
+#include "net/pending_bytes.h"
 #include "net/text_helpers.h"
 #include "nntp/session.h"
 
@@ -90,7 +91,9 @@ int downloadSong(std::string &error, Connection &connection, const DownloadParam
         return 0;
     }
     const std::size_t articles = parameters.preview ? std::min<std::size_t>(messageIds.size(), 1) : messageIds.size();
-    ArticleWindow window(messageIds, articles, engineOptions().pipeline);
+    const int pipeline = engineOptions().pipeline;
+    if (pipeline > 1) sendWithoutDelay(connection);
+    ArticleWindow window(messageIds, articles, pipeline);
     for (std::size_t i = 0; i < articles; ++i) {
         std::string text;
         if (!window.fill(error, connection) ||

@@ -1,5 +1,9 @@
 #include "net/pending_bytes.h"
 
+#include <netinet/in.h>
+#include <netinet/tcp.h>
+#include <sys/socket.h>
+
 #include <mutex>
 #include <unordered_map>
 
@@ -38,6 +42,12 @@ void dropPendingBytes(Connection connection) {
 bool hasPendingBytes(Connection connection) {
     std::lock_guard lock(tableMutex);
     return table.contains(connection);
+}
+
+void sendWithoutDelay(Connection connection) {
+    if (connection == 0) return;
+    const int on = 1;
+    setsockopt(connection, IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);
 }
 
 ReceiveLimits singleLineLimits(bool honourCancel) {

@@ -22,6 +22,12 @@ std::string takePendingBytes(Connection connection);
 void dropPendingBytes(Connection connection);
 bool hasPendingBytes(Connection connection);
 
+// For a connection that is about to carry commands ahead of their replies: each command leaves
+// at once. Otherwise the system holds a small command back until the previous one is
+// acknowledged, and a pipelined run waits on every other command for an acknowledgement that
+// the server delays in turn.
+void sendWithoutDelay(Connection connection);
+
 // How long one reply may take to arrive.
 struct ReceiveLimits {
     // A single-line reply has one deadline for all its receives, so a server that drips a byte

@@ -10,6 +10,7 @@
 #include "core/error_text.h"
 #include "core/notify.h"
 #include "net/multiline.h"
+#include "net/pending_bytes.h"
 #include "net/text_helpers.h"
 
 namespace corvane {
@@ -148,6 +149,7 @@ std::string_view ProgressTexts::text(double value) {
 int readOverviewRange(std::string &error, Connection connection, SearchProgress progress, int64_t first, int64_t last,
                       const OverviewLayout &layout, PartsTable &parts, int pipeline, bool &inStep) {
     inStep = false;
+    if (pipeline > 1) sendWithoutDelay(connection);
     CommandWindow window(first, last);
     // The first command goes out even when a cancel is pending, as one at a time always did; the
     // run then stops after its reply.
