@@ -4,6 +4,7 @@
 #include <netinet/tcp.h>
 #include <sys/socket.h>
 
+#include <algorithm>
 #include <mutex>
 #include <unordered_map>
 
@@ -63,11 +64,15 @@ int receiveMore(std::string &error, Connection connection, std::string &block, s
     }
     std::string kept = takePendingBytes(connection);
     if (!kept.empty()) {
-        if (block.size() + kept.size() > maxBytes) {
+        // Kept bytes may hold several replies: take what fits, the rest stays kept.
+        const std::size_t room = maxBytes > block.size() ? maxBytes - block.size() : 0;
+        if (room == 0) {
+            keepPendingBytes(connection, kept);
             error = tooLarge;
             return 0;
         }
-        block.append(kept);
+        if (kept.size() > room) keepPendingBytes(connection, std::string_view(kept).substr(room));
+        block.append(kept, 0, std::min(room, kept.size()));
         return 1;
     }
     // Before the receive too: a server that drips a byte now and then must not extend the
