@@ -23,7 +23,8 @@ std::unordered_map<Connection, std::string> table;
 void keepPendingBytes(Connection connection, std::string_view bytes) {
     if (connection == 0 || bytes.empty()) return;
     std::lock_guard lock(tableMutex);
-    table[connection].append(bytes);
+    std::string &kept = table[connection];
+    kept.insert(0, bytes);
 }
 
 std::string takePendingBytes(Connection connection) {

@@ -14,7 +14,8 @@
 
 namespace corvane {
 
-// Keeps `bytes` for the next read on the connection, behind anything kept already.
+// Puts `bytes` back for the next read on the connection, in front of anything kept already: a
+// reader gives back the part of what it took that lies behind the end of its reply.
 void keepPendingBytes(Connection connection, std::string_view bytes);
 // Takes everything kept for the connection (empty when nothing is).
 std::string takePendingBytes(Connection connection);

@@ -9,6 +9,7 @@
 #include "core/error_text.h"
 #include "corvane_n.h"
 #include "net/multiline.h"
+#include "net/pending_bytes.h"
 #include "nntp/session.h"
 #include "support/scripted_peer.h"
 #include "support/test_environment.h"
@@ -111,6 +112,28 @@ TEST(PendingBytes, EveryReaderLeavesTheNextReplyAlone) {
     ASSERT_EQ(readReplyLine(error, c, reply), 1) << error;
     EXPECT_EQ(reply, "205 bye\r\n");
     netClose(c);
+}
+
+// Kept bytes can hold far more than one reply line: the line is taken, the rest stays kept, and
+// closing the connection forgets it.
+TEST(PendingBytes, ALongRunOfKeptRepliesIsTakenLineByLine) {
+    ScriptedPeer peer;
+    peer.silent(1s);
+    peer.start();
+    const Connection c = connectTo(peer);
+    std::string replies;
+    for (int i = 0; i < 2000; ++i) replies += "223 " + std::to_string(i) + " <id@x> status\r\n";
+    keepPendingBytes(c, replies);
+    std::string error;
+    std::string reply;
+    for (int i = 0; i < 2000; ++i) {
+        ASSERT_EQ(readReplyLine(error, c, reply), 1) << error;
+        ASSERT_EQ(reply, "223 " + std::to_string(i) + " <id@x> status\r\n");
+    }
+    EXPECT_FALSE(hasPendingBytes(c));
+    keepPendingBytes(c, "left over");
+    netClose(c);
+    EXPECT_FALSE(hasPendingBytes(c));
 }
 
 }  // namespace
