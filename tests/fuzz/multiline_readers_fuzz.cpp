@@ -46,8 +46,8 @@ void readAll(Connection connection, int pipeline) {
     PartsTable parts;
     bool inStep = false;
     const OverviewLayout layout{1, 7, 4, 3};
-    const int read = readOverviewRange(error, connection, SearchProgress{0, 0}, 1, 51 * 5, layout, parts, pipeline,
-                                       inStep);
+    const int read =
+        readOverviewRange(error, connection, SearchProgress{0, 0}, 1, 51 * 5, layout, parts, pipeline, inStep);
     check(!read || inStep);
 }
 
