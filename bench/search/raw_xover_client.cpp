@@ -85,6 +85,49 @@ private:
 
 }  // namespace
 
+namespace {
+
+// Greeting and "group"; false with result.error set when either fails.
+bool openGroup(RawConnection &connection, const std::string &group, int64_t &first, int64_t &last,
+               RawXoverResult &result) {
+    std::string line;
+    if (!connection.ok() || !connection.readLine(line)) {
+        result.error = "no greeting";
+        return false;
+    }
+    const std::string command = "group " + group + "\r\n";
+    int64_t count = 0;
+    if (!connection.sendText(command.data(), command.size()) || !connection.readLine(line) ||
+        std::sscanf(line.c_str(), "211 %" SCNd64 " %" SCNd64 " %" SCNd64, &count, &first, &last) != 3) {
+        result.error = "group refused: " + line;
+        return false;
+    }
+    return true;
+}
+
+}  // namespace
+
+RawXoverResult readWholeRangeRaw(int port, const std::string &group) {
+    RawXoverResult result;
+    RawConnection connection(port);
+    int64_t first = 0;
+    int64_t last = 0;
+    if (!openGroup(connection, group, first, last, result)) return result;
+    const auto started = std::chrono::steady_clock::now();
+    char xover[64];
+    const int length = std::snprintf(xover, sizeof xover, "xover %" PRId64 "-%" PRId64 "\r\n", first, last);
+    std::string line;
+    if (!connection.sendText(xover, static_cast<std::size_t>(length)) || !connection.readLine(line) ||
+        !line.starts_with("224") || !connection.skipMultiLine(result.lines)) {
+        result.error = "xover failed";
+        return result;
+    }
+    result.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
+    connection.sendText("QUIT\r\n", 6);
+    result.ok = true;
+    return result;
+}
+
 RawXoverResult readGroupOverviewRaw(int port, const std::string &group) {
     RawXoverResult result;
     RawConnection connection(port);

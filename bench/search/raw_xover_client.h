@@ -13,3 +13,5 @@ struct RawXoverResult {
 };
 
 RawXoverResult readGroupOverviewRaw(int port, const std::string &group);
+// The bound a pipelining client approaches: one "xover" of the group's whole range.
+RawXoverResult readWholeRangeRaw(int port, const std::string &group);

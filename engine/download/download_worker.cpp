@@ -76,14 +76,16 @@ void errorExit(const std::string &error, Connection connection) {
 }
 
 // One song: refused, downloaded, or failed on its own. 0 with `error` set when it failed.
-int fetchSong(std::string &error, Connection connection, const DownloadParameters &parameters, int64_t totalArticles,
+int fetchSong(std::string &error, Connection &connection, const DownloadParameters &parameters, int64_t totalArticles,
               int64_t runningArticle, const RequestedSong &song) {
     try {
         const std::vector<std::string> messageIds = splitMessageIds(song.messageIdList);
         return checkSongLimits(error, parameters, messageIds.size()) &&
                downloadSong(error, connection, parameters, totalArticles, runningArticle, song, messageIds);
     } catch (const std::bad_alloc &) {
-        // A song too large for the memory left fails alone; its buffers are released by now.
+        // A song too large for the memory left fails alone; its buffers are released by now. Its
+        // replies may still be on the way: the next song gets a new session.
+        nntpQuitWithoutReply(std::exchange(connection, 0));
         error = kOutOfMemory;
         return 0;
     }
@@ -109,7 +111,9 @@ void runDownload(const DownloadParameters &parameters, Connection &connection) {
     for (std::size_t k = 0; k < songs.size(); ++k) {
         sendSongStatus(parameters.preview, k + 1, songs.size());
         error.clear();
-        if (!fetchSong(error, connection, parameters, totalArticles, runningArticle, songs[k])) {
+        // A song that left the connection unusable closed it: the next song gets a new session.
+        const bool connected = connection || (connection = nntpOpenStoredSession(error));
+        if (!connected || !fetchSong(error, connection, parameters, totalArticles, runningArticle, songs[k])) {
             // A cancel ends the whole download, not just this song.
             if (cancelRequested()) break;
             notifyGui(kNotifyError, error);

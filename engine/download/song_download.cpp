@@ -3,6 +3,7 @@
 
 #include <algorithm>
 
+#include "core/engine_options.h"
 #include "core/engine_settings.h"
 #include "core/error_text.h"
 #include "core/notify.h"
@@ -11,6 +12,8 @@
 #include "decode/dot_stuffing.h"
 #include "download/file_writer.h"
 #include "net/multiline.h"
+#include "net/pending_bytes.h"
+#include "net/text_helpers.h"
 #include "nntp/session.h"
 
 namespace corvane {
@@ -21,23 +24,97 @@ void sendArticleProgress(int64_t runningArticle, int64_t totalArticles) {
                                      : 100.0);
 }
 
+// A 4xx or 5xx reply is its status line alone: the reader took it whole and the connection is
+// still in step. Any other failure (a socket error, a time-out, an unexpected reply that may have
+// lines behind it) leaves it out of step.
+bool isRefusal(std::string_view error) {
+    const int code = replyCode(error);
+    return code >= 400 && code < 600;
+}
+
+// The "article" commands of one song, sent ahead of their replies: the server sends the next
+// article while this one is decoded.
+class ArticleWindow {
+public:
+    ArticleWindow(const std::vector<std::string> &messageIds, std::size_t articles, int pipeline)
+        : messageIds_(messageIds), articles_(articles), pipeline_(static_cast<std::size_t>(std::max(pipeline, 1))) {}
+
+    // Sends commands until `pipeline` are unanswered or every article is asked for; none while a
+    // cancel is pending, except the first, as one at a time always did.
+    int fill(std::string &error, Connection connection) {
+        std::string commands;
+        const std::size_t window = cancelRequested() ? 1 : pipeline_;
+        while (sent_ < articles_ && sent_ - answered_ < window) {
+            commands += "article " + messageIds_[sent_] + "\r\n";
+            ++sent_;
+        }
+        return commands.empty() || netSend(error, connection, commands);
+    }
+    void answered() { ++answered_; }
+    std::size_t unanswered() const { return sent_ - answered_; }
+
+    // Reads away the replies still on the way. False when the connection is out of step.
+    bool drain(Connection connection) {
+        std::string error;
+        std::string text;
+        for (; answered_ < sent_; ++answered_) {
+            if (!readMultiLineResponse(error, connection, 220, kResponseTerminator, text) && !isRefusal(error))
+                return false;
+        }
+        return true;
+    }
+
+private:
+    const std::vector<std::string> &messageIds_;
+    std::size_t articles_;
+    std::size_t pipeline_;
+    std::size_t sent_ = 0;
+    std::size_t answered_ = 0;
+};
+
+// A connection that may still deliver a reply to an earlier command, or whose server stopped
+// answering, is not used for the next song: QUIT goes out without waiting for its answer.
+void closeConnection(Connection &connection) {
+    nntpQuitWithoutReply(connection);
+    connection = 0;
+}
+
 }  // namespace
 
-int downloadSong(std::string &error, Connection connection, const DownloadParameters &parameters, int64_t totalArticles,
-                 int64_t runningArticle, const RequestedSong &song, const std::vector<std::string> &messageIds) {
+int downloadSong(std::string &error, Connection &connection, const DownloadParameters &parameters,
+                 int64_t totalArticles, int64_t runningArticle, const RequestedSong &song,
+                 const std::vector<std::string> &messageIds) {
     DecodedFileList list;
-    if (!nntpGroup(error, connection, song.newsgroup)) return 0;
+    if (!nntpGroup(error, connection, song.newsgroup)) {
+        // A refusal is the server's reply; anything else leaves the connection unusable.
+        if (replyCode(error) < 0) closeConnection(connection);
+        return 0;
+    }
     const std::size_t articles = parameters.preview ? std::min<std::size_t>(messageIds.size(), 1) : messageIds.size();
+    const int pipeline = engineOptions().pipeline;
+    if (pipeline > 1) sendWithoutDelay(connection);
+    ArticleWindow window(messageIds, articles, pipeline);
     for (std::size_t i = 0; i < articles; ++i) {
-        if (!netSend(error, connection, "article " + messageIds[i] + "\r\n")) return 0;
         std::string text;
-        if (!readMultiLineResponse(error, connection, 220, kResponseTerminator, text)) return 0;
+        if (!window.fill(error, connection) ||
+            !readMultiLineResponse(error, connection, 220, kResponseTerminator, text)) {
+            // A refusal (430: no such article) was read whole; the replies behind it are read away.
+            bool inStep = false;
+            if (isRefusal(error)) {
+                window.answered();
+                inStep = window.drain(connection);
+            }
+            if (!inStep) closeConnection(connection);
+            return 0;
+        }
+        window.answered();
         undoDotStuffing(text);
         decodeArticle(text.data(), text.size(), &list);
         sendArticleProgress(runningArticle, totalArticles);
         ++runningArticle;
         text = std::string();
         if (cancelRequested()) {
+            if (window.unanswered() > 0) closeConnection(connection);
             error = kCancelled;
             return 0;
         }

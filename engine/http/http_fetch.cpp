@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <chrono>
 #include <cstring>
 #include <exception>
 #include <mutex>
@@ -64,6 +65,9 @@ void setHttpPortForTests(int32_t port) { portForTests.store(port); }
 
 int httpReadToEnd(std::string &error, Connection connection, std::string &data) {
     data.clear();
+    // One deadline for the whole document: the fetch runs on the GUI's thread, and a server that
+    // sends a byte now and then must not hold it for longer than one wait.
+    const auto deadline = std::chrono::steady_clock::now() + receiveTimeout();
     char buffer[kReceiveBlock + 1];
     std::size_t size = kReceiveBlock;
     if (!netReceive(error, connection, buffer, size)) return 0;
@@ -76,6 +80,11 @@ int httpReadToEnd(std::string &error, Connection connection, std::string &data) 
         }
         // A receive of nothing is the server's close: the document is complete.
         if (size == 0) return 1;
+        if (std::chrono::steady_clock::now() >= deadline) {
+            error = kTimedOut;
+            data.clear();
+            return 0;
+        }
         size = kReceiveBlock;
         if (!netReceive(error, connection, buffer, size)) {
             data.clear();

@@ -107,6 +107,7 @@ void netClose(Connection connection) {
     std::size_t size = kReceiveBlock;
     std::string ignored;
     netReceive(ignored, connection, scratch, size);
+    dropPendingBytes(connection);
     close(connection);
 }
 

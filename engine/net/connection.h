@@ -26,6 +26,8 @@ Connection netConnect(std::string &error, std::string_view host, int32_t port, s
 Connection netConnectPlain(std::string &error, std::string_view host, int32_t port, std::string *officialName);
 // Shuts the connection down both ways, takes what the server still sent, and closes it.
 void netClose(Connection connection);
+// Forgets the bytes kept for the connection's next reply (net/pending_bytes.h); netClose calls it.
+void dropPendingBytes(Connection connection);
 // Sends all bytes. Appends them to the debug log when it is on.
 int netSend(std::string &error, Connection connection, const char *bytes, std::size_t length);
 int netSend(std::string &error, Connection connection, std::string_view text);

@@ -5,6 +5,7 @@
 #include "core/engine_settings.h"
 #include "core/error_text.h"
 #include "core/notify.h"
+#include "net/pending_bytes.h"
 #include "net/text_helpers.h"
 
 namespace corvane {
@@ -19,28 +20,13 @@ std::size_t countNewLineBreaks(const std::string &block, std::size_t from) {
     return count;
 }
 
-// Receives one block and appends it to `block`. Fails on a receive error, a closed connection,
-// a response past the size cap, or no memory.
+// Receives one block (or the bytes kept from the previous reply) and appends it to `block`.
 int receiveAppend(std::string &error, Connection connection, std::string &block) {
-    char buffer[kReceiveBlock + 1];
-    std::size_t size = kReceiveBlock;
-    if (!netReceive(error, connection, buffer, size)) return 0;
-    if (size == 0) {
-        error = kConnectionClosed;
-        return 0;
-    }
-    if (block.size() + size > kMaxResponseBytes) {
-        error = "Server response too large (more than 256 MB).";
-        return 0;
-    }
-    const std::size_t oldSize = block.size();
-    if (!growBuffer(block, oldSize, oldSize + size)) {
-        error = kOutOfMemory;
-        return 0;
-    }
-    std::memcpy(block.data() + oldSize, buffer, size);
-    return 1;
+    return receiveMore(error, connection, block, kMaxResponseBytes, "Server response too large (more than 256 MB).");
 }
+
+// A reply of class 4xx or 5xx is its status line alone.
+bool isErrorClass(std::string_view reply) { return !reply.empty() && (reply[0] == '4' || reply[0] == '5'); }
 
 }  // namespace
 
@@ -66,6 +52,9 @@ int readMultiLineResponse(std::string &error, Connection connection, int expecte
     }
     if (replyCode(block) != expectedCode) {
         error = block.substr(0, statusEnd);
+        // A refusal ends at its line; what follows answers the next command of a pipelined run.
+        // Any other code leaves the connection out of step, and its bytes are dropped.
+        if (isErrorClass(block)) keepPendingBytes(connection, std::string_view(block).substr(statusEnd + 2));
         return 0;
     }
 
@@ -78,12 +67,15 @@ int readMultiLineResponse(std::string &error, Connection connection, int expecte
     std::size_t searchFrom = 0;
     for (;;) {
         if (block.starts_with(dotLine)) {
+            keepPendingBytes(connection, std::string_view(block).substr(dotLine.size()));
             block.resize(dotLine.size());
             break;
         }
         const std::size_t end = block.find(terminator, searchFrom);
         if (end != std::string::npos) {
-            // End the text just after the CR LF with which the terminator begins.
+            // Bytes behind the terminator belong to the next reply. The text ends just after the
+            // CR LF with which the terminator begins.
+            keepPendingBytes(connection, std::string_view(block).substr(end + terminator.size()));
             block.resize(end + 2);
             break;
         }

@@ -2,6 +2,7 @@
 
 #include "core/error_text.h"
 #include "net/multiline.h"
+#include "net/pending_bytes.h"
 
 namespace corvane {
 namespace {
@@ -17,26 +18,35 @@ thread_local PendingResponse pending;
 
 std::string_view unread() { return std::string_view(pending.text).substr(pending.offset); }
 
-int receiveMore(std::string &error, Connection connection) {
-    char buffer[kReceiveBlock + 1];
-    std::size_t size = kReceiveBlock;
-    if (!netReceive(error, connection, buffer, size)) return 0;
-    if (size == 0) {
-        error = kConnectionClosed;
-        return 0;
+// Where the response in pending.text ends, or npos while it is incomplete. A status line of class
+// 4xx or 5xx never has data lines behind it: waiting for a terminator would only end in the
+// time-out (servers answer an empty "xover" range with 420 or 423).
+std::size_t responseEnd() {
+    const std::string &text = pending.text;
+    if (pending.offset == 0 && !text.empty() && (text[0] == '4' || text[0] == '5')) {
+        const std::size_t statusEnd = text.find("\r\n");
+        if (statusEnd != std::string::npos) return statusEnd + 2;
     }
-    if (pending.text.size() + size > kMaxResponseLineBuffer) {
-        error = "Server response too large (more than 64 MB).";
-        return 0;
-    }
-    pending.text.append(buffer, size);
-    return 1;
+    const std::size_t terminator = text.find(kResponseTerminator, pending.searchFrom);
+    if (terminator != std::string::npos) return terminator + kResponseTerminator.size();
+    pending.searchFrom = text.size() >= 4 ? text.size() - 4 : 0;
+    return std::string::npos;
 }
 
-// A status line of class 4xx or 5xx never has data lines behind it: waiting for a terminator
-// would only end in the time-out (servers answer an empty "xover" range with 420 or 423).
-bool isCompleteErrorStatus(std::string_view text) {
-    return !text.empty() && (text[0] == '4' || text[0] == '5') && text.find("\r\n") != std::string_view::npos;
+// Receives until the whole response is there. Bytes behind its end answer the next command of
+// a pipelined run: they are kept for the next response.
+int completeResponse(std::string &error, Connection connection) {
+    for (;;) {
+        const std::size_t end = responseEnd();
+        if (end != std::string::npos) {
+            keepPendingBytes(connection, std::string_view(pending.text).substr(end));
+            pending.text.resize(end);
+            return 1;
+        }
+        if (!receiveMore(error, connection, pending.text, kMaxResponseLineBuffer,
+                         "Server response too large (more than 64 MB)."))
+            return 0;
+    }
 }
 
 }  // namespace
@@ -49,15 +59,8 @@ int readResponseLine(std::string &error, Connection connection, std::string &lin
 
     std::size_t lineEnd = unread().find("\r\n");
     if (lineEnd == std::string_view::npos) {
-        if (!receiveMore(error, connection)) return 0;
+        if (!completeResponse(error, connection)) return 0;
         if (unread() == ".\r\n") return 1;
-        for (;;) {
-            const bool firstLineOfResponse = pending.offset == 0;
-            if (firstLineOfResponse && isCompleteErrorStatus(pending.text)) break;
-            if (pending.text.find(kResponseTerminator, pending.searchFrom) != std::string::npos) break;
-            pending.searchFrom = pending.text.size() >= 4 ? pending.text.size() - 4 : 0;
-            if (!receiveMore(error, connection)) return 0;
-        }
         lineEnd = unread().find("\r\n");
     }
     if (lineEnd == std::string_view::npos || lineEnd >= capacity) {

@@ -4,6 +4,7 @@
 
 #include "core/error_text.h"
 #include "net/multiline.h"
+#include "net/pending_bytes.h"
 #include "nntp/overview_layout.h"
 #include "nntp/session.h"
 
@@ -35,25 +36,19 @@ void storeOverviewLayout(const OverviewLayout &layout) {
 int nntpReadOverviewFormat(std::string &error, Connection connection) {
     if (!netSend(error, connection, "list overview.fmt\r\n")) return 0;
     std::string answer;
-    char buffer[kReceiveBlock + 1];
-    while (answer.find(kResponseTerminator) == std::string::npos) {
+    std::size_t end;
+    while ((end = answer.find(kResponseTerminator)) == std::string::npos) {
         // A refusal (for example 503) has no list behind it; do not wait for one.
-        if ((answer.starts_with('4') || answer.starts_with('5')) && answer.find("\r\n") != std::string::npos) {
-            error = answer;
+        const std::size_t statusEnd = answer.find("\r\n");
+        if ((answer.starts_with('4') || answer.starts_with('5')) && statusEnd != std::string::npos) {
+            keepPendingBytes(connection, std::string_view(answer).substr(statusEnd + 2));
+            error = answer.substr(0, statusEnd + 2);
             return 0;
         }
-        std::size_t size = kReceiveBlock;
-        if (!netReceive(error, connection, buffer, size)) return 0;
-        if (size == 0) {
-            error = kConnectionClosed;
-            return 0;
-        }
-        if (answer.size() + size > kOverviewFormatCapacity) {
-            error = "Overview format too long.";
-            return 0;
-        }
-        answer.append(buffer, size);
+        if (!receiveMore(error, connection, answer, kOverviewFormatCapacity, "Overview format too long.")) return 0;
     }
+    keepPendingBytes(connection, std::string_view(answer).substr(end + kResponseTerminator.size()));
+    answer.resize(end + kResponseTerminator.size());
 
     // Pieces between runs of CR and LF, numbered from 0; the status line is piece 0.
     OverviewLayout layout = overviewLayout();

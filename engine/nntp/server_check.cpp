@@ -25,7 +25,7 @@ int checkServer(std::string &error, const EngineSettings &settings, int32_t *ser
         nntpOpenSession(error, settings.server, settings.port, nullptr, settings.user, settings.password, &posting);
     if (!session) return 0;
     if (!nntpGroup(error, session, kCheckGroup) || !nntpReadOverviewFormat(error, session)) {
-        nntpQuit(session);
+        nntpQuitAfterFailure(session, error);
         return 0;
     }
     if (posting == 1 && postingAllowed) *postingAllowed = -1;

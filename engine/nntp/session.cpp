@@ -4,6 +4,7 @@
 #include <cstdlib>
 
 #include "core/engine_settings.h"
+#include "core/error_text.h"
 #include "net/text_helpers.h"
 
 namespace corvane {
@@ -116,6 +117,20 @@ int nntpQuit(Connection connection) {
     }
     netClose(connection);
     return 1;
+}
+
+void nntpQuitAfterFailure(Connection connection, std::string_view error) {
+    if (isTimeOut(error))
+        nntpQuitWithoutReply(connection);
+    else
+        nntpQuit(connection);
+}
+
+void nntpQuitWithoutReply(Connection connection) {
+    if (connection == 0) return;
+    std::string ignored;
+    netSend(ignored, connection, "QUIT\r\n");
+    netClose(connection);
 }
 
 }  // namespace corvane

@@ -29,6 +29,11 @@ int nntpReadOverviewFormat(std::string &error, Connection connection);
 
 // Says QUIT, takes the reply (ignored) and closes. Connection 0 does nothing. Always 1.
 int nntpQuit(Connection connection);
+// Ends a session after a failure with `error`. After a time-out the server is not answering:
+// QUIT is still said, but its reply is not waited for, which would keep the caller another wait.
+void nntpQuitAfterFailure(Connection connection, std::string_view error);
+// Says QUIT and closes without waiting for the reply.
+void nntpQuitWithoutReply(Connection connection);
 
 // Reads a single-line reply: receives until its CR LF has arrived. `reply` is the text as
 // received. A closed connection fails with "Connection closed by server.".

@@ -3,8 +3,11 @@
 #include <algorithm>
 #include <new>
 
+#include "core/engine_options.h"
 #include "core/engine_settings.h"
+#include "core/error_text.h"
 #include "core/notify.h"
+#include "net/text_helpers.h"
 #include "nntp/session.h"
 #include "songs/song_grouping.h"
 #include "songs/song_line.h"
@@ -17,23 +20,6 @@ namespace {
 // arrive: servers announce ranges of millions of numbers for groups whose articles mostly
 // expired. Reserving claims address space only; pages become resident as lines fill them.
 constexpr int64_t kInitialPartsCapacity = int64_t(1) << 20;
-
-int readGroupOverview(std::string &error, Connection connection, SearchProgress progress, const SearchGroup &group,
-                      PartsTable &parts) {
-    const OverviewLayout layout = overviewLayout();
-    OverviewBatch batch = overviewBatchAt(group.first, group.last);
-    if (!sendOverviewCommand(error, connection, batch)) return 0;
-    for (;;) {
-        const bool lastBatch = batch.last == group.last;
-        const OverviewBatch next = lastBatch ? OverviewBatch{} : overviewBatchAt(batch.last + 1, group.last);
-        if (!readOverviewBatch(error, connection, progress, layout, parts, lastBatch ? nullptr : &next)) return 0;
-        // A cancel leaves the error text as it is; it also kept the next command from going out.
-        if (cancelRequested()) return 0;
-        if (lastBatch) return 1;
-        progress.base += static_cast<double>(batch.last - batch.first);
-        batch = next;
-    }
-}
 
 void sendSongLines(const GroupedSongs &grouped, const SearchGroup &group, int64_t &sent) {
     std::string title;
@@ -49,9 +35,18 @@ void sendSongLines(const GroupedSongs &grouped, const SearchGroup &group, int64_
     }
 }
 
+// A connection that may still deliver a reply to an earlier command, or whose server stopped
+// answering, is never used again: QUIT goes out without waiting for its answer, and the search
+// opens a new session for its next group.
+void closeUnlessInStep(Connection &connection, bool inStep) {
+    if (inStep) return;
+    nntpQuitWithoutReply(connection);
+    connection = 0;
+}
+
 }  // namespace
 
-int collectGroupSongs(std::string &error, Connection connection, SearchProgress progress, const SearchGroup &group,
+int collectGroupSongs(std::string &error, Connection &connection, SearchProgress progress, const SearchGroup &group,
                       int64_t &songsSent) {
     songsSent = 0;
     notifyGui(kNotifyStatus, "Retrieving " + group.category + " songs...");
@@ -64,13 +59,24 @@ int collectGroupSongs(std::string &error, Connection connection, SearchProgress 
         error = kPartsBufferFailed;
         return 0;
     }
-    if (!nntpGroup(error, connection, group.name)) return 0;
+    if (!nntpGroup(error, connection, group.name)) {
+        // A refusal is the server's reply and leaves the connection in step; a time-out, a closed
+        // connection or a socket error does not.
+        closeUnlessInStep(connection, replyCode(error) >= 0);
+        return 0;
+    }
     // An empty group: last 0, or (RFC 3977) a last number below the first.
     if (group.last == 0 || group.last < group.first) return 1;
 
+    bool inStep = false;
     try {
-        if (!readGroupOverview(error, connection, progress, group, parts)) return 0;
+        const int read = readOverviewRange(error, connection, progress, group.first, group.last, overviewLayout(),
+                                           parts, engineOptions().pipeline, inStep);
+        closeUnlessInStep(connection, inStep);
+        if (!read) return 0;
     } catch (const std::bad_alloc &) {
+        // Replies may still be on the way.
+        closeUnlessInStep(connection, false);
         error = kPartsBufferFailed;
         return 0;
     }

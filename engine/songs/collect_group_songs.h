@@ -25,8 +25,10 @@ struct SearchGroup {
 // batches of 51 numbers, groups the part-numbered articles into songs and sends one SongLine
 // per song with 9009, in the byte order of the songs' base names. `songsSent` counts them.
 // Returns 1 when done (also without songs); 0 on failure with `error` set, or when a cancel was
-// requested. A failed batch discards the whole group: it then sends no SongLine at all.
-int collectGroupSongs(std::string &error, Connection connection, SearchProgress progress, const SearchGroup &group,
+// requested. A failed batch discards the whole group: it then sends no SongLine at all. When the
+// connection cannot carry another command (a time-out, a closed connection, replies still on the
+// way), QUIT goes out without waiting and `connection` becomes 0.
+int collectGroupSongs(std::string &error, Connection &connection, SearchProgress progress, const SearchGroup &group,
                       int64_t &songsSent);
 
 }  // namespace corvane

@@ -4,11 +4,13 @@
 #include <charconv>
 #include <cinttypes>
 #include <cstdio>
+#include <deque>
 
 #include "core/engine_settings.h"
 #include "core/error_text.h"
 #include "core/notify.h"
 #include "net/multiline.h"
+#include "net/pending_bytes.h"
 #include "net/text_helpers.h"
 
 namespace corvane {
@@ -20,12 +22,8 @@ constexpr int kOverviewFollows = 224;
 constexpr int kNoArticlesInRange = 420;
 constexpr int kNoArticleWithNumber = 423;
 
-// After a failure with the next batch's command already sent: takes its reply off the line.
-void discardReply(Connection connection) {
-    std::string ignored;
-    std::string line;
-    readResponseLine(ignored, connection, line, kOverviewLineCapacity, true);
-}
+// Overview lines as long as a whole response are read whole; the parser takes shorter ones.
+constexpr std::size_t kAnyLineLength = kMaxResponseLineBuffer + 1;
 
 int readLines(std::string &error, Connection connection, SearchProgress progress, const OverviewLayout &layout,
               PartsTable &parts) {
@@ -35,9 +33,10 @@ int readLines(std::string &error, Connection connection, SearchProgress progress
     OverviewEntry entry;
     ProgressTexts texts;
     for (int64_t lines = 1;; ++lines) {
-        if (!readResponseLine(error, connection, line, kOverviewLineCapacity, false)) return 0;
+        if (!readResponseLine(error, connection, line, kAnyLineLength, false)) return 0;
         if (line.empty()) return 1;
-        if (parseOverviewLine(line, layout, entry)) parts.add(entry);
+        // Only that line is lost: the others of the batch are as good as ever.
+        if (line.size() < kOverviewLineCapacity && parseOverviewLine(line, layout, entry)) parts.add(entry);
         if (reporting) {
             const double count = progress.base + static_cast<double>(lines) + 1;
             notifyGui(kNotifyProgress, texts.text(progress.total != 0 ? count * 100 / progress.total : count));
@@ -48,6 +47,63 @@ int readLines(std::string &error, Connection connection, SearchProgress progress
         }
     }
 }
+
+// The commands of one run that are sent and not yet answered, and the batches still to send.
+class CommandWindow {
+public:
+    CommandWindow(int64_t first, int64_t last) : nextStart_(first), last_(last) {}
+
+    bool finished() const { return inFlight_.empty() && !more_; }
+    std::size_t unanswered() const { return inFlight_.size(); }
+    const OverviewBatch &oldest() const { return inFlight_.front().batch; }
+
+    // Sends the next commands, all in one send, until `limit` are unanswered, the bytes ahead
+    // reach their cap, or every batch is sent.
+    int fill(std::string &error, Connection connection, int limit) {
+        std::string commands;
+        const std::size_t window = static_cast<std::size_t>(std::max(limit, 1));
+        while (more_ && inFlight_.size() < window && bytesAhead_ < kMaxCommandBytesAhead) {
+            const OverviewBatch batch = overviewBatchAt(nextStart_, last_);
+            char command[64];
+            const int length =
+                std::snprintf(command, sizeof command, "xover %" PRId64 "-%" PRId64 "\r\n", batch.first, batch.last);
+            commands.append(command, static_cast<std::size_t>(length));
+            inFlight_.push_back({batch, static_cast<std::size_t>(length)});
+            bytesAhead_ += static_cast<std::size_t>(length);
+            more_ = batch.last != last_;
+            if (more_) nextStart_ = batch.last + 1;
+        }
+        return commands.empty() || netSend(error, connection, commands);
+    }
+
+    void answered() {
+        bytesAhead_ -= inFlight_.front().length;
+        inFlight_.pop_front();
+    }
+
+    // Reads the replies of every command still on the way and drops them. False when that fails:
+    // the connection is then out of step.
+    bool drain(Connection connection) {
+        std::string ignored;
+        std::string line;
+        while (!inFlight_.empty()) {
+            if (!readResponseLine(ignored, connection, line, kAnyLineLength, true)) return false;
+            answered();
+        }
+        return true;
+    }
+
+private:
+    struct Sent {
+        OverviewBatch batch;
+        std::size_t length;
+    };
+    std::deque<Sent> inFlight_;
+    std::size_t bytesAhead_ = 0;
+    int64_t nextStart_;
+    int64_t last_;
+    bool more_ = true;
+};
 
 }  // namespace
 
@@ -90,38 +146,44 @@ std::string_view ProgressTexts::text(double value) {
     return last_;
 }
 
-int sendOverviewCommand(std::string &error, Connection connection, const OverviewBatch &batch) {
-    char command[64];
-    const int length =
-        std::snprintf(command, sizeof command, "xover %" PRId64 "-%" PRId64 "\r\n", batch.first, batch.last);
-    return netSend(error, connection, command, static_cast<std::size_t>(length));
-}
-
-int readOverviewBatch(std::string &error, Connection connection, SearchProgress progress, const OverviewLayout &layout,
-                      PartsTable &parts, const OverviewBatch *next) {
-    bool nextSent = false;
-    std::string status;
-    if (!readResponseLine(error, connection, status, kOverviewLineCapacity, true)) return 0;
-    const int code = replyCode(status);
-    const bool empty = code == kNoArticlesInRange || code == kNoArticleWithNumber;
-    if (!empty && code != kOverviewFollows) {
-        error = status;
-        return 0;
+int readOverviewRange(std::string &error, Connection connection, SearchProgress progress, int64_t first, int64_t last,
+                      const OverviewLayout &layout, PartsTable &parts, int pipeline, bool &inStep) {
+    inStep = false;
+    if (pipeline > 1) sendWithoutDelay(connection);
+    CommandWindow window(first, last);
+    // The first command goes out even when a cancel is pending, as one at a time always did; the
+    // run then stops after its reply.
+    if (!window.fill(error, connection, cancelRequested() ? 1 : pipeline)) return 0;
+    while (!window.finished()) {
+        const OverviewBatch batch = window.oldest();
+        std::string status;
+        // Reads the whole reply; bytes of the next replies behind it are kept for them.
+        if (!readResponseLine(error, connection, status, kOverviewLineCapacity, true)) return 0;
+        window.answered();
+        const int code = replyCode(status);
+        const bool empty = code == kNoArticlesInRange || code == kNoArticleWithNumber;
+        if (!empty && code != kOverviewFollows) {
+            error = status;
+            // The replies to the commands still on the way are read away, so that none of them
+            // can be taken for the answer to a later command.
+            inStep = window.drain(connection);
+            return 0;
+        }
+        // The server prepares the next replies while this one is parsed.
+        if (!cancelRequested() && !window.fill(error, connection, pipeline)) return 0;
+        if (!empty && !readLines(error, connection, progress, layout, parts)) {
+            inStep = window.unanswered() == 0;
+            return 0;
+        }
+        // A cancel leaves the error text as it is.
+        if (cancelRequested()) {
+            inStep = window.unanswered() == 0;
+            return 0;
+        }
+        progress.base += static_cast<double>(batch.last - batch.first);
     }
-    if (next && !cancelRequested()) {
-        if (!sendOverviewCommand(error, connection, *next)) return 0;
-        nextSent = true;
-    }
-    if (empty) return 1;
-    // A cancel ends the search, and its QUIT needs no clean connection; everything else goes on.
-    try {
-        if (readLines(error, connection, progress, layout, parts)) return 1;
-    } catch (...) {
-        if (nextSent && !cancelRequested()) discardReply(connection);
-        throw;
-    }
-    if (nextSent && !cancelRequested()) discardReply(connection);
-    return 0;
+    inStep = true;
+    return 1;
 }
 
 }  // namespace corvane

@@ -1,6 +1,7 @@
 // Reads the overview of one range of article numbers with "xover".
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -43,18 +44,22 @@ private:
     double high_ = 0;
 };
 
-// Sends "xover first-last\r\n".
-int sendOverviewCommand(std::string &error, Connection connection, const OverviewBatch &batch);
+// No more than this many bytes of commands go out ahead of the replies, so the server's receive
+// buffer never fills while it is blocked sending replies that are not read yet.
+inline constexpr std::size_t kMaxCommandBytesAhead = 1u << 20;
 
-// Reads the reply to the batch's "xover" (already sent) and adds every usable line to `parts`.
-// A 224 reply is read to its end; 420 and 423 ("no articles in that range") are an empty batch;
-// any other status fails with the status line as the error. After each line, sends 9004 with
-// (base + lines so far + 1) as a percentage of the total, then stops with "Operation cancelled
-// by user." when a cancel was requested. When `next` is given and no cancel is pending, its
-// command is sent as soon as this reply has arrived whole, so the server prepares it while this
-// one is parsed; a failure after that reads the next reply away, so the connection stays in
-// step. Returns 1, or 0 with `error` set.
-int readOverviewBatch(std::string &error, Connection connection, SearchProgress progress, const OverviewLayout &layout,
-                      PartsTable &parts, const OverviewBatch *next);
+// Reads the overview of the numbers first..last: "xover" in batches of 51 numbers, in order, with
+// up to `pipeline` commands on the way at once (1: each command only after the previous reply
+// has arrived whole). Every usable line goes into `parts`. A 224 reply is read to its end; 420
+// and 423 ("no articles in that range") are an empty batch; any other status fails with the
+// status line as the error. A line of 4,096 characters or more (servers send long Xref fields)
+// is skipped alone. After each line, sends 9004 with (base + lines of this batch so far + 1) as a
+// percentage of the total; a cancel then stops the run with "Operation cancelled by user.", and a
+// cancel between two batches stops it with the error text unchanged. Returns 1, or 0 with
+// `error` set. `inStep` tells whether every command sent has had its reply read, so the
+// connection can carry the next command; after a time-out, a closed connection or a cancel with
+// replies still on the way it cannot.
+int readOverviewRange(std::string &error, Connection connection, SearchProgress progress, int64_t first, int64_t last,
+                      const OverviewLayout &layout, PartsTable &parts, int pipeline, bool &inStep);
 
 }  // namespace corvane

@@ -57,8 +57,11 @@ int readGroups(SearchState &state) {
     SearchProgress progress{0, state.progressTotal};
     for (const SearchGroup &group : state.groups) {
         int64_t sent = 0;
+        // A group that left the connection unusable closed it: the next group gets a new session.
+        const bool connected = state.connection || (state.connection = nntpOpenStoredSession(state.error));
         // A group ended by a cancel is not a failed group: the cancel report below covers it.
-        if (!collectGroupSongs(state.error, state.connection, progress, group, sent) && !cancelRequested()) {
+        if ((!connected || !collectGroupSongs(state.error, state.connection, progress, group, sent)) &&
+            !cancelRequested()) {
             if (isTimeOut(state.error))
                 addUnavailableNewsgroup(state.unavailable, group.name);
             else

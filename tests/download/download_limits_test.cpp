@@ -129,8 +129,10 @@ TEST_F(DownloadTest, SongOf1024PartsIsAccepted) {
     for (int i = 0; i < 1024; ++i) ids.push_back("<" + std::to_string(i) + "@x>");
     ScriptedPeer peer;
     scriptGreetingAndGroup(peer);
-    peer.expect("article <0@x>\r\n");
-    peer.send("430 no such article\r\n");  // the first refusal ends the song
+    // The first 64 commands go out together; the first refusal ends the song and the other
+    // replies are read away.
+    for (int i = 0; i < 64; ++i) peer.expect("article <" + std::to_string(i) + "@x>\r\n");
+    for (int i = 0; i < 64; ++i) peer.send("430 no such article\r\n");
     scriptQuit(peer);
     const std::vector<Report> reports = download(peer, requestLine(ids));
     ASSERT_EQ(reports.size(), 4u);

@@ -1,5 +1,6 @@
 // A whole download against the bundled news server: the files written are byte for byte the
 // files the real encoders were given.
+#include "core/engine_options.h"
 #include "download_session.h"
 #include "newsd/news_server.h"
 
@@ -61,4 +62,53 @@ TEST_F(BundledServerDownload, SaveWritesByteIdenticalFiles) {
             << size;
     EXPECT_EQ(readFile(pathOf("song3.mp3")), fixture("payload_song3.bin"));
     EXPECT_EQ(readFile(pathOf("song2.mp3")), fixture("payload_song2.bin"));
+}
+
+// The "article" commands of a song go out together: the reports and files are those of one
+// command at a time, also when a part in the middle has expired.
+TEST_F(BundledServerDownload, PipelinedArticlesGiveTheSameReportsAndFiles) {
+    store.expireArticle("<song2-1@harbeat.test>");
+    const std::string request =
+        requestLine({"<song3-1@harbeat.test>", "<song3-2@harbeat.test>", "<song3-3@harbeat.test>"}) +
+        requestLine({"<uu-45014@harbeat.test>", "<song2-1@harbeat.test>", "<song2-2@harbeat.test>"}) +
+        requestLine({"<uu-59@harbeat.test>"});
+    std::vector<std::vector<Report>> runs;
+    for (const char *pipeline : {"1", "64"}) {
+        ASSERT_TRUE(corvane::setEngineOption("pipeline", pipeline));
+        std::filesystem::remove_all(folder);
+        ReportRecorder::clear();
+        runs.push_back(run(request));
+        EXPECT_EQ(readFile(pathOf("song3.mp3")), fixture("payload_song3.bin")) << pipeline;
+        EXPECT_EQ(readFile(pathOf("song_59.mp3")), fixture("payload_59.bin")) << pipeline;
+        EXPECT_FALSE(std::filesystem::exists(pathOf("song_45014.mp3"))) << pipeline;
+    }
+    corvane::resetEngineOptionsForTests();
+    EXPECT_EQ(runs[0], runs[1]);
+    EXPECT_EQ(server.connectionsAccepted(), 2u);
+}
+
+// A server that stops answering in the middle of a song: that song fails with the time-out, and
+// the next one is fetched on a new session, never from the late replies of the old one.
+TEST_F(BundledServerDownload, StallInASongFailsItAndTheNextUsesANewSession) {
+    server.stop();
+    harbeat::newsd::ServerOptions options;
+    options.rules.push_back({"ARTICLE", "<song3-2@harbeat.test>", harbeat::newsd::CommandRule::Action::Silence});
+    harbeat::newsd::NewsServer stalling(store, options);
+    stalling.start(0);
+    corvane::EngineSettings settings;
+    settings.server = "127.0.0.1";
+    settings.port = stalling.port();
+    corvane::storeEngineSettings(settings);
+    ShortReceiveWait shortWait(std::chrono::milliseconds(300));
+    const std::vector<Report> reports =
+        run(requestLine({"<song3-1@harbeat.test>", "<song3-2@harbeat.test>", "<song3-3@harbeat.test>"}) +
+            requestLine({"<song2-1@harbeat.test>", "<song2-2@harbeat.test>"}));
+    std::vector<std::string> errors;
+    for (const Report &report : reports)
+        if (report.code == kNotifyError) errors.push_back(report.text);
+    EXPECT_EQ(errors, (std::vector<std::string>{"Timed Out, server has not responded."}));
+    EXPECT_EQ(readFile(pathOf("song2.mp3")), fixture("payload_song2.bin"));
+    EXPECT_FALSE(std::filesystem::exists(pathOf("song3.mp3")));
+    EXPECT_EQ(stalling.connectionsAccepted(), 2u);
+    stalling.stop();
 }

@@ -94,9 +94,11 @@ TEST_F(DownloadTest, PreviewOfAnArticleWithoutAFileEndsWithAnErrorNotAnOldPath) 
 TEST_F(DownloadTest, ExpiredArticleFailsItsSongButNotTheDownload) {
     ScriptedPeer peer;
     scriptGreetingAndGroup(peer);
+    // The three commands go out together; after the refusal the third reply is read away.
     scriptSong3(peer, 1);
     peer.expect("article " + kSong3[1] + "\r\n");
     peer.send("430 no such article\r\n");
+    scriptArticle(peer, kSong3[2], "uu_song3_article3.article");
     scriptQuit(peer);
     const std::vector<Report> reports = download(peer, requestLine(kSong3));
     EXPECT_EQ(reports, (std::vector<Report>{{kNotifyStatus, "Downloading requested songs (1/1)..."},
@@ -162,10 +164,11 @@ TEST_F(DownloadTest, SessionThatCannotOpenEndsWithItsMessage) {
 TEST_F(DownloadTest, CancelDuringAnArticleEndsTheDownloadWithoutAFile) {
     ScriptedPeer peer;
     scriptGreetingAndGroup(peer);
-    peer.expect("article " + kSong3[0] + "\r\n");
+    for (const std::string &id : kSong3) peer.expect("article " + id + "\r\n");
     const std::string reply = articleReply(kSong3[0], fixture("uu_song3_article1.article"));
     peer.sendSplit({reply.substr(0, 100), reply.substr(100)}, 300ms);
-    scriptQuit(peer);
+    // Replies are still on the way: QUIT goes out without waiting for its answer.
+    peer.expect("QUIT\r\n");
     std::thread canceller([] {
         ReportRecorder::waitFor({kNotifyStatus});
         std::this_thread::sleep_for(100ms);

@@ -72,6 +72,18 @@ TEST_F(HttpFetch, ServerThatStaysOpenTimesOutAndKeepsNothing) {
     EXPECT_EQ(fetch(peer, "127.0.0.1/slow"), "Timed Out, server has not responded.");
 }
 
+// A server that drips its page a byte every 50 ms for two seconds: the fetch gives up after one
+// wait instead of waiting for as long as the bytes keep coming.
+TEST_F(HttpFetch, DrippingServerTimesOutAfterOneWait) {
+    ScriptedPeer peer;
+    std::vector<std::string> bytes;
+    for (int i = 0; i < 40; ++i) bytes.emplace_back(1, 'x');
+    peer.expect("GET http://127.0.0.1/drip\r\n").sendSplit(bytes, 50ms);
+    const auto started = std::chrono::steady_clock::now();
+    EXPECT_EQ(fetch(peer, "127.0.0.1/drip"), "Timed Out, server has not responded.");
+    EXPECT_LT(std::chrono::steady_clock::now() - started, 1500ms);
+}
+
 TEST_F(HttpFetch, CancelLeftSetFromAnEarlierOperation) {
     mp3CancelFunc();
     ScriptedPeer peer;

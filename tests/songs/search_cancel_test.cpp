@@ -48,6 +48,8 @@ TEST_P(CancelledSearch, EndsWithOneErrorReport) {
     c.script(peer);
     peer.expect("QUIT\r\n").send("205 bye\r\n");
     search(peer, "g.one\tjazz\r\ng.two\trock\r\n");
+    // With replies still on the way the connection is closed before the last report goes out.
+    ASSERT_TRUE(ReportRecorder::waitFor({9001}));
     EXPECT_EQ(withoutProgress(ReportRecorder::reports()), c.reports);
 }
 
@@ -70,6 +72,22 @@ INSTANTIATE_TEST_SUITE_P(
                        p.expect("group g.two\r\n").send("211 3 1 3 g.two\r\n");
                        p.expect("group g.one\r\n").send("211 3 1 3 g.one\r\n");
                        p.expect("xover 1-3\r\n").send(kThreeSongs);
+                   },
+                   {{9000, "Searching..."},
+                    {9000, "Searching... DONE!"},
+                    {9000, "Retrieving jazz songs..."},
+                    {9001, "Operation cancelled by user."}}},
+        // Replies still on the way: the run stops within the reply being read and QUIT goes out
+        // at once, without waiting for the replies before it.
+        CancelCase{"WithCommandsInFlight",
+                   9004,
+                   "",
+                   [](ScriptedPeer &p) {
+                       p.expect("group g.one\r\n").send("211 3 1 200 g.one\r\n");
+                       p.expect("group g.two\r\n").send("211 3 1 3 g.two\r\n");
+                       p.expect("group g.one\r\n").send("211 3 1 200 g.one\r\n");
+                       p.expect("xover 1-51\r\n").expect("xover 52-102\r\n").expect("xover 103-153\r\n");
+                       p.expect("xover 154-200\r\n").send(kThreeSongs);
                    },
                    {{9000, "Searching..."},
                     {9000, "Searching... DONE!"},

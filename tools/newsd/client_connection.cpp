@@ -41,19 +41,61 @@ long ClientConnection::sendSome(const char *from, std::size_t length) {
     return sent;
 }
 
+ClientConnection::~ClientConnection() {
+    if (!delayed_) return;
+    flush();
+    {
+        std::lock_guard lock(queueMutex_);
+        closing_ = true;
+    }
+    queueChanged_.notify_all();
+    sender_.join();
+}
+
+void ClientConnection::enableDelayedSending() {
+    if (delayed_) return;
+    delayed_ = true;
+    sender_ = std::thread([this] { sendLoop(); });
+}
+
+void ClientConnection::sendLoop() {
+    std::unique_lock lock(queueMutex_);
+    for (;;) {
+        queueChanged_.wait(lock, [this] { return closing_ || !queue_.empty(); });
+        if (queue_.empty()) return;
+        auto [time, bytes] = std::move(queue_.front());
+        queue_.pop_front();
+        lock.unlock();
+        std::this_thread::sleep_until(time);
+        if (!failed_.load()) sendAll(bytes);
+        lock.lock();
+    }
+}
+
+void ClientConnection::noteLineEnd(std::size_t end) {
+    if (!delayed_) return;
+    // The line ended with the receive that brought its LF.
+    const std::size_t at = inputBase_ + end;
+    while (!arrivals_.empty() && arrivals_.front().first <= at) arrivals_.pop_front();
+    if (!arrivals_.empty()) lastLineArrival_ = arrivals_.front().second;
+}
+
 bool ClientConnection::receiveMore() {
     if (!flush()) return false;
     if (inputStart_ == input_.size()) {
+        inputBase_ += input_.size();
         input_.clear();
         inputStart_ = 0;
     } else if (inputStart_ >= kReceiveChunk || inputStart_ * 2 >= input_.size()) {
         input_.erase(0, inputStart_);
+        inputBase_ += inputStart_;
         inputStart_ = 0;
     }
     const std::size_t used = input_.size();
     input_.resize(used + kReceiveChunk);
     const long received = receiveSome(input_.data() + used, kReceiveChunk);
     input_.resize(used + (received > 0 ? std::size_t(received) : 0));
+    if (delayed_ && received > 0) arrivals_.emplace_back(inputBase_ + input_.size(), Clock::now());
     return received > 0;
 }
 
@@ -71,6 +113,7 @@ ClientConnection::ReadStatus ClientConnection::readLine(std::string_view &line, 
             std::size_t length = end - inputStart_;
             if (length > 0 && input_[inputStart_ + length - 1] == '\r') --length;
             line = std::string_view(input_).substr(inputStart_, length);
+            noteLineEnd(end);
             inputStart_ = end + 1;
             scanned_ = 0;
             if (skipping || length > maxLength) return ReadStatus::TooLong;
@@ -93,7 +136,7 @@ ClientConnection::ReadStatus ClientConnection::readLine(std::string_view &line, 
 
 void ClientConnection::drainUntilClosed() {
     flush();
-    while (!failed_) {
+    while (!failed_.load()) {
         inputStart_ = input_.size();
         scanned_ = 0;
         if (!receiveMore()) return;
@@ -101,17 +144,30 @@ void ClientConnection::drainUntilClosed() {
 }
 
 bool ClientConnection::flush() {
+    if (delayed_ && !output_.empty()) {
+        {
+            std::lock_guard lock(queueMutex_);
+            queue_.emplace_back(sendTime_, std::move(output_));
+        }
+        queueChanged_.notify_all();
+    } else if (!output_.empty()) {
+        sendAll(output_);
+    }
+    output_.clear();
+    return !failed_.load();
+}
+
+bool ClientConnection::sendAll(std::string_view bytes) {
     std::size_t sent = 0;
-    while (!failed_ && sent < output_.size()) {
-        const long result = sendSome(output_.data() + sent, output_.size() - sent);
+    while (!failed_.load() && sent < bytes.size()) {
+        const long result = sendSome(bytes.data() + sent, bytes.size() - sent);
         if (result <= 0) {
-            failed_ = true;
+            failed_.store(true);
             break;
         }
         sent += std::size_t(result);
     }
-    output_.clear();
-    return !failed_;
+    return !failed_.load();
 }
 
 void appendDotStuffed(ClientConnection &connection, std::string_view text) {

@@ -3,9 +3,15 @@
 // pipelined commands get their answers in few sends and a lone command in exactly one.
 #pragma once
 
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
 #include <cstddef>
+#include <deque>
+#include <mutex>
 #include <string>
 #include <string_view>
+#include <thread>
 
 struct ssl_st;
 
@@ -20,8 +26,12 @@ public:
         Closed,    // the peer closed, an error occurred, or the server is stopping
     };
 
+    using Clock = std::chrono::steady_clock;
+
     // With a TLS session, every byte goes through it.
     explicit ClientConnection(int socket, ssl_st *tls = nullptr) : socket_(socket), tls_(tls) {}
+    // Sends what is still held back for latency before it returns.
+    ~ClientConnection();
     ClientConnection(const ClientConnection &) = delete;
     ClientConnection &operator=(const ClientConnection &) = delete;
 
@@ -36,12 +46,23 @@ public:
     }
     // Sends everything buffered; false when sending has failed (now or before).
     bool flush();
-    bool failed() const { return failed_; }
+    bool failed() const { return failed_.load(); }
+
+    // Simulated network latency: from now on, output flushed after setSendTime(t) leaves at t,
+    // sent by a thread of its own so that commands keep being read (and their arrival times
+    // taken) while replies wait, as on a real network.
+    void enableDelayedSending();
+    void setSendTime(Clock::time_point time) { sendTime_ = time; }
+    // When the last byte of the line last returned by readLine arrived.
+    Clock::time_point lastLineArrival() const { return lastLineArrival_; }
 
     static constexpr std::size_t kFlushSize = 64 * 1024;
 
 private:
     bool receiveMore();
+    bool sendAll(std::string_view bytes);
+    void sendLoop();
+    void noteLineEnd(std::size_t end);
 
     // One receive into `into`, or one send from it: the byte count, or 0 / negative as recv and
     // send report a close or an error.
@@ -50,11 +71,24 @@ private:
 
     int socket_;
     ssl_st *tls_;
+    // Arrival time of the bytes up to each absolute input offset, oldest first.
+    std::deque<std::pair<std::size_t, Clock::time_point>> arrivals_;
+    std::size_t inputBase_ = 0;  // absolute offset of input_[0]
+    Clock::time_point lastLineArrival_ = Clock::now();
     std::string input_;
     std::size_t inputStart_ = 0;  // first unread byte
     std::size_t scanned_ = 0;     // bytes after inputStart_ known to hold no LF
     std::string output_;
-    bool failed_ = false;
+    std::atomic<bool> failed_{false};
+
+    // Delayed sending: blocks with the time they may leave, sent in order by sender_.
+    bool delayed_ = false;
+    Clock::time_point sendTime_{};
+    std::mutex queueMutex_;
+    std::condition_variable queueChanged_;
+    std::deque<std::pair<Clock::time_point, std::string>> queue_;
+    bool closing_ = false;
+    std::thread sender_;
 };
 
 // Appends text (whole lines with CR LF) with every line that starts with "." given another ".",

@@ -42,6 +42,8 @@ Serves until SIGINT or SIGTERM.
   --tls-cert FILE --tls-key FILE
                             speak TLS (NNTPS) from the first byte, with this certificate
                             chain and private key (PEM)
+  --latency-ms N            every reply leaves N ms after its command arrived (a network
+                            of N / 2 ms one way); pipelined commands overlap
   --log                     write every command to standard error
   --help                    show this text
 )";
@@ -131,6 +133,10 @@ int parseArguments(int argc, char **argv, Arguments &arguments) {
             arguments.options.tlsCertificateFile = value;
         } else if (option == "--tls-key") {
             arguments.options.tlsKeyFile = value;
+        } else if (option == "--latency-ms") {
+            unsigned milliseconds = 0;
+            valid = parseNumber(value, milliseconds) && milliseconds <= 60000;
+            arguments.options.latency = std::chrono::milliseconds(milliseconds);
         } else if (option == "--log") {
             arguments.options.logCommands = true;
         } else {

@@ -175,6 +175,11 @@ struct ServerOptions {
     // closed without a greeting.
     std::string tlsCertificateFile;
     std::string tlsKeyFile;
+    // Simulated network distance: every reply leaves this long after its command arrived (the
+    // greeting this long after the connection was accepted), not after the previous reply, so
+    // pipelined commands overlap as they would over a real network. A round trip seen by the
+    // client is this value, so a path of L ms one way is latency 2 L. 0: reply at once.
+    std::chrono::milliseconds latency{0};
 };
 
 // Serves a NewsStore on 127.0.0.1, one thread per connection.

@@ -76,6 +76,11 @@ void NntpSession::log(std::string_view text) const {
 
 void NntpSession::run() {
     log("connected");
+    const bool delayed = options_.latency.count() > 0;
+    if (delayed) {
+        connection_.enableDelayedSending();
+        connection_.setSendTime(ClientConnection::Clock::now() + options_.latency);
+    }
     const int greeting = options_.greetingCode != 0 ? options_.greetingCode : options_.postingAllowed ? 200 : 201;
     reply(greeting, options_.greetingText.empty() ? defaultGreetingText(greeting, options_) : options_.greetingText);
     if (greeting >= 400) {
@@ -87,7 +92,13 @@ void NntpSession::run() {
     Next next = Next::Continue;
     while (next == Next::Continue && !stop_.requested() && !connection_.failed()) {
         std::string_view line;
-        switch (connection_.readLine(line, kMaxCommandLength, kAbsurdCommandLength)) {
+        const ClientConnection::ReadStatus status = connection_.readLine(line, kMaxCommandLength, kAbsurdCommandLength);
+        if (delayed) {
+            // The replies so far leave at their own time; this command's at its arrival + latency.
+            connection_.flush();
+            connection_.setSendTime(connection_.lastLineArrival() + options_.latency);
+        }
+        switch (status) {
             case ClientConnection::ReadStatus::Line: next = handle(line); break;
             case ClientConnection::ReadStatus::TooLong: reply(501, "Line too long"); break;
             case ClientConnection::ReadStatus::Overflow:
