@@ -18,21 +18,58 @@ namespace {
 // expired. Reserving claims address space only; pages become resident as lines fill them.
 constexpr int64_t kInitialPartsCapacity = int64_t(1) << 20;
 
-int readGroupOverview(std::string &error, Connection connection, SearchProgress progress, const SearchGroup &group,
+// Reads [first, last] of the group, in batches, into `parts`.
+int readOverviewRange(std::string &error, Connection connection, SearchProgress &progress, int64_t first, int64_t last,
                       PartsTable &parts) {
     const OverviewLayout layout = overviewLayout();
-    OverviewBatch batch = overviewBatchAt(group.first, group.last);
+    OverviewBatch batch = overviewBatchAt(first, last);
     if (!sendOverviewCommand(error, connection, batch)) return 0;
     for (;;) {
-        const bool lastBatch = batch.last == group.last;
-        const OverviewBatch next = lastBatch ? OverviewBatch{} : overviewBatchAt(batch.last + 1, group.last);
+        const bool lastBatch = batch.last == last;
+        const OverviewBatch next = lastBatch ? OverviewBatch{} : overviewBatchAt(batch.last + 1, last);
         if (!readOverviewBatch(error, connection, progress, layout, parts, lastBatch ? nullptr : &next)) return 0;
         // A cancel leaves the error text as it is; it also kept the next command from going out.
         if (cancelRequested()) return 0;
-        if (lastBatch) return 1;
         progress.base += static_cast<double>(batch.last - batch.first);
+        if (lastBatch) return 1;
         batch = next;
     }
+}
+
+// Reads what the plan leaves to the server and takes the rest from the cache file, in article
+// order, so that grouping sees the parts exactly as a read of the whole range would give them.
+int readGroupOverview(std::string &error, Connection connection, SearchProgress progress, const SearchGroup &group,
+                      const OverviewReadPlan &plan, CachedGroup &cached, PartsTable &parts) {
+    if (plan.lowFirst <= plan.lowLast &&
+        !readOverviewRange(error, connection, progress, plan.lowFirst, plan.lowLast, parts))
+        return 0;
+    if (plan.useCache) {
+        OverviewEntry entry;
+        for (const CachedArticle &article : cached.articles) {
+            // Below the group's first number: expired, or beyond the search depth.
+            if (article.number < group.first) continue;
+            entry.number = article.number;
+            entry.baseName = article.baseName;
+            entry.messageId = article.messageId;
+            entry.date = article.date;
+            entry.partIndex = article.partIndex;
+            entry.partCount = article.partCount;
+            parts.add(entry);
+        }
+        cached = CachedGroup{};
+    }
+    if (plan.highFirst <= plan.highLast &&
+        !readOverviewRange(error, connection, progress, plan.highFirst, plan.highLast, parts))
+        return 0;
+    return 1;
+}
+
+// Keeps the group for the next search. A folder that cannot be written costs the search
+// nothing but the cache; it is told once.
+void storeGroup(OverviewCache &cache, const SearchGroup &group, const PartsTable &parts) {
+    std::string problem;
+    if (!cache.store(group.name, group.first, group.last, parts, problem) && !problem.empty() && cache.firstProblem())
+        notifyGui(kNotifyStatus, problem);
 }
 
 void sendSongLines(const GroupedSongs &grouped, const SearchGroup &group, int64_t &sent) {
@@ -51,8 +88,21 @@ void sendSongLines(const GroupedSongs &grouped, const SearchGroup &group, int64_
 
 }  // namespace
 
+std::string withThousands(int64_t number) {
+    std::string digits = std::to_string(number < 0 ? -(number + 1) + uint64_t(1) : uint64_t(number));
+    for (std::size_t at = digits.size(); at > 3; at -= 3) digits.insert(at - 3, ",");
+    return number < 0 ? "-" + digits : digits;
+}
+
+void planGroupRead(SearchGroup &group, int64_t depth, const OverviewCache *cache) {
+    if (depth > 0 && group.last >= group.first) group.first = std::max(group.first, group.last - (depth - 1));
+    OverviewCacheHeader header;
+    const bool cached = cache && cache->peek(group.name, header);
+    group.count = planOverviewRead(group.first, group.last, cached ? &header : nullptr).progressCount();
+}
+
 int collectGroupSongs(std::string &error, Connection connection, SearchProgress progress, const SearchGroup &group,
-                      int64_t &songsSent) {
+                      int64_t &songsSent, OverviewCache *cache) {
     songsSent = 0;
     notifyGui(kNotifyStatus, "Retrieving " + group.category + " songs...");
 
@@ -68,12 +118,24 @@ int collectGroupSongs(std::string &error, Connection connection, SearchProgress 
     // An empty group: last 0, or (RFC 3977) a last number below the first.
     if (group.last == 0 || group.last < group.first) return 1;
 
+    CachedGroup cached;
+    OverviewReadPlan plan;
+    int64_t cachedFirst = 0;
     try {
-        if (!readGroupOverview(error, connection, progress, group, parts)) return 0;
+        const bool haveFile = cache && cache->load(group.name, cached);
+        plan = planOverviewRead(group.first, group.last, haveFile ? &cached.header : nullptr);
+        cachedFirst = cached.header.first;
+        if (plan.useCache)
+            notifyGui(kNotifyStatus, "Retrieving " + group.category + " songs... " +
+                                         withThousands(plan.articlesToRead()) + " new articles");
+        if (!readGroupOverview(error, connection, progress, group, plan, cached, parts)) return 0;
     } catch (const std::bad_alloc &) {
         error = kPartsBufferFailed;
         return 0;
     }
+    // Nothing new and nothing expired: the file already says all there is.
+    const bool unchanged = plan.useCache && plan.articlesToRead() == 0 && cachedFirst == group.first;
+    if (cache && cache->enabled() && !unchanged) storeGroup(*cache, group, parts);
     if (parts.parts().empty()) return 1;
 
     GroupedSongs songs;

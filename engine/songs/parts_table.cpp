@@ -66,6 +66,7 @@ void PartsTable::add(const OverviewEntry &entry) {
     Part part;
     part.name = nameOf(entry.baseName);
     part.texts = keep(messageId, date);
+    part.number = entry.number;
     part.messageIdLength = static_cast<uint16_t>(messageId.size());
     part.dateLength = static_cast<uint16_t>(date.size());
     part.partIndex = entry.partIndex;

@@ -1,0 +1,125 @@
+// The bytes of one overview cache file: what a search keeps of a group's usable overview lines so
+// that the next search reads only the articles posted since. Pure encoding and decoding, no files.
+//
+// Layout (integers are LEB128 varints unless a size is given):
+//   "HBOVCACH"  8 bytes
+//   version     4 bytes, little-endian (kOverviewCacheVersion)
+//   server      length + bytes       port  varint       tls  1 byte (0 or 1)
+//   group       length + bytes
+//   first, last the article numbers the file covers: every usable article in [first, last]
+//   count       number of records
+//   records     count times:
+//     number    distance from the previous record's number (the first: from `first`), the
+//               numbers rising strictly and staying within [first, last]
+//     name      0: a new base name follows (length + bytes); n > 0: the n-th new name so far
+//     messageId length + bytes
+//     date      0: the previous record's date; n > 0: n - 1 bytes follow
+//     partIndex varint    partCount zig-zag varint (a subject may carry "(1/-3)")
+//   checksum    8 bytes, little-endian, over every byte before it
+// Anything else (another magic or version, a short or long file, a wrong checksum, a number out
+// of order) makes the whole file unusable: it is then ignored and rebuilt.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+#include <vector>
+
+namespace corvane {
+
+inline constexpr uint32_t kOverviewCacheVersion = 1;
+
+// Which server and group a file belongs to. Two servers, or one server over TLS and plain TCP,
+// never share a file.
+struct OverviewCacheKey {
+    std::string server;
+    int32_t port = 0;
+    bool tls = false;
+    std::string group;
+
+    bool operator==(const OverviewCacheKey &) const = default;
+};
+
+struct OverviewCacheHeader {
+    OverviewCacheKey key;
+    int64_t first = 0;  // the article numbers covered, first <= last
+    int64_t last = 0;
+    uint64_t count = 0;  // records in the file
+};
+
+// One usable article; the texts are views (into the file's bytes when decoded).
+struct CachedArticle {
+    int64_t number = 0;
+    std::string_view baseName;
+    std::string_view messageId;
+    std::string_view date;
+    int32_t partIndex = 0;
+    int32_t partCount = 0;
+};
+
+// Longest texts a record may hold: an overview line is under 4,096 characters.
+inline constexpr std::size_t kMaxCachedText = 4095;
+
+// An upper bound of the bytes `article` adds to a file when its name is new (`newName`) or not.
+std::size_t cachedArticleBytesBound(const CachedArticle &article, bool newName);
+
+// Reads the header only (no checksum test): enough to plan which articles a search must read.
+bool decodeOverviewCacheHeader(std::string_view bytes, OverviewCacheHeader &header);
+
+// Reads a whole file. False, with `articles` cleared, when any byte is out of place.
+bool decodeOverviewCache(std::string_view bytes, OverviewCacheHeader &header, std::vector<CachedArticle> &articles);
+
+// A running checksum over bytes given in pieces of any size.
+class CacheChecksum {
+public:
+    void update(std::string_view bytes);
+    uint64_t value() const;
+
+private:
+    void mix(uint64_t word);
+
+    uint64_t state_ = 0x9E3779B97F4A7C15ull;
+    uint64_t total_ = 0;
+    unsigned char tail_[8] = {};
+    std::size_t tailSize_ = 0;
+};
+
+// Writes a file piece by piece, so that a large group never needs its whole file in memory:
+// take `pending()` from time to time, then `consumed()`; `finish()` appends the checksum. The
+// texts of added articles must stay valid until the encoder is gone (names are looked up by view).
+class OverviewCacheEncoder {
+public:
+    // header.count must be the number of add() calls that follow.
+    explicit OverviewCacheEncoder(const OverviewCacheHeader &header);
+    // False (nothing written) when the article does not fit the header: a number not above the
+    // previous one or outside [first, last], a text over kMaxCachedText, a negative part index,
+    // or more records than the header announced.
+    bool add(const CachedArticle &article);
+    // False when fewer records were added than announced. The checksum joins what is pending.
+    bool finish();
+
+    std::string_view pending() const { return out_; }
+    void consumed();
+
+private:
+    void putVarint(uint64_t value);
+    void putText(std::string_view text);
+
+    OverviewCacheHeader header_;
+    std::string out_;
+    CacheChecksum checksum_;
+    uint64_t added_ = 0;
+    int64_t previousNumber_ = 0;
+    std::string_view previousDate_;
+    bool haveDate_ = false;
+    bool finished_ = false;
+    std::unordered_map<std::string_view, uint64_t> names_;
+};
+
+// The whole file at once, for small files and tests.
+bool encodeOverviewCache(const OverviewCacheHeader &header, const std::vector<CachedArticle> &articles,
+                         std::string &bytes);
+
+}  // namespace corvane
