@@ -6,6 +6,7 @@
 #include "engine/engine_binding.h"
 #include "main/shared_flags.h"
 #include "notify/notify_slots.h"
+#include "server/engine_options.h"
 #include "settings/settings.h"
 #include "settings/value_text.h"
 
@@ -20,6 +21,7 @@ bool CheckServerSettings(QString &errorText) {
     std::array<char, engine::kErrorTextSize> buffer{};
     // The engine also tells whether the server allows posting; the program does not use it.
     int32_t postingAllowed = 0;
+    ApplyEngineOptions();
     const int32_t accepted = engine::mp3Settings(
         buffer.data(), &StatusCallback, engine::toEngineText(Settings.Server).constData(), Settings.Port,
         engine::toEngineText(Settings.UserName).constData(), engine::toEngineText(Settings.Password).constData(),

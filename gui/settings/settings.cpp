@@ -90,6 +90,14 @@ void saveCatalogue() {
 
 }  // namespace
 
+std::optional<int64_t> searchDepthFromText(const QString &text) {
+    const QString trimmed = text.trimmed();
+    bool ok = false;
+    const qlonglong value = trimmed.toLongLong(&ok);
+    if (!ok || value < 0 || trimmed.startsWith(u'+')) return std::nullopt;
+    return value;
+}
+
 void attachMainForm(MainFormGeometry *form) { mainForm = form; }
 
 MainFormGeometry *attachedMainForm() { return mainForm; }
@@ -105,6 +113,8 @@ void LoadSettings() {
     Settings.UserName = ReadRegValue(kRoot, QStringLiteral("UserName"), QString());
     Settings.Password = ReadRegValue(kRoot, QStringLiteral("Password"), QString());
     Settings.PlaySounds = ReadRegValue(kRoot, QStringLiteral("PlaySounds"), QStringLiteral("TRUE")) == u"TRUE";
+    Settings.SearchDepth = searchDepthFromText(ReadRegValue(kRoot, QStringLiteral("SearchDepth"), QString()))
+                               .value_or(kDefaultSearchDepth);
 
     loadMainFormGeometry();
 
@@ -124,6 +134,7 @@ void SaveSettings() {
     writeTrimmed(Settings.Password, kRoot, QStringLiteral("Password"));
     WriteRegValue(kRoot, QStringLiteral("PlaySounds"),
                   Settings.PlaySounds ? QStringLiteral("TRUE") : QStringLiteral("FALSE"));
+    WriteRegValue(kRoot, QStringLiteral("SearchDepth"), QString::number(Settings.SearchDepth));
 
     if (mainForm) {
         const int16_t state = mainForm->formWindowState();
