@@ -45,9 +45,9 @@ int readGroupOverview(std::string &error, Connection connection, SearchProgress 
         return 0;
     if (plan.useCache) {
         OverviewEntry entry;
-        for (const CachedArticle &article : cached.articles) {
+        cached.forEachArticle([&](const CachedArticle &article) {
             // Below the group's first number: expired, or beyond the search depth.
-            if (article.number < group.first) continue;
+            if (article.number < group.first) return;
             entry.number = article.number;
             entry.baseName = article.baseName;
             entry.messageId = article.messageId;
@@ -55,8 +55,8 @@ int readGroupOverview(std::string &error, Connection connection, SearchProgress 
             entry.partIndex = article.partIndex;
             entry.partCount = article.partCount;
             parts.add(entry);
-        }
-        cached = CachedGroup{};
+        });
+        cached.release();
     }
     if (plan.highFirst <= plan.highLast &&
         !readOverviewRange(error, connection, progress, plan.highFirst, plan.highLast, parts))

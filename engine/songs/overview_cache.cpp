@@ -1,6 +1,7 @@
 #include "songs/overview_cache.h"
 
 #include <fcntl.h>
+#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -30,28 +31,6 @@ constexpr std::size_t kHeaderBytesBound = 8 + 4 + 2 * (2 + 1024) + 5 + 1 + 3 * 1
 constexpr std::size_t kPeekBytes = 4096;
 // Written to the temporary file in pieces of about this size.
 constexpr std::size_t kWriteChunk = std::size_t(1) << 20;
-
-bool readFile(const std::string &path, std::string &bytes, uint64_t largest) {
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) return false;
-    struct stat info {};
-    bool ok = ::fstat(fd, &info) == 0 && S_ISREG(info.st_mode) && static_cast<uint64_t>(info.st_size) <= largest;
-    if (ok) {
-        bytes.resize(static_cast<std::size_t>(info.st_size));
-        std::size_t done = 0;
-        while (ok && done < bytes.size()) {
-            const ssize_t got = ::read(fd, bytes.data() + done, bytes.size() - done);
-            if (got < 0 && errno == EINTR) continue;
-            if (got <= 0)
-                ok = false;
-            else
-                done += static_cast<std::size_t>(got);
-        }
-    }
-    ::close(fd);
-    if (!ok) bytes.clear();
-    return ok;
-}
 
 bool writeAll(int fd, std::string_view bytes) {
     while (!bytes.empty()) {
@@ -171,14 +150,43 @@ bool OverviewCache::peek(const std::string &group, OverviewCacheHeader &header) 
 }
 
 bool OverviewCache::load(const std::string &group, CachedGroup &cached) const {
+    cached.release();
     if (!enabled()) return false;
+    const int fd = ::open(pathOf(group).c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return false;
+    struct stat info{};
     // A file larger than the folder may hold was not written by this engine.
-    if (!readFile(pathOf(group), cached.bytes, cacheLimit() + kHeaderBytesBound) ||
-        !decodeOverviewCache(cached.bytes, cached.header, cached.articles) || !(cached.header.key == keyOf(group))) {
-        cached = CachedGroup{};
+    const bool plausible = ::fstat(fd, &info) == 0 && S_ISREG(info.st_mode) && info.st_size > 0 &&
+                           static_cast<uint64_t>(info.st_size) <= cacheLimit() + kHeaderBytesBound;
+    void *map = plausible ? ::mmap(nullptr, static_cast<std::size_t>(info.st_size), PROT_READ,
+                                   MAP_PRIVATE | MAP_POPULATE, fd, 0)
+                          : MAP_FAILED;
+    ::close(fd);
+    if (map == MAP_FAILED) return false;
+    cached.map_ = map;
+    cached.size_ = static_cast<std::size_t>(info.st_size);
+    if (!checkOverviewCache(cached.bytes(), cached.header) || !(cached.header.key == keyOf(group))) {
+        cached.release();
         return false;
     }
     return true;
+}
+
+void CachedGroup::forEachArticle(const std::function<void(const CachedArticle &)> &visit) const {
+    if (map_) visitCheckedOverviewCache(bytes(), visit);
+}
+
+std::vector<CachedArticle> CachedGroup::articles() const {
+    std::vector<CachedArticle> all;
+    forEachArticle([&all](const CachedArticle &article) { all.push_back(article); });
+    return all;
+}
+
+void CachedGroup::release() {
+    if (map_) ::munmap(map_, size_);
+    map_ = nullptr;
+    size_ = 0;
+    header = OverviewCacheHeader{};
 }
 
 bool OverviewCache::store(const std::string &group, int64_t first, int64_t last, const PartsTable &parts,

@@ -21,11 +21,26 @@ inline constexpr uint64_t kOverviewCacheLimit = uint64_t(1) << 30;
 // Replaces the limit (0 puts kOverviewCacheLimit back): tests only.
 void setOverviewCacheLimitForTests(uint64_t bytes);
 
-// A decoded cache file; the articles are views into `bytes`.
-struct CachedGroup {
-    std::string bytes;
+// A checked cache file, mapped into memory: its articles are read straight from the mapping.
+class CachedGroup {
+public:
+    CachedGroup() = default;
+    ~CachedGroup() { release(); }
+    CachedGroup(const CachedGroup &) = delete;
+    CachedGroup &operator=(const CachedGroup &) = delete;
+
+    std::string_view bytes() const { return {static_cast<const char *>(map_), size_}; }
+    // Every article, in file order (views into the mapping).
+    void forEachArticle(const std::function<void(const CachedArticle &)> &visit) const;
+    std::vector<CachedArticle> articles() const;
+    void release();
+
     OverviewCacheHeader header;
-    std::vector<CachedArticle> articles;
+
+private:
+    friend class OverviewCache;
+    void *map_ = nullptr;
+    std::size_t size_ = 0;
 };
 
 // Which article numbers a search of [first, last] reads from the server, and which it takes

@@ -146,21 +146,14 @@ bool decodeOverviewCacheHeader(std::string_view bytes, OverviewCacheHeader &head
     return readHeader(reader, header);
 }
 
-bool decodeOverviewCache(std::string_view bytes, OverviewCacheHeader &header, std::vector<CachedArticle> &articles) {
-    articles.clear();
-    if (bytes.size() < kChecksumBytes) return false;
-    const std::string_view body = bytes.substr(0, bytes.size() - kChecksumBytes);
-    CacheChecksum checksum;
-    checksum.update(body);
-    if (checksum.value() != littleEndian64(bytes.substr(body.size()))) return false;
+namespace {
 
-    Reader reader(body);
-    if (!readHeader(reader, header)) return false;
+// Walks the records behind the header; false at the first byte out of place.
+bool walkRecords(Reader &reader, const OverviewCacheHeader &header,
+                 const std::function<void(const CachedArticle &)> &visit) {
     // Every record takes at least five bytes: a count beyond that is a lie, not a reason to
-    // reserve gigabytes.
+    // reserve or walk anything.
     if (header.count > reader.left() / 5) return false;
-    articles.reserve(static_cast<std::size_t>(header.count));
-
     std::vector<std::string_view> names;
     int64_t number = header.first;
     std::string_view date;
@@ -168,30 +161,29 @@ bool decodeOverviewCache(std::string_view bytes, OverviewCacheHeader &header, st
     for (uint64_t i = 0; i < header.count; ++i) {
         CachedArticle article;
         uint64_t step = 0;
-        if (!reader.varint(step)) return articles.clear(), false;
-        if ((i > 0 && step == 0) || step > static_cast<uint64_t>(header.last - number)) return articles.clear(), false;
+        if (!reader.varint(step)) return false;
+        if ((i > 0 && step == 0) || step > static_cast<uint64_t>(header.last - number)) return false;
         number += static_cast<int64_t>(step);
         article.number = number;
 
         uint64_t name = 0;
-        if (!reader.varint(name)) return articles.clear(), false;
+        if (!reader.varint(name)) return false;
         if (name == 0) {
-            if (!reader.text(article.baseName, kMaxCachedText)) return articles.clear(), false;
+            if (!reader.text(article.baseName, kMaxCachedText)) return false;
             names.push_back(article.baseName);
         } else if (name > names.size()) {
-            return articles.clear(), false;
+            return false;
         } else {
             article.baseName = names[static_cast<std::size_t>(name - 1)];
         }
-        if (!reader.text(article.messageId, kMaxCachedText) || article.messageId.empty())
-            return articles.clear(), false;
+        if (!reader.text(article.messageId, kMaxCachedText) || article.messageId.empty()) return false;
 
         uint64_t dateLength = 0;
-        if (!reader.varint(dateLength)) return articles.clear(), false;
+        if (!reader.varint(dateLength)) return false;
         if (dateLength == 0) {
-            if (!haveDate) return articles.clear(), false;
+            if (!haveDate) return false;
         } else if (dateLength - 1 > kMaxCachedText || !reader.bytes(date, static_cast<std::size_t>(dateLength - 1))) {
-            return articles.clear(), false;
+            return false;
         }
         haveDate = true;
         article.date = date;
@@ -199,13 +191,39 @@ bool decodeOverviewCache(std::string_view bytes, OverviewCacheHeader &header, st
         uint64_t partIndex = 0;
         uint64_t partCount = 0;
         if (!reader.varint(partIndex) || partIndex > INT32_MAX || !reader.varint(partCount) || partCount > UINT32_MAX)
-            return articles.clear(), false;
+            return false;
         article.partIndex = static_cast<int32_t>(partIndex);
         const auto zigZagged = static_cast<uint32_t>(partCount);
         article.partCount = static_cast<int32_t>((zigZagged >> 1) ^ (0u - (zigZagged & 1)));
-        articles.push_back(article);
+        if (visit) visit(article);
     }
-    if (reader.left() != 0) return articles.clear(), false;
+    return reader.left() == 0;
+}
+
+}  // namespace
+
+bool checkOverviewCache(std::string_view bytes, OverviewCacheHeader &header) {
+    if (bytes.size() < kChecksumBytes) return false;
+    const std::string_view body = bytes.substr(0, bytes.size() - kChecksumBytes);
+    CacheChecksum checksum;
+    checksum.update(body);
+    if (checksum.value() != littleEndian64(bytes.substr(body.size()))) return false;
+    Reader reader(body);
+    return readHeader(reader, header) && walkRecords(reader, header, {});
+}
+
+void visitCheckedOverviewCache(std::string_view bytes, const std::function<void(const CachedArticle &)> &visit) {
+    if (bytes.size() < kChecksumBytes) return;
+    Reader reader(bytes.substr(0, bytes.size() - kChecksumBytes));
+    OverviewCacheHeader header;
+    if (readHeader(reader, header)) walkRecords(reader, header, visit);
+}
+
+bool decodeOverviewCache(std::string_view bytes, OverviewCacheHeader &header, std::vector<CachedArticle> &articles) {
+    articles.clear();
+    if (!checkOverviewCache(bytes, header)) return false;
+    articles.reserve(static_cast<std::size_t>(header.count));
+    visitCheckedOverviewCache(bytes, [&articles](const CachedArticle &article) { articles.push_back(article); });
     return true;
 }
 

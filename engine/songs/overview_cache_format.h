@@ -22,6 +22,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -70,6 +71,14 @@ bool decodeOverviewCacheHeader(std::string_view bytes, OverviewCacheHeader &head
 
 // Reads a whole file. False, with `articles` cleared, when any byte is out of place.
 bool decodeOverviewCache(std::string_view bytes, OverviewCacheHeader &header, std::vector<CachedArticle> &articles);
+
+// Checks a whole file as decodeOverviewCache does, without keeping the articles.
+bool checkOverviewCache(std::string_view bytes, OverviewCacheHeader &header);
+
+// Calls `visit` for every record of a file that checkOverviewCache accepted, in file order,
+// without testing the checksum again: a large group's articles go straight to their table
+// instead of through a copy.
+void visitCheckedOverviewCache(std::string_view bytes, const std::function<void(const CachedArticle &)> &visit);
 
 // A running checksum over bytes given in pieces of any size.
 class CacheChecksum {

@@ -99,9 +99,9 @@ TEST_F(OverviewCacheFolder, KeepsAGroupForItsServerOnly) {
     ASSERT_TRUE(cache().load("alt.binaries.sounds.mp3", cached));
     EXPECT_EQ(cached.header.first, 100);
     EXPECT_EQ(cached.header.last, 130);
-    ASSERT_EQ(cached.articles.size(), 10u);
-    EXPECT_EQ(cached.articles[9].number, 118);
-    EXPECT_EQ(cached.articles[9].messageId, "<118@x>");
+    ASSERT_EQ(cached.articles().size(), 10u);
+    EXPECT_EQ(cached.articles()[9].number, 118);
+    EXPECT_EQ(cached.articles()[9].messageId, "<118@x>");
     OverviewCacheHeader header;
     EXPECT_TRUE(cache().peek("alt.binaries.sounds.mp3", header));
 
@@ -125,7 +125,7 @@ TEST_F(OverviewCacheFolder, DamagedFileIsIgnored) {
     fs::resize_file(path, fs::file_size(path) - 3);
     CachedGroup cached;
     EXPECT_FALSE(cache().load("g", cached));
-    EXPECT_TRUE(cached.articles.empty());
+    EXPECT_TRUE(cached.articles().empty());
 }
 
 TEST_F(OverviewCacheFolder, PartsWithoutNumbersOrOutOfOrderAreNotCached) {
@@ -154,10 +154,10 @@ TEST_F(OverviewCacheFolder, DropsTheOldestArticlesAboveTheLimit) {
     EXPECT_LE(fs::file_size(cache().pathOf("g")), 20000u);
     CachedGroup cached;
     ASSERT_TRUE(cache().load("g", cached));
-    ASSERT_GT(cached.articles.size(), 100u);
-    ASSERT_LT(cached.articles.size(), 1000u);
-    EXPECT_EQ(cached.articles.back().number, 100 + 2 * 999);
-    EXPECT_EQ(cached.header.first, cached.articles.front().number);
+    ASSERT_GT(cached.articles().size(), 100u);
+    ASSERT_LT(cached.articles().size(), 1000u);
+    EXPECT_EQ(cached.articles().back().number, 100 + 2 * 999);
+    EXPECT_EQ(cached.header.first, cached.articles().front().number);
     EXPECT_EQ(cached.header.last, 2100);
 }
 

@@ -176,7 +176,7 @@ TEST_F(SearchWithOverviewCache, RenumberedGroupIsReadAgain) {
     corvane::CachedGroup file;
     ASSERT_TRUE(cache().load(kJazz, file));
     EXPECT_EQ(file.header.last, 2);
-    EXPECT_EQ(file.articles.size(), 2u);
+    EXPECT_EQ(file.articles().size(), 2u);
 }
 
 TEST_F(SearchWithOverviewCache, FailedGroupLeavesItsFileAlone) {
