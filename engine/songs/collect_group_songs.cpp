@@ -36,10 +36,17 @@ int readOverviewRange(std::string &error, Connection connection, SearchProgress 
     }
 }
 
+// What the cache gave one group: where the parts read above it start, and how many cached
+// articles were left out as expired.
+struct CacheUse {
+    std::size_t newParts = 0;
+    uint64_t expired = 0;
+};
+
 // Reads what the plan leaves to the server and takes the rest from the cache file, in article
 // order, so that grouping sees the parts exactly as a read of the whole range would give them.
 int readGroupOverview(std::string &error, Connection connection, SearchProgress progress, const SearchGroup &group,
-                      const OverviewReadPlan &plan, CachedGroup &cached, PartsTable &parts) {
+                      const OverviewReadPlan &plan, const CachedGroup &cached, PartsTable &parts, CacheUse &use) {
     if (plan.lowFirst <= plan.lowLast &&
         !readOverviewRange(error, connection, progress, plan.lowFirst, plan.lowLast, parts))
         return 0;
@@ -47,7 +54,10 @@ int readGroupOverview(std::string &error, Connection connection, SearchProgress 
         OverviewEntry entry;
         cached.forEachArticle([&](const CachedArticle &article) {
             // Below the group's first number: expired, or beyond the search depth.
-            if (article.number < group.first) return;
+            if (article.number < group.first) {
+                ++use.expired;
+                return;
+            }
             entry.number = article.number;
             entry.baseName = article.baseName;
             entry.messageId = article.messageId;
@@ -56,18 +66,30 @@ int readGroupOverview(std::string &error, Connection connection, SearchProgress 
             entry.partCount = article.partCount;
             parts.add(entry);
         });
-        cached.release();
     }
+    use.newParts = parts.parts().size();
     if (plan.highFirst <= plan.highLast &&
         !readOverviewRange(error, connection, progress, plan.highFirst, plan.highLast, parts))
         return 0;
     return 1;
 }
 
-// Keeps the group for the next search. A folder that cannot be written costs the search
-// nothing but the cache; it is told once.
-void storeGroup(OverviewCache &cache, const SearchGroup &group, const PartsTable &parts) {
+// Keeps the group for the next search: the articles read above the cached range go onto the
+// file as one more segment; a file read below its range, or grown too many segments, or of
+// which a quarter expired, is written whole again. A folder that cannot be written costs the
+// search nothing but the cache; it is told once.
+void keepGroup(OverviewCache &cache, const SearchGroup &group, const OverviewReadPlan &plan, const CachedGroup &cached,
+               const PartsTable &parts, const CacheUse &use) {
     std::string problem;
+    if (plan.useCache && plan.lowFirst > plan.lowLast) {
+        const bool fewExpired = use.expired * 4 <= cached.header.count;
+        if (plan.articlesToRead() == 0 && fewExpired) return;  // the file already says all there is
+        if (fewExpired && cache.append(group.name, cached, group.last, parts, use.newParts, problem)) return;
+        if (!problem.empty()) {
+            if (cache.firstProblem()) notifyGui(kNotifyStatus, problem);
+            return;
+        }
+    }
     if (!cache.store(group.name, group.first, group.last, parts, problem) && !problem.empty() && cache.firstProblem())
         notifyGui(kNotifyStatus, problem);
 }
@@ -120,22 +142,20 @@ int collectGroupSongs(std::string &error, Connection connection, SearchProgress 
 
     CachedGroup cached;
     OverviewReadPlan plan;
-    int64_t cachedFirst = 0;
+    CacheUse use;
     try {
         const bool haveFile = cache && cache->load(group.name, cached);
         plan = planOverviewRead(group.first, group.last, haveFile ? &cached.header : nullptr);
-        cachedFirst = cached.header.first;
         if (plan.useCache)
             notifyGui(kNotifyStatus, "Retrieving " + group.category + " songs... " +
                                          withThousands(plan.articlesToRead()) + " new articles");
-        if (!readGroupOverview(error, connection, progress, group, plan, cached, parts)) return 0;
+        if (!readGroupOverview(error, connection, progress, group, plan, cached, parts, use)) return 0;
+        if (cache && cache->enabled()) keepGroup(*cache, group, plan, cached, parts, use);
     } catch (const std::bad_alloc &) {
         error = kPartsBufferFailed;
         return 0;
     }
-    // Nothing new and nothing expired: the file already says all there is.
-    const bool unchanged = plan.useCache && plan.articlesToRead() == 0 && cachedFirst == group.first;
-    if (cache && cache->enabled() && !unchanged) storeGroup(*cache, group, parts);
+    cached.release();
     if (parts.parts().empty()) return 1;
 
     GroupedSongs songs;

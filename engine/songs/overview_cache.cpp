@@ -27,17 +27,19 @@ uint64_t cacheLimit() {
 constexpr std::string_view kFileEnding = ".ovc";
 // What a header can take at most: magic, version, two names of 1,024 bytes, numbers, checksum.
 constexpr std::size_t kHeaderBytesBound = 8 + 4 + 2 * (2 + 1024) + 5 + 1 + 3 * 10 + 8;
-// The whole of a header is read for a peek; a longer one is not of this engine.
-constexpr std::size_t kPeekBytes = 4096;
 // Written to the temporary file in pieces of about this size.
 constexpr std::size_t kWriteChunk = std::size_t(1) << 20;
 
-bool writeAll(int fd, std::string_view bytes) {
+bool writeAt(int fd, off_t &offset, std::string_view bytes, int &error) {
     while (!bytes.empty()) {
-        const ssize_t written = ::write(fd, bytes.data(), bytes.size());
+        const ssize_t written = ::pwrite(fd, bytes.data(), bytes.size(), offset);
         if (written < 0 && errno == EINTR) continue;
-        if (written <= 0) return false;
+        if (written <= 0) {
+            error = written < 0 ? errno : ENOSPC;
+            return false;
+        }
         bytes.remove_prefix(static_cast<std::size_t>(written));
+        offset += written;
     }
     return true;
 }
@@ -50,17 +52,18 @@ CachedArticle articleOf(const PartsTable &parts, const PartsTable::Part &part) {
     return {part.number, parts.names()[part.name], part.messageId(), part.date(), part.partIndex, part.partCount};
 }
 
-// The first part to keep so that the file stays within `budget` bytes, dropping the oldest;
-// parts.size() when not even the newest fits. False when the parts cannot be cached: numbers
-// not rising strictly within [first, last] (a line without a number reads as 0).
-bool firstPartToKeep(const PartsTable &parts, int64_t first, int64_t last, uint64_t budget, std::size_t &keep) {
+// The first part from `from` on to keep so that they stay within `budget` bytes, dropping the
+// oldest; parts.size() when not even the newest fits. False when the parts cannot be cached:
+// numbers not rising strictly within [first, last] (a line without a number reads as 0).
+bool firstPartToKeep(const PartsTable &parts, std::size_t from, int64_t first, int64_t last, uint64_t budget,
+                     std::size_t &keep) {
     const std::vector<PartsTable::Part> &all = parts.parts();
     std::vector<bool> nameCounted(parts.names().size());
     uint64_t bytes = kHeaderBytesBound;
     keep = all.size();
     int64_t above = last + 1;
     bool fits = true;
-    for (std::size_t i = all.size(); i-- > 0;) {
+    for (std::size_t i = all.size(); i-- > from;) {
         const PartsTable::Part &part = all[i];
         if (part.number < first || part.number >= above) return false;
         above = part.number;
@@ -79,6 +82,30 @@ bool firstPartToKeep(const PartsTable &parts, int64_t first, int64_t last, uint6
         keep = i;
     }
     return true;
+}
+
+// Writes the parts from `from` on as one segment at `offset`, then its length.
+bool writeSegment(int fd, off_t &offset, OverviewCacheSegment segment, const PartsTable &parts, std::size_t from,
+                  int &error) {
+    const std::vector<PartsTable::Part> &all = parts.parts();
+    segment.count = all.size() - from;
+    const off_t start = offset;
+    try {
+        OverviewCacheEncoder encoder(segment);
+        for (std::size_t i = from; i < all.size(); ++i) {
+            if (!encoder.add(articleOf(parts, all[i]))) return false;
+            if (encoder.pending().size() >= kWriteChunk) {
+                if (!writeAt(fd, offset, encoder.pending(), error)) return false;
+                encoder.consumed();
+            }
+        }
+        if (!encoder.finish() || !writeAt(fd, offset, encoder.pending(), error)) return false;
+        off_t lengthAt = start + static_cast<off_t>(encoder.lengthOffset());
+        return writeAt(fd, lengthAt, encoder.lengthField(), error);
+    } catch (const std::bad_alloc &) {
+        error = ENOMEM;
+        return false;
+    }
 }
 
 }  // namespace
@@ -138,15 +165,20 @@ bool OverviewCache::peek(const std::string &group, OverviewCacheHeader &header) 
     if (!enabled()) return false;
     const int fd = ::open(pathOf(group).c_str(), O_RDONLY | O_CLOEXEC);
     if (fd < 0) return false;
-    std::string bytes(kPeekBytes, '\0');
-    ssize_t got;
-    do {
-        got = ::read(fd, bytes.data(), bytes.size());
-    } while (got < 0 && errno == EINTR);
+    struct stat info {};
+    const bool plausible = ::fstat(fd, &info) == 0 && S_ISREG(info.st_mode) && info.st_size > 0 &&
+                           static_cast<uint64_t>(info.st_size) <= cacheLimit() + kHeaderBytesBound;
+    // Mapped without reading ahead: the peek touches only the head and the segments' first bytes.
+    void *map =
+        plausible ? ::mmap(nullptr, static_cast<std::size_t>(info.st_size), PROT_READ, MAP_PRIVATE, fd, 0) : MAP_FAILED;
     ::close(fd);
-    if (got <= 0) return false;
-    bytes.resize(static_cast<std::size_t>(got));
-    return decodeOverviewCacheHeader(bytes, header) && header.key == keyOf(group);
+    if (map == MAP_FAILED) return false;
+    const bool ok =
+        peekOverviewCache(std::string_view(static_cast<const char *>(map), static_cast<std::size_t>(info.st_size)),
+                          header) &&
+        header.key == keyOf(group);
+    ::munmap(map, static_cast<std::size_t>(info.st_size));
+    return ok;
 }
 
 bool OverviewCache::load(const std::string &group, CachedGroup &cached) const {
@@ -154,7 +186,7 @@ bool OverviewCache::load(const std::string &group, CachedGroup &cached) const {
     if (!enabled()) return false;
     const int fd = ::open(pathOf(group).c_str(), O_RDONLY | O_CLOEXEC);
     if (fd < 0) return false;
-    struct stat info{};
+    struct stat info {};
     // A file larger than the folder may hold was not written by this engine.
     const bool plausible = ::fstat(fd, &info) == 0 && S_ISREG(info.st_mode) && info.st_size > 0 &&
                            static_cast<uint64_t>(info.st_size) <= cacheLimit() + kHeaderBytesBound;
@@ -165,6 +197,8 @@ bool OverviewCache::load(const std::string &group, CachedGroup &cached) const {
     if (map == MAP_FAILED) return false;
     cached.map_ = map;
     cached.size_ = static_cast<std::size_t>(info.st_size);
+    cached.device_ = info.st_dev;
+    cached.inode_ = info.st_ino;
     if (!checkOverviewCache(cached.bytes(), cached.header) || !(cached.header.key == keyOf(group))) {
         cached.release();
         return false;
@@ -194,7 +228,7 @@ bool OverviewCache::store(const std::string &group, int64_t first, int64_t last,
     problem.clear();
     if (!enabled() || last < first) return false;
     std::size_t keep = 0;
-    if (!firstPartToKeep(parts, first, last, cacheLimit(), keep)) return false;
+    if (!firstPartToKeep(parts, 0, first, last, cacheLimit(), keep)) return false;
     const std::vector<PartsTable::Part> &all = parts.parts();
     // Not even the newest part fits: no file could say which numbers it covers.
     if (keep == all.size() && !all.empty()) return false;
@@ -208,32 +242,13 @@ bool OverviewCache::store(const std::string &group, int64_t first, int64_t last,
         problem = problemText(folder_, errno);
         return false;
     }
-
-    OverviewCacheHeader header;
-    header.key = keyOf(group);
     // Parts left out for the limit take the covered range with them: it starts at the oldest part
     // kept, so a later search reads the numbers below again instead of missing their songs.
-    header.first = keep > 0 && keep < all.size() ? all[keep].number : first;
-    header.last = last;
-    header.count = all.size() - keep;
-    bool ok = true;
+    const int64_t covered = keep > 0 && keep < all.size() ? all[keep].number : first;
     int error = 0;
-    try {
-        OverviewCacheEncoder encoder(header);
-        for (std::size_t i = keep; ok && i < all.size(); ++i) {
-            ok = encoder.add(articleOf(parts, all[i]));
-            if (ok && encoder.pending().size() >= kWriteChunk) {
-                ok = writeAll(fd, encoder.pending());
-                if (!ok) error = errno;
-                encoder.consumed();
-            }
-        }
-        ok = ok && encoder.finish() && writeAll(fd, encoder.pending());
-        if (!ok && error == 0) error = errno;
-    } catch (const std::bad_alloc &) {
-        ok = false;
-        error = ENOMEM;
-    }
+    off_t offset = 0;
+    bool ok = writeAt(fd, offset, encodeOverviewCacheHead(keyOf(group)), error) &&
+              writeSegment(fd, offset, {covered, last, 0}, parts, keep, error);
     // A full disk may only show at close (delayed allocation on some file systems).
     if (::close(fd) != 0 && ok) {
         ok = false;
@@ -249,6 +264,42 @@ bool OverviewCache::store(const std::string &group, int64_t first, int64_t last,
         return false;
     }
     keepFolderBelowLimit(path);
+    return true;
+}
+
+bool OverviewCache::append(const std::string &group, const CachedGroup &cached, int64_t last, const PartsTable &parts,
+                           std::size_t from, std::string &problem) const {
+    problem.clear();
+    if (!enabled() || !cached.map_ || last <= cached.header.last || cached.header.segments >= kMaxSegments)
+        return false;
+    std::size_t keep = 0;
+    const uint64_t room = cacheLimit() > cached.size_ ? cacheLimit() - cached.size_ : 0;
+    if (!firstPartToKeep(parts, from, cached.header.last + 1, last, room, keep) || keep != from) return false;
+
+    const int fd = ::open(pathOf(group).c_str(), O_WRONLY | O_CLOEXEC);
+    if (fd < 0) return false;
+    struct stat info {};
+    // Only onto the very file that was read: another search may have replaced it since.
+    if (::fstat(fd, &info) != 0 || info.st_dev != cached.device_ || info.st_ino != cached.inode_ ||
+        static_cast<std::size_t>(info.st_size) != cached.size_) {
+        ::close(fd);
+        return false;
+    }
+    int error = 0;
+    off_t offset = info.st_size;
+    bool ok = writeSegment(fd, offset, {cached.header.last + 1, last, 0}, parts, from, error);
+    // A failed append is cut off again, so the file reads as before.
+    if (!ok && ::ftruncate(fd, info.st_size) != 0) ::unlink(pathOf(group).c_str());
+    if (::close(fd) != 0 && ok) {
+        ok = false;
+        error = errno;
+        if (::truncate(pathOf(group).c_str(), info.st_size) != 0) ::unlink(pathOf(group).c_str());
+    }
+    if (!ok) {
+        if (error != 0) problem = problemText(folder_, error);
+        return false;
+    }
+    keepFolderBelowLimit(pathOf(group));
     return true;
 }
 

@@ -18,6 +18,9 @@ namespace corvane {
 // files are removed, the least recently written first, until the folder fits again.
 inline constexpr uint64_t kOverviewCacheLimit = uint64_t(1) << 30;
 
+// A file of this many segments is written whole again instead of growing by one more.
+inline constexpr uint64_t kMaxSegments = 32;
+
 // Replaces the limit (0 puts kOverviewCacheLimit back): tests only.
 void setOverviewCacheLimitForTests(uint64_t bytes);
 
@@ -37,10 +40,14 @@ public:
 
     OverviewCacheHeader header;
 
+    std::size_t size() const { return size_; }
+
 private:
     friend class OverviewCache;
     void *map_ = nullptr;
     std::size_t size_ = 0;
+    uint64_t device_ = 0;  // which file was mapped, so that an append goes onto that one only
+    uint64_t inode_ = 0;
 };
 
 // Which article numbers a search of [first, last] reads from the server, and which it takes
@@ -79,6 +86,14 @@ public:
     // (lines without an article number, or out of order).
     bool store(const std::string &group, int64_t first, int64_t last, const PartsTable &parts,
                std::string &problem) const;
+
+    // Adds the parts from `from` on, all above the cached range, as one segment covering
+    // [cached last + 1, last] onto the file `cached` was read from. Returns false when the file
+    // changed since, holds too many segments or would pass the limit (then `problem` is empty
+    // and a full store is the way), or when the write failed: the file is then cut back to
+    // what it was and `problem` says why.
+    bool append(const std::string &group, const CachedGroup &cached, int64_t last, const PartsTable &parts,
+                std::size_t from, std::string &problem) const;
 
     // True the first time only: a search reports one cache problem, not one per group.
     bool firstProblem() { return !problemReported_ && (problemReported_ = true); }

@@ -60,6 +60,7 @@ public:
         return true;
     }
     std::size_t left() const { return bytes_.size() - pos_; }
+    std::string_view span(std::size_t from, std::size_t to) const { return bytes_.substr(from, to - from); }
     std::size_t position() const { return pos_; }
 
 private:
@@ -73,7 +74,9 @@ uint64_t littleEndian64(std::string_view bytes) {
     return value;
 }
 
-bool readHeader(Reader &reader, OverviewCacheHeader &header) {
+// The head, its checksum included.
+bool readHead(Reader &reader, OverviewCacheKey &key) {
+    const std::size_t start = reader.position();
     std::string_view magic;
     std::string_view version;
     if (!reader.bytes(magic, kMagic.size()) || magic != kMagic) return false;
@@ -90,9 +93,119 @@ bool readHeader(Reader &reader, OverviewCacheHeader &header) {
     if (!reader.text(server, kMaxKeyText) || !reader.varint(port) || port > INT32_MAX || !reader.bytes(tls, 1) ||
         (tls[0] != 0 && tls[0] != 1) || !reader.text(group, kMaxKeyText))
         return false;
-    header.key = {std::string(server), static_cast<int32_t>(port), tls[0] == 1, std::string(group)};
-    return reader.number(header.first) && reader.number(header.last) && header.first <= header.last &&
-           reader.varint(header.count);
+    const std::string_view head = reader.span(start, reader.position());
+    std::string_view stored;
+    if (!reader.bytes(stored, kChecksumBytes)) return false;
+    CacheChecksum checksum;
+    checksum.update(head);
+    if (checksum.value() != littleEndian64(stored)) return false;
+    key = {std::string(server), static_cast<int32_t>(port), tls[0] == 1, std::string(group)};
+    return true;
+}
+
+// A segment's numbers and length. `records` is the records' bytes, `hashed` the bytes the
+// segment checksum covers before them, `stored` the checksum itself.
+struct SegmentBytes {
+    OverviewCacheSegment segment;
+    std::string_view hashed;
+    std::string_view records;
+    std::string_view stored;
+};
+
+bool readSegment(Reader &reader, SegmentBytes &out) {
+    const std::size_t start = reader.position();
+    uint64_t count = 0;
+    if (!reader.number(out.segment.first) || !reader.number(out.segment.last) || out.segment.first > out.segment.last ||
+        !reader.varint(count))
+        return false;
+    out.segment.count = count;
+    out.hashed = reader.span(start, reader.position());
+    std::string_view length;
+    if (!reader.bytes(length, 8)) return false;
+    const uint64_t recordBytes = littleEndian64(length);
+    if (recordBytes > reader.left()) return false;
+    return reader.bytes(out.records, static_cast<std::size_t>(recordBytes)) && reader.bytes(out.stored, kChecksumBytes);
+}
+
+// Walks one segment's records; false at the first byte out of place.
+bool walkRecords(const OverviewCacheSegment &segment, std::string_view records,
+                 const std::function<void(const CachedArticle &)> &visit) {
+    Reader reader(records);
+    // Every record takes at least five bytes: a count beyond that is a lie.
+    if (segment.count > reader.left() / 5) return false;
+    std::vector<std::string_view> names;
+    int64_t number = segment.first;
+    std::string_view date;
+    bool haveDate = false;
+    for (uint64_t i = 0; i < segment.count; ++i) {
+        CachedArticle article;
+        uint64_t step = 0;
+        if (!reader.varint(step)) return false;
+        if ((i > 0 && step == 0) || step > static_cast<uint64_t>(segment.last - number)) return false;
+        number += static_cast<int64_t>(step);
+        article.number = number;
+
+        uint64_t name = 0;
+        if (!reader.varint(name)) return false;
+        if (name == 0) {
+            if (!reader.text(article.baseName, kMaxCachedText)) return false;
+            names.push_back(article.baseName);
+        } else if (name > names.size()) {
+            return false;
+        } else {
+            article.baseName = names[static_cast<std::size_t>(name - 1)];
+        }
+        if (!reader.text(article.messageId, kMaxCachedText) || article.messageId.empty()) return false;
+
+        uint64_t dateLength = 0;
+        if (!reader.varint(dateLength)) return false;
+        if (dateLength == 0) {
+            if (!haveDate) return false;
+        } else if (dateLength - 1 > kMaxCachedText || !reader.bytes(date, static_cast<std::size_t>(dateLength - 1))) {
+            return false;
+        }
+        haveDate = true;
+        article.date = date;
+
+        uint64_t partIndex = 0;
+        uint64_t partCount = 0;
+        if (!reader.varint(partIndex) || partIndex > INT32_MAX || !reader.varint(partCount) || partCount > UINT32_MAX)
+            return false;
+        article.partIndex = static_cast<int32_t>(partIndex);
+        const auto zigZagged = static_cast<uint32_t>(partCount);
+        article.partCount = static_cast<int32_t>((zigZagged >> 1) ^ (0u - (zigZagged & 1)));
+        if (visit) visit(article);
+    }
+    return reader.left() == 0;
+}
+
+// Walks the whole file. With `verify`, every checksum and record is tested; without, only the
+// head and the segments' numbers and lengths (a peek), or records are visited of a file already
+// verified.
+bool walkFile(std::string_view bytes, OverviewCacheHeader &header, bool verify, bool records,
+              const std::function<void(const CachedArticle &)> &visit) {
+    header = OverviewCacheHeader{};
+    Reader reader(bytes);
+    if (!readHead(reader, header.key)) return false;
+    while (reader.left() > 0) {
+        SegmentBytes segment;
+        if (!readSegment(reader, segment)) return false;
+        // Segments follow one another without a gap, so together they cover one range.
+        if (header.segments > 0 && (header.last == INT64_MAX || segment.segment.first != header.last + 1)) return false;
+        if (verify) {
+            CacheChecksum checksum;
+            checksum.update(segment.hashed);
+            checksum.update(segment.records);
+            if (checksum.value() != littleEndian64(segment.stored)) return false;
+        }
+        if ((verify || records) && !walkRecords(segment.segment, segment.records, records ? visit : nullptr))
+            return false;
+        if (header.segments == 0) header.first = segment.segment.first;
+        header.last = segment.segment.last;
+        header.count += segment.segment.count;
+        ++header.segments;
+    }
+    return header.segments > 0;
 }
 
 }  // namespace
@@ -141,82 +254,17 @@ std::size_t cachedArticleBytesBound(const CachedArticle &article, bool newName) 
     return bytes;
 }
 
-bool decodeOverviewCacheHeader(std::string_view bytes, OverviewCacheHeader &header) {
-    Reader reader(bytes);
-    return readHeader(reader, header);
+bool peekOverviewCache(std::string_view bytes, OverviewCacheHeader &header) {
+    return walkFile(bytes, header, false, false, nullptr);
 }
-
-namespace {
-
-// Walks the records behind the header; false at the first byte out of place.
-bool walkRecords(Reader &reader, const OverviewCacheHeader &header,
-                 const std::function<void(const CachedArticle &)> &visit) {
-    // Every record takes at least five bytes: a count beyond that is a lie, not a reason to
-    // reserve or walk anything.
-    if (header.count > reader.left() / 5) return false;
-    std::vector<std::string_view> names;
-    int64_t number = header.first;
-    std::string_view date;
-    bool haveDate = false;
-    for (uint64_t i = 0; i < header.count; ++i) {
-        CachedArticle article;
-        uint64_t step = 0;
-        if (!reader.varint(step)) return false;
-        if ((i > 0 && step == 0) || step > static_cast<uint64_t>(header.last - number)) return false;
-        number += static_cast<int64_t>(step);
-        article.number = number;
-
-        uint64_t name = 0;
-        if (!reader.varint(name)) return false;
-        if (name == 0) {
-            if (!reader.text(article.baseName, kMaxCachedText)) return false;
-            names.push_back(article.baseName);
-        } else if (name > names.size()) {
-            return false;
-        } else {
-            article.baseName = names[static_cast<std::size_t>(name - 1)];
-        }
-        if (!reader.text(article.messageId, kMaxCachedText) || article.messageId.empty()) return false;
-
-        uint64_t dateLength = 0;
-        if (!reader.varint(dateLength)) return false;
-        if (dateLength == 0) {
-            if (!haveDate) return false;
-        } else if (dateLength - 1 > kMaxCachedText || !reader.bytes(date, static_cast<std::size_t>(dateLength - 1))) {
-            return false;
-        }
-        haveDate = true;
-        article.date = date;
-
-        uint64_t partIndex = 0;
-        uint64_t partCount = 0;
-        if (!reader.varint(partIndex) || partIndex > INT32_MAX || !reader.varint(partCount) || partCount > UINT32_MAX)
-            return false;
-        article.partIndex = static_cast<int32_t>(partIndex);
-        const auto zigZagged = static_cast<uint32_t>(partCount);
-        article.partCount = static_cast<int32_t>((zigZagged >> 1) ^ (0u - (zigZagged & 1)));
-        if (visit) visit(article);
-    }
-    return reader.left() == 0;
-}
-
-}  // namespace
 
 bool checkOverviewCache(std::string_view bytes, OverviewCacheHeader &header) {
-    if (bytes.size() < kChecksumBytes) return false;
-    const std::string_view body = bytes.substr(0, bytes.size() - kChecksumBytes);
-    CacheChecksum checksum;
-    checksum.update(body);
-    if (checksum.value() != littleEndian64(bytes.substr(body.size()))) return false;
-    Reader reader(body);
-    return readHeader(reader, header) && walkRecords(reader, header, {});
+    return walkFile(bytes, header, true, false, nullptr);
 }
 
 void visitCheckedOverviewCache(std::string_view bytes, const std::function<void(const CachedArticle &)> &visit) {
-    if (bytes.size() < kChecksumBytes) return;
-    Reader reader(bytes.substr(0, bytes.size() - kChecksumBytes));
     OverviewCacheHeader header;
-    if (readHeader(reader, header)) walkRecords(reader, header, visit);
+    walkFile(bytes, header, false, true, visit);
 }
 
 bool decodeOverviewCache(std::string_view bytes, OverviewCacheHeader &header, std::vector<CachedArticle> &articles) {
@@ -227,17 +275,51 @@ bool decodeOverviewCache(std::string_view bytes, OverviewCacheHeader &header, st
     return true;
 }
 
-OverviewCacheEncoder::OverviewCacheEncoder(const OverviewCacheHeader &header)
-    : header_(header), previousNumber_(header.first) {
-    out_.append(kMagic);
-    for (std::size_t i = 0; i < 4; ++i) out_.push_back(static_cast<char>((kOverviewCacheVersion >> (8 * i)) & 0xFF));
-    putText(header.key.server.substr(0, kMaxKeyText));
-    putVarint(static_cast<uint64_t>(std::max<int32_t>(header.key.port, 0)));
-    out_.push_back(header.key.tls ? 1 : 0);
-    putText(header.key.group.substr(0, kMaxKeyText));
-    putVarint(static_cast<uint64_t>(header.first));
-    putVarint(static_cast<uint64_t>(header.last));
-    putVarint(header.count);
+std::string encodeOverviewCacheHead(const OverviewCacheKey &key) {
+    std::string head(kMagic);
+    for (std::size_t i = 0; i < 4; ++i) head.push_back(static_cast<char>((kOverviewCacheVersion >> (8 * i)) & 0xFF));
+    const auto putVarint = [&head](uint64_t value) {
+        while (value >= 0x80) {
+            head.push_back(static_cast<char>((value & 0x7F) | 0x80));
+            value >>= 7;
+        }
+        head.push_back(static_cast<char>(value));
+    };
+    const std::string_view server = std::string_view(key.server).substr(0, kMaxKeyText);
+    const std::string_view group = std::string_view(key.group).substr(0, kMaxKeyText);
+    putVarint(server.size());
+    head.append(server);
+    putVarint(static_cast<uint64_t>(std::max<int32_t>(key.port, 0)));
+    head.push_back(key.tls ? 1 : 0);
+    putVarint(group.size());
+    head.append(group);
+    CacheChecksum checksum;
+    checksum.update(head);
+    const uint64_t value = checksum.value();
+    for (std::size_t i = 0; i < 8; ++i) head.push_back(static_cast<char>((value >> (8 * i)) & 0xFF));
+    return head;
+}
+
+OverviewCacheEncoder::OverviewCacheEncoder(const OverviewCacheSegment &segment)
+    : segment_(segment), previousNumber_(segment.first) {
+    putVarint(static_cast<uint64_t>(std::max<int64_t>(segment.first, 0)));
+    putVarint(static_cast<uint64_t>(std::max<int64_t>(segment.last, 0)));
+    putVarint(segment.count);
+    take();
+    lengthOffset_ = out_.size();
+    out_.append(8, '\0');
+    hashedUpTo_ = out_.size();  // the length is not part of the checksum
+}
+
+void OverviewCacheEncoder::take() {
+    checksum_.update(std::string_view(out_).substr(hashedUpTo_));
+    hashedUpTo_ = out_.size();
+}
+
+std::string OverviewCacheEncoder::lengthField() const {
+    std::string field;
+    for (std::size_t i = 0; i < 8; ++i) field.push_back(static_cast<char>((recordBytes_ >> (8 * i)) & 0xFF));
+    return field;
 }
 
 void OverviewCacheEncoder::putVarint(uint64_t value) {
@@ -254,13 +336,14 @@ void OverviewCacheEncoder::putText(std::string_view text) {
 }
 
 bool OverviewCacheEncoder::add(const CachedArticle &article) {
-    if (finished_ || added_ >= header_.count || article.number < header_.first || article.number > header_.last)
+    if (finished_ || added_ >= segment_.count || article.number < segment_.first || article.number > segment_.last)
         return false;
     if (added_ > 0 && article.number <= previousNumber_) return false;
     if (article.baseName.size() > kMaxCachedText || article.messageId.size() > kMaxCachedText ||
         article.date.size() > kMaxCachedText || article.messageId.empty() || article.partIndex < 0)
         return false;
 
+    const std::size_t before = out_.size();
     putVarint(static_cast<uint64_t>(article.number - previousNumber_));
     previousNumber_ = article.number;
     const auto [name, isNew] = names_.try_emplace(article.baseName, names_.size() + 1);
@@ -271,7 +354,7 @@ bool OverviewCacheEncoder::add(const CachedArticle &article) {
         putVarint(name->second);
     }
     putText(article.messageId);
-    // The parts of one post mostly share their date.
+    // The parts of one post often share their date.
     if (haveDate_ && article.date == previousDate_) {
         putVarint(0);
     } else {
@@ -282,29 +365,34 @@ bool OverviewCacheEncoder::add(const CachedArticle &article) {
     haveDate_ = true;
     putVarint(static_cast<uint64_t>(article.partIndex));
     putVarint(zigZag(article.partCount));
+    recordBytes_ += out_.size() - before;
     ++added_;
     return true;
 }
 
 void OverviewCacheEncoder::consumed() {
-    if (!finished_) checksum_.update(out_);
+    if (!finished_) take();
     out_.clear();
+    hashedUpTo_ = 0;
 }
 
 bool OverviewCacheEncoder::finish() {
-    if (added_ != header_.count || finished_) return false;
-    checksum_.update(out_);
+    if (added_ != segment_.count || finished_) return false;
+    take();
     finished_ = true;
     const uint64_t value = checksum_.value();
     for (std::size_t i = 0; i < 8; ++i) out_.push_back(static_cast<char>((value >> (8 * i)) & 0xFF));
     return true;
 }
 
-bool encodeOverviewCache(const OverviewCacheHeader &header, const std::vector<CachedArticle> &articles,
-                         std::string &bytes) {
-    OverviewCacheHeader counted = header;
-    counted.count = articles.size();
-    OverviewCacheEncoder encoder(counted);
+namespace {
+
+bool appendSegment(const OverviewCacheSegment &announced, const std::vector<CachedArticle> &articles,
+                   std::string &bytes) {
+    OverviewCacheSegment segment = announced;
+    segment.count = articles.size();
+    const std::size_t start = bytes.size();
+    OverviewCacheEncoder encoder(segment);
     std::string whole;
     for (const CachedArticle &article : articles) {
         if (!encoder.add(article)) return false;
@@ -313,8 +401,25 @@ bool encodeOverviewCache(const OverviewCacheHeader &header, const std::vector<Ca
     }
     if (!encoder.finish()) return false;
     whole.append(encoder.pending());
-    bytes.swap(whole);
+    whole.replace(encoder.lengthOffset(), 8, encoder.lengthField());
+    bytes.resize(start);
+    bytes.append(whole);
     return true;
+}
+
+}  // namespace
+
+bool encodeOverviewCache(const OverviewCacheHeader &header, const std::vector<CachedArticle> &articles,
+                         std::string &bytes) {
+    std::string file = encodeOverviewCacheHead(header.key);
+    if (!appendSegment({header.first, header.last, 0}, articles, file)) return false;
+    bytes.swap(file);
+    return true;
+}
+
+bool appendOverviewCacheSegment(const OverviewCacheSegment &segment, const std::vector<CachedArticle> &articles,
+                                std::string &bytes) {
+    return appendSegment(segment, articles, bytes);
 }
 
 }  // namespace corvane

@@ -2,22 +2,24 @@
 // that the next search reads only the articles posted since. Pure encoding and decoding, no files.
 //
 // Layout (integers are LEB128 varints unless a size is given):
-//   "HBOVCACH"  8 bytes
-//   version     4 bytes, little-endian (kOverviewCacheVersion)
-//   server      length + bytes       port  varint       tls  1 byte (0 or 1)
-//   group       length + bytes
-//   first, last the article numbers the file covers: every usable article in [first, last]
-//   count       number of records
-//   records     count times:
-//     number    distance from the previous record's number (the first: from `first`), the
-//               numbers rising strictly and staying within [first, last]
-//     name      0: a new base name follows (length + bytes); n > 0: the n-th new name so far
-//     messageId length + bytes
-//     date      0: the previous record's date; n > 0: n - 1 bytes follow
-//     partIndex varint    partCount zig-zag varint (a subject may carry "(1/-3)")
-//   checksum    8 bytes, little-endian, over every byte before it
-// Anything else (another magic or version, a short or long file, a wrong checksum, a number out
-// of order) makes the whole file unusable: it is then ignored and rebuilt.
+//   head       "HBOVCACH" (8 bytes), version (4 bytes, little-endian), server (length + bytes),
+//              port, tls (1 byte, 0 or 1), group (length + bytes), checksum of the head (8 bytes)
+//   segments   one or more, each covering the numbers right after the one before it:
+//     first, last  the article numbers covered: every usable article in [first, last] is here
+//     count        records in the segment
+//     length       8 bytes, little-endian: the bytes of the records
+//     records      count times:
+//       number     distance from the previous record's number (the first: from `first`), the
+//                  numbers rising strictly and staying within [first, last]
+//       name       0: a new base name follows (length + bytes); n > 0: the segment's n-th name
+//       messageId  length + bytes
+//       date       0: the previous record's date; n > 0: n - 1 bytes follow
+//       partIndex  varint; partCount zig-zag varint (a subject may carry "(1/-3)")
+//     checksum     8 bytes, little-endian, over first, last, count and the records
+// A search that finds a few new articles appends one segment instead of writing the whole file
+// again. Anything else (another magic or version, a short or long file, a wrong checksum, a
+// number out of order, a gap between segments) makes the whole file unusable: it is then
+// ignored and rebuilt.
 #pragma once
 
 #include <cstddef>
@@ -43,11 +45,20 @@ struct OverviewCacheKey {
     bool operator==(const OverviewCacheKey &) const = default;
 };
 
+// What a file covers: the first segment's first number to the last segment's last.
 struct OverviewCacheHeader {
     OverviewCacheKey key;
-    int64_t first = 0;  // the article numbers covered, first <= last
+    int64_t first = 0;
     int64_t last = 0;
-    uint64_t count = 0;  // records in the file
+    uint64_t count = 0;     // records in all segments
+    uint64_t segments = 0;  // at least one in a usable file
+};
+
+// The numbers one segment covers and how many records it holds.
+struct OverviewCacheSegment {
+    int64_t first = 0;
+    int64_t last = 0;
+    uint64_t count = 0;
 };
 
 // One usable article; the texts are views (into the file's bytes when decoded).
@@ -66,8 +77,9 @@ inline constexpr std::size_t kMaxCachedText = 4095;
 // An upper bound of the bytes `article` adds to a file when its name is new (`newName`) or not.
 std::size_t cachedArticleBytesBound(const CachedArticle &article, bool newName);
 
-// Reads the header only (no checksum test): enough to plan which articles a search must read.
-bool decodeOverviewCacheHeader(std::string_view bytes, OverviewCacheHeader &header);
+// Reads the head and hops over the segments by their lengths, testing no record and no
+// segment checksum: enough to plan which articles a search must read.
+bool peekOverviewCache(std::string_view bytes, OverviewCacheHeader &header);
 
 // Reads a whole file. False, with `articles` cleared, when any byte is out of place.
 bool decodeOverviewCache(std::string_view bytes, OverviewCacheHeader &header, std::vector<CachedArticle> &articles);
@@ -76,9 +88,12 @@ bool decodeOverviewCache(std::string_view bytes, OverviewCacheHeader &header, st
 bool checkOverviewCache(std::string_view bytes, OverviewCacheHeader &header);
 
 // Calls `visit` for every record of a file that checkOverviewCache accepted, in file order,
-// without testing the checksum again: a large group's articles go straight to their table
+// without testing the checksums again: a large group's articles go straight to their table
 // instead of through a copy.
 void visitCheckedOverviewCache(std::string_view bytes, const std::function<void(const CachedArticle &)> &visit);
+
+// The head of a file of that server and group.
+std::string encodeOverviewCacheHead(const OverviewCacheKey &key);
 
 // A running checksum over bytes given in pieces of any size.
 class CacheChecksum {
@@ -95,16 +110,17 @@ private:
     std::size_t tailSize_ = 0;
 };
 
-// Writes a file piece by piece, so that a large group never needs its whole file in memory:
-// take `pending()` from time to time, then `consumed()`; `finish()` appends the checksum. The
-// texts of added articles must stay valid until the encoder is gone (names are looked up by view).
+// Writes one segment piece by piece, so that a large group never needs its whole file in
+// memory: take `pending()` from time to time, then `consumed()`. `finish()` appends the checksum;
+// the length field, written as zeros, then gets `lengthField()` at `lengthOffset()` from the
+// segment's start. The texts of added articles must stay valid until the encoder is gone.
 class OverviewCacheEncoder {
 public:
-    // header.count must be the number of add() calls that follow.
-    explicit OverviewCacheEncoder(const OverviewCacheHeader &header);
-    // False (nothing written) when the article does not fit the header: a number not above the
-    // previous one or outside [first, last], a text over kMaxCachedText, a negative part index,
-    // or more records than the header announced.
+    // segment.count must be the number of add() calls that follow.
+    explicit OverviewCacheEncoder(const OverviewCacheSegment &segment);
+    // False (nothing written) when the article does not fit the segment: a number not above the
+    // previous one or outside [first, last], a text over kMaxCachedText, an empty message-id, a
+    // negative part index, or more records than announced.
     bool add(const CachedArticle &article);
     // False when fewer records were added than announced. The checksum joins what is pending.
     bool finish();
@@ -112,13 +128,20 @@ public:
     std::string_view pending() const { return out_; }
     void consumed();
 
+    std::size_t lengthOffset() const { return lengthOffset_; }
+    std::string lengthField() const;
+
 private:
     void putVarint(uint64_t value);
     void putText(std::string_view text);
+    void take();
 
-    OverviewCacheHeader header_;
+    OverviewCacheSegment segment_;
     std::string out_;
+    std::size_t hashedUpTo_ = 0;  // bytes of out_ already in the checksum
     CacheChecksum checksum_;
+    std::size_t lengthOffset_ = 0;
+    uint64_t recordBytes_ = 0;
     uint64_t added_ = 0;
     int64_t previousNumber_ = 0;
     std::string_view previousDate_;
@@ -127,8 +150,12 @@ private:
     std::unordered_map<std::string_view, uint64_t> names_;
 };
 
-// The whole file at once, for small files and tests.
+// A whole file of one segment covering [header.first, header.last], for small files and tests.
 bool encodeOverviewCache(const OverviewCacheHeader &header, const std::vector<CachedArticle> &articles,
                          std::string &bytes);
+
+// Appends one segment to a file held in memory.
+bool appendOverviewCacheSegment(const OverviewCacheSegment &segment, const std::vector<CachedArticle> &articles,
+                                std::string &bytes);
 
 }  // namespace corvane

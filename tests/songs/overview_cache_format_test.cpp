@@ -48,16 +48,47 @@ TEST(OverviewCacheFormat, ReadsBackWhatWasWritten) {
     for (std::size_t i = 0; i < expected.size(); ++i) EXPECT_TRUE(sameArticle(articles[i], expected[i])) << i;
 
     OverviewCacheHeader peeked;
-    ASSERT_TRUE(decodeOverviewCacheHeader(bytes.substr(0, 60), peeked));
+    ASSERT_TRUE(peekOverviewCache(bytes, peeked));
     EXPECT_EQ(peeked.key, header.key);
     EXPECT_EQ(peeked.count, 4u);
+    EXPECT_EQ(peeked.last, 2000);
+}
+
+// A later search adds the numbers above as one more segment; the file then reads as one range.
+TEST(OverviewCacheFormat, AppendedSegmentsReadAsOneRange) {
+    std::string bytes = sampleFile();
+    const std::vector<CachedArticle> more = {{2001, "Song A.mp3 ", "<a3@x>", "Sun", 0, 1},
+                                             {2500, "Song C.mp3 ", "<c1@x>", "Sun", 0, 1}};
+    ASSERT_TRUE(appendOverviewCacheSegment({2001, 2600, 0}, more, bytes));
+    ASSERT_TRUE(appendOverviewCacheSegment({2601, 2700, 0}, {}, bytes));
+    OverviewCacheHeader header;
+    std::vector<CachedArticle> articles;
+    ASSERT_TRUE(decodeOverviewCache(bytes, header, articles));
+    EXPECT_EQ(header.first, 1000);
+    EXPECT_EQ(header.last, 2700);
+    EXPECT_EQ(header.segments, 3u);
+    ASSERT_EQ(articles.size(), 6u);
+    EXPECT_TRUE(sameArticle(articles[4], more[0]));
+    EXPECT_TRUE(sameArticle(articles[5], more[1]));
+    OverviewCacheHeader peeked;
+    ASSERT_TRUE(peekOverviewCache(bytes, peeked));
+    EXPECT_EQ(peeked.last, 2700);
+    EXPECT_EQ(peeked.count, 6u);
+
+    // A segment that leaves a gap or overlaps breaks the one range: the file is refused.
+    for (const OverviewCacheSegment &wrong :
+         {OverviewCacheSegment{2702, 2800, 0}, OverviewCacheSegment{2700, 2800, 0}}) {
+        std::string broken = bytes;
+        ASSERT_TRUE(appendOverviewCacheSegment(wrong, {}, broken));
+        EXPECT_FALSE(decodeOverviewCache(broken, header, articles)) << wrong.first;
+        EXPECT_FALSE(peekOverviewCache(broken, header)) << wrong.first;
+    }
 }
 
 TEST(OverviewCacheFormat, WritingInPiecesGivesTheSameBytes) {
-    OverviewCacheHeader header = sampleHeader();
-    header.count = 4;
-    OverviewCacheEncoder encoder(header);
-    std::string pieces;
+    OverviewCacheEncoder encoder(OverviewCacheSegment{1000, 2000, 4});
+    std::string pieces = encodeOverviewCacheHead(sampleHeader().key);
+    const std::size_t start = pieces.size();
     for (const CachedArticle &article : sampleArticles()) {
         ASSERT_TRUE(encoder.add(article));
         if (article.number == 1003) continue;  // leave some bytes pending across adds
@@ -66,6 +97,7 @@ TEST(OverviewCacheFormat, WritingInPiecesGivesTheSameBytes) {
     }
     ASSERT_TRUE(encoder.finish());
     pieces.append(encoder.pending());
+    pieces.replace(start + encoder.lengthOffset(), 8, encoder.lengthField());
     EXPECT_EQ(pieces, sampleFile());
 }
 
@@ -82,15 +114,11 @@ TEST(OverviewCacheFormat, RefusesArticlesThatDoNotFitTheHeader) {
         {"text too long", {1600, std::string_view(std::string(5000, 'x')), "<m>", "d", 0, 1}},
     };
     for (const auto &c : cases) {
-        OverviewCacheHeader header = sampleHeader();
-        header.count = 2;
-        OverviewCacheEncoder encoder(header);
+        OverviewCacheEncoder encoder(OverviewCacheSegment{1000, 2000, 2});
         ASSERT_TRUE(encoder.add({1500, "n", "<m>", "d", 0, 1}));
         EXPECT_FALSE(encoder.add(c.article)) << c.why;
     }
-    OverviewCacheHeader header = sampleHeader();
-    header.count = 2;
-    OverviewCacheEncoder encoder(header);
+    OverviewCacheEncoder encoder(OverviewCacheSegment{1000, 2000, 2});
     ASSERT_TRUE(encoder.add({1500, "n", "<m>", "d", 0, 1}));
     EXPECT_FALSE(encoder.finish()) << "fewer records than announced";
 }
@@ -113,42 +141,60 @@ TEST(OverviewCacheFormat, RefusesEveryTruncationAndEveryFlippedBit) {
         }
 }
 
-// Files that carry a correct checksum but lie: another version, numbers out of order, counts
-// beyond the bytes there are.
+// Files whose checksums are right but whose contents lie: another version, numbers out of
+// order, counts beyond the bytes there are. Each segment is sealed here by hand.
 TEST(OverviewCacheFormat, RefusesWellSealedLies) {
-    const auto seal = [](std::string body) {
+    const auto sealed = [](std::string bytes) {
         CacheChecksum checksum;
-        checksum.update(body);
+        checksum.update(bytes);
         const uint64_t value = checksum.value();
-        for (int i = 0; i < 8; ++i) body.push_back(static_cast<char>((value >> (8 * i)) & 0xFF));
-        return body;
+        for (int i = 0; i < 8; ++i) bytes.push_back(static_cast<char>((value >> (8 * i)) & 0xFF));
+        return bytes;
     };
-    const std::string head = std::string("HBOVCACH") + std::string("\x01\0\0\0", 4) + "\x01s\x77\x01\x01g";
+    // first, last, count, then the records with their length and the checksum over both.
+    const auto segment = [](const std::string &numbers, const std::string &records) {
+        std::string length;
+        for (int i = 0; i < 8; ++i) length.push_back(static_cast<char>((records.size() >> (8 * i)) & 0xFF));
+        CacheChecksum checksum;
+        checksum.update(numbers);
+        checksum.update(records);
+        const uint64_t value = checksum.value();
+        std::string out = numbers + length + records;
+        for (int i = 0; i < 8; ++i) out.push_back(static_cast<char>((value >> (8 * i)) & 0xFF));
+        return out;
+    };
+    const std::string head = encodeOverviewCacheHead({"s", 119, false, "g"});
+    const std::string record = std::string(
+        "\x00\x00\x01n\x03<m>\x02"
+        "d\x00\x02",
+        12);
     const struct {
         const char *why;
-        std::string body;
+        std::string bytes;
     } cases[] = {
-        {"another version", std::string("HBOVCACH") + std::string("\x02\0\0\0", 4) + "\x01s\x77\x01\x01g\x01\x05\x00"},
-        {"first above last", head + "\x05\x01\x00"},
-        {"count beyond the bytes", head + "\x01\x05\xff\xff\x03"},
-        {"two records on one number", head + std::string("\x01\x05\x02\x00\x00\x01n\x01m\x02"
-                                                         "d\x00\x02\x00\x01\x01m\x00\x00\x02",
-                                                         24)},
-        {"number past last", head + std::string("\x01\x05\x01\x05\x00\x01n\x01m\x02"
-                                                "d\x00\x02",
-                                                13)},
-        {"name reference before any name", head + std::string("\x01\x05\x01\x00\x01\x01m\x02"
-                                                              "d\x00\x02",
-                                                              11)},
-        {"same date before any date", head + std::string("\x01\x05\x01\x00\x00\x01n\x01m\x00\x00\x02", 12)},
-        {"tls flag not 0 or 1",
-         std::string("HBOVCACH") + std::string("\x01\0\0\0", 4) + "\x01s\x77\x02\x01g\x01\x05\x00"},
+        {"another version", sealed(std::string("HBOVCACH") + std::string("\x02\0\0\0", 4) + "\x01s\x77\x00\x01g") +
+                                segment(std::string("\x01\x05\x00", 3), "")},
+        {"no segment", head},
+        {"first above last", head + segment("\x05\x01\x00", "")},
+        {"count beyond the bytes", head + segment("\x01\x05\x7f", record)},
+        {"two records on one number",
+         head + segment("\x01\x05\x02", record + std::string("\x00\x01\x03<m>\x00\x00\x02", 8))},
+        {"number past last", head + segment("\x01\x05\x01", std::string("\x05", 1) + record.substr(1))},
+        {"name reference before any name", head + segment("\x01\x05\x01", std::string("\x00\x01\x03<m>\x02"
+                                                                                      "d\x00\x02",
+                                                                                      10))},
+        {"same date before any date",
+         head + segment("\x01\x05\x01", std::string("\x00\x00\x01n\x03<m>\x00\x00\x02", 11))},
+        {"records longer than their count", head + segment("\x01\x05\x01", record + "x")},
+        {"tls flag not 0 or 1", sealed(std::string("HBOVCACH") + std::string("\x01\0\0\0", 4) + "\x01s\x77\x02\x01g") +
+                                    segment(std::string("\x01\x05\x00", 3), "")},
     };
     OverviewCacheHeader header;
     std::vector<CachedArticle> articles;
-    ASSERT_TRUE(decodeOverviewCache(seal(head + std::string("\x01\x05\x00", 3)), header, articles))
+    ASSERT_TRUE(decodeOverviewCache(head + segment("\x01\x05\x01", record), header, articles))
         << "the sealing itself works";
-    for (const auto &c : cases) EXPECT_FALSE(decodeOverviewCache(seal(c.body), header, articles)) << c.why;
+    EXPECT_EQ(articles.size(), 1u);
+    for (const auto &c : cases) EXPECT_FALSE(decodeOverviewCache(c.bytes, header, articles)) << c.why;
 }
 
 }  // namespace

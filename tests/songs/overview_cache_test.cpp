@@ -190,6 +190,28 @@ TEST_F(OverviewCacheFolder, FolderThatCannotBeWrittenIsAProblem) {
     EXPECT_FALSE(blocked.firstProblem());
 }
 
+TEST_F(OverviewCacheFolder, AppendsTheNewArticlesAsASegment) {
+    PartsTable parts;
+    fill(parts, 100, 10);
+    std::string problem;
+    ASSERT_TRUE(cache().store("g", 100, 130, parts, problem));
+    CachedGroup cached;
+    ASSERT_TRUE(cache().load("g", cached));
+    const std::size_t from = parts.parts().size();
+    parts.add(OverviewEntry{"New.mp3 ", "<new@x>", "d", 0, 1, 140});
+    ASSERT_TRUE(cache().append("g", cached, 150, parts, from, problem)) << problem;
+
+    CachedGroup again;
+    ASSERT_TRUE(cache().load("g", again));
+    EXPECT_EQ(again.header.segments, 2u);
+    EXPECT_EQ(again.header.last, 150);
+    ASSERT_EQ(again.articles().size(), 11u);
+    EXPECT_EQ(again.articles().back().messageId, "<new@x>");
+    // The file read before is no longer the file there: no append onto it.
+    EXPECT_FALSE(cache().append("g", cached, 160, parts, from, problem));
+    EXPECT_TRUE(problem.empty());
+}
+
 // A disk that fills while the file is written (a file size limit stands in for it) leaves the
 // old file as it was, and no temporary file behind.
 TEST_F(OverviewCacheFolder, FullDiskKeepsTheOldFile) {
@@ -221,6 +243,24 @@ TEST_F(OverviewCacheFolder, FullDiskKeepsTheOldFile) {
     int files = 0;
     for ([[maybe_unused]] const auto &entry : fs::directory_iterator(folder)) ++files;
     EXPECT_EQ(files, 1);
+
+    // The same for an append: the file is cut back to what it was.
+    CachedGroup cached;
+    ASSERT_TRUE(cache().load("g", cached));
+    PartsTable more;
+    fill(more, 100, 10);
+    const std::size_t from = more.parts().size();
+    for (int i = 0; i < 100000; ++i)
+        more.add(OverviewEntry{"Song.mp3 ", "<" + std::to_string(i) + "@some.long.host.example>", "d", 0, 1, 1000 + i});
+    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &limited), 0);
+    std::signal(SIGXFSZ, SIG_IGN);
+    const bool appended = cache().append("g", cached, 200000, more, from, problem);
+    setrlimit(RLIMIT_FSIZE, &old);
+    std::signal(SIGXFSZ, oldHandler);
+    EXPECT_FALSE(appended);
+    EXPECT_NE(problem.find("File too large"), std::string::npos) << problem;
+    std::ifstream after(cache().pathOf("g"), std::ios::binary);
+    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(after), {}), before);
 }
 
 }  // namespace

@@ -129,6 +129,19 @@ TEST_F(SearchWithOverviewCache, CachedSearchReportsWhatAFullReadReports) {
     const std::vector<Report> full = runSearch("");
     EXPECT_EQ(outcome(cached), outcome(full));
     EXPECT_EQ(textsOf(full, 9009).size(), 60u - 2u + 3u);
+    // The new articles went onto the files as one more segment each.
+    corvane::CachedGroup file;
+    ASSERT_TRUE(cache().load(kJazz, file));
+    EXPECT_EQ(file.header.segments, 2u);
+
+    // Once a quarter of the cached articles expired, the file is written whole again.
+    for (int song = 1; song < 12; ++song)
+        for (int part = song == 1 ? 2 : 1; part <= 3; ++part) expire(kJazz, song, part);
+    const std::vector<Report> compacted = runSearch(folder.string());
+    EXPECT_EQ(outcome(compacted), outcome(runSearch("")));
+    ASSERT_TRUE(cache().load(kJazz, file));
+    EXPECT_EQ(file.header.segments, 1u);
+    EXPECT_EQ(file.articles().size(), (30u - 12u) * 3u + 2u + 1u + 3u);
 
     // Only the new articles were read: one progress report per overview line.
     EXPECT_EQ(textsOf(cached, 9004).size(), 2u + 1u + 3u + 2u);
