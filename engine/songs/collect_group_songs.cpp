@@ -64,7 +64,8 @@ int readGroupOverview(std::string &error, Connection connection, SearchProgress 
             entry.date = article.date;
             entry.partIndex = article.partIndex;
             entry.partCount = article.partCount;
-            parts.add(entry);
+            // The mapped file stays until the group's songs are sent.
+            parts.addInPlace(entry);
         });
     }
     use.newParts = parts.parts().size();
@@ -155,7 +156,6 @@ int collectGroupSongs(std::string &error, Connection connection, SearchProgress 
         error = kPartsBufferFailed;
         return 0;
     }
-    cached.release();
     if (parts.parts().empty()) return 1;
 
     GroupedSongs songs;

@@ -135,8 +135,6 @@ bool walkRecords(const OverviewCacheSegment &segment, std::string_view records,
     if (segment.count > reader.left() / 5) return false;
     std::vector<std::string_view> names;
     int64_t number = segment.first;
-    std::string_view date;
-    bool haveDate = false;
     for (uint64_t i = 0; i < segment.count; ++i) {
         CachedArticle article;
         uint64_t step = 0;
@@ -155,17 +153,14 @@ bool walkRecords(const OverviewCacheSegment &segment, std::string_view records,
         } else {
             article.baseName = names[static_cast<std::size_t>(name - 1)];
         }
-        if (!reader.text(article.messageId, kMaxCachedText) || article.messageId.empty()) return false;
-
+        // The message-id and the date lie side by side, so the parts table can point at them.
+        uint64_t messageIdLength = 0;
         uint64_t dateLength = 0;
-        if (!reader.varint(dateLength)) return false;
-        if (dateLength == 0) {
-            if (!haveDate) return false;
-        } else if (dateLength - 1 > kMaxCachedText || !reader.bytes(date, static_cast<std::size_t>(dateLength - 1))) {
+        if (!reader.varint(messageIdLength) || messageIdLength == 0 || messageIdLength > kMaxCachedText ||
+            !reader.varint(dateLength) || dateLength > kMaxCachedText ||
+            !reader.bytes(article.messageId, static_cast<std::size_t>(messageIdLength)) ||
+            !reader.bytes(article.date, static_cast<std::size_t>(dateLength)))
             return false;
-        }
-        haveDate = true;
-        article.date = date;
 
         uint64_t partIndex = 0;
         uint64_t partCount = 0;
@@ -248,7 +243,7 @@ uint64_t CacheChecksum::value() const {
 
 std::size_t cachedArticleBytesBound(const CachedArticle &article, bool newName) {
     std::size_t bytes = kMaxVarintBytes + kMaxVarintBytes + varintBytes(article.messageId.size()) +
-                        article.messageId.size() + varintBytes(article.date.size() + 1) + article.date.size() +
+                        article.messageId.size() + varintBytes(article.date.size()) + article.date.size() +
                         varintBytes(static_cast<uint64_t>(article.partIndex)) + varintBytes(zigZag(article.partCount));
     if (newName) bytes += varintBytes(article.baseName.size()) + article.baseName.size();
     return bytes;
@@ -353,16 +348,10 @@ bool OverviewCacheEncoder::add(const CachedArticle &article) {
     } else {
         putVarint(name->second);
     }
-    putText(article.messageId);
-    // The parts of one post often share their date.
-    if (haveDate_ && article.date == previousDate_) {
-        putVarint(0);
-    } else {
-        putVarint(article.date.size() + 1);
-        out_.append(article.date);
-    }
-    previousDate_ = article.date;
-    haveDate_ = true;
+    putVarint(article.messageId.size());
+    putVarint(article.date.size());
+    out_.append(article.messageId);
+    out_.append(article.date);
     putVarint(static_cast<uint64_t>(article.partIndex));
     putVarint(zigZag(article.partCount));
     recordBytes_ += out_.size() - before;

@@ -12,8 +12,8 @@
 //       number     distance from the previous record's number (the first: from `first`), the
 //                  numbers rising strictly and staying within [first, last]
 //       name       0: a new base name follows (length + bytes); n > 0: the segment's n-th name
-//       messageId  length + bytes
-//       date       0: the previous record's date; n > 0: n - 1 bytes follow
+//       lengths    of the message-id (1 or more) and of the date
+//       texts      the message-id, then the date, side by side
 //       partIndex  varint; partCount zig-zag varint (a subject may carry "(1/-3)")
 //     checksum     8 bytes, little-endian, over first, last, count and the records
 // A search that finds a few new articles appends one segment instead of writing the whole file
@@ -144,8 +144,6 @@ private:
     uint64_t recordBytes_ = 0;
     uint64_t added_ = 0;
     int64_t previousNumber_ = 0;
-    std::string_view previousDate_;
-    bool haveDate_ = false;
     bool finished_ = false;
     std::unordered_map<std::string_view, uint64_t> names_;
 };

@@ -38,6 +38,9 @@ public:
     // Appends a copy of the entry, whose texts come from one overview line (under 4,096
     // characters). Throws std::bad_alloc when memory runs out.
     void add(const OverviewEntry &entry);
+    // The same without copying the message-id and the date when they lie side by side in memory
+    // that outlives the table (a mapped cache file); otherwise as add().
+    void addInPlace(const OverviewEntry &entry);
 
     // In the order they were added.
     const std::vector<Part> &parts() const { return parts_; }

@@ -164,10 +164,7 @@ TEST(OverviewCacheFormat, RefusesWellSealedLies) {
         return out;
     };
     const std::string head = encodeOverviewCacheHead({"s", 119, false, "g"});
-    const std::string record = std::string(
-        "\x00\x00\x01n\x03<m>\x02"
-        "d\x00\x02",
-        12);
+    const std::string record = std::string("\x00\x00\x01n\x03\x01<m>d\x00\x02", 12);
     const struct {
         const char *why;
         std::string bytes;
@@ -178,13 +175,11 @@ TEST(OverviewCacheFormat, RefusesWellSealedLies) {
         {"first above last", head + segment("\x05\x01\x00", "")},
         {"count beyond the bytes", head + segment("\x01\x05\x7f", record)},
         {"two records on one number",
-         head + segment("\x01\x05\x02", record + std::string("\x00\x01\x03<m>\x00\x00\x02", 8))},
+         head + segment("\x01\x05\x02", record + std::string("\x00\x01\x03\x01<m>d\x00\x02", 10))},
         {"number past last", head + segment("\x01\x05\x01", std::string("\x05", 1) + record.substr(1))},
-        {"name reference before any name", head + segment("\x01\x05\x01", std::string("\x00\x01\x03<m>\x02"
-                                                                                      "d\x00\x02",
-                                                                                      10))},
-        {"same date before any date",
-         head + segment("\x01\x05\x01", std::string("\x00\x00\x01n\x03<m>\x00\x00\x02", 11))},
+        {"name reference before any name",
+         head + segment("\x01\x05\x01", std::string("\x00\x01\x03\x01<m>d\x00\x02", 10))},
+        {"empty message-id", head + segment("\x01\x05\x01", std::string("\x00\x00\x01n\x00\x01d\x00\x02", 9))},
         {"records longer than their count", head + segment("\x01\x05\x01", record + "x")},
         {"tls flag not 0 or 1", sealed(std::string("HBOVCACH") + std::string("\x01\0\0\0", 4) + "\x01s\x77\x02\x01g") +
                                     segment(std::string("\x01\x05\x00", 3), "")},
