@@ -1,6 +1,7 @@
 #include "songs/collect_group_songs.h"
 
 #include <algorithm>
+#include <exception>
 #include <new>
 
 #include "core/engine_settings.h"
@@ -151,10 +152,14 @@ int collectGroupSongs(std::string &error, Connection connection, SearchProgress 
             notifyGui(kNotifyStatus, "Retrieving " + group.category + " songs... " +
                                          withThousands(plan.articlesToRead()) + " new articles");
         if (!readGroupOverview(error, connection, progress, group, plan, cached, parts, use)) return 0;
-        if (cache && cache->enabled()) keepGroup(*cache, group, plan, cached, parts, use);
     } catch (const std::bad_alloc &) {
         error = kPartsBufferFailed;
         return 0;
+    }
+    // The group was read; a cache that cannot be kept, even for want of memory, costs it nothing.
+    try {
+        if (cache && cache->enabled()) keepGroup(*cache, group, plan, cached, parts, use);
+    } catch (const std::exception &) {
     }
     if (parts.parts().empty()) return 1;
 
