@@ -1,6 +1,7 @@
 #include "songs/collect_group_songs.h"
 
 #include <algorithm>
+#include <exception>
 #include <new>
 
 #include "core/engine_options.h"
@@ -21,6 +22,92 @@ namespace {
 // expired. Reserving claims address space only; pages become resident as lines fill them.
 constexpr int64_t kInitialPartsCapacity = int64_t(1) << 20;
 
+// A connection that may still deliver a reply to an earlier command, or whose server stopped
+// answering, is never used again: QUIT goes out without waiting for its answer, and the search
+// opens a new session for its next group.
+void closeUnlessInStep(Connection &connection, bool inStep) {
+    if (inStep) return;
+    nntpQuitWithoutReply(connection);
+    connection = 0;
+}
+
+// What a read of [first, last] adds to the progress base: each batch of 51 numbers adds its
+// size less one.
+double rangeProgress(int64_t first, int64_t last) {
+    if (last < first) return 0;
+    const int64_t length = last - first + 1;
+    return static_cast<double>(length - (length + kBatchSpan) / (kBatchSpan + 1));
+}
+
+// Reads [first, last] with the pipelined overview reader; a connection left out of step is closed.
+int readRange(std::string &error, Connection &connection, SearchProgress progress, int64_t first, int64_t last,
+              PartsTable &parts) {
+    bool inStep = false;
+    const int read = readOverviewRange(error, connection, progress, first, last, overviewLayout(), parts,
+                                       engineOptions().pipeline, inStep);
+    closeUnlessInStep(connection, inStep);
+    return read;
+}
+
+// What the cache gave one group: where the parts read above it start, and how many cached
+// articles were left out as expired.
+struct CacheUse {
+    std::size_t newParts = 0;
+    uint64_t expired = 0;
+};
+
+// Reads what the plan leaves to the server and takes the rest from the cache file, in article
+// order, so that grouping sees the parts exactly as a read of the whole range would give them.
+int readGroupOverview(std::string &error, Connection &connection, SearchProgress progress, const SearchGroup &group,
+                      const OverviewReadPlan &plan, const CachedGroup &cached, PartsTable &parts, CacheUse &use) {
+    if (plan.lowFirst <= plan.lowLast) {
+        if (!readRange(error, connection, progress, plan.lowFirst, plan.lowLast, parts)) return 0;
+        progress.base += rangeProgress(plan.lowFirst, plan.lowLast);
+    }
+    if (plan.useCache) {
+        OverviewEntry entry;
+        cached.forEachArticle([&](const CachedArticle &article) {
+            // Below the group's first number: expired, or beyond the search depth.
+            if (article.number < group.first) {
+                ++use.expired;
+                return;
+            }
+            entry.number = article.number;
+            entry.baseName = article.baseName;
+            entry.messageId = article.messageId;
+            entry.date = article.date;
+            entry.partIndex = article.partIndex;
+            entry.partCount = article.partCount;
+            // The mapped file stays until the group's songs are sent.
+            parts.addInPlace(entry);
+        });
+    }
+    use.newParts = parts.parts().size();
+    if (plan.highFirst <= plan.highLast && !readRange(error, connection, progress, plan.highFirst, plan.highLast, parts))
+        return 0;
+    return 1;
+}
+
+// Keeps the group for the next search: the articles read above the cached range go onto the
+// file as one more segment; a file read below its range, or grown too many segments, or of
+// which a quarter expired, is written whole again. A folder that cannot be written costs the
+// search nothing but the cache; it is told once.
+void keepGroup(OverviewCache &cache, const SearchGroup &group, const OverviewReadPlan &plan, const CachedGroup &cached,
+               const PartsTable &parts, const CacheUse &use) {
+    std::string problem;
+    if (plan.useCache && plan.lowFirst > plan.lowLast) {
+        const bool fewExpired = use.expired * 4 <= cached.header.count;
+        if (plan.articlesToRead() == 0 && fewExpired) return;  // the file already says all there is
+        if (fewExpired && cache.append(group.name, cached, group.last, parts, use.newParts, problem)) return;
+        if (!problem.empty()) {
+            if (cache.firstProblem()) notifyGui(kNotifyStatus, problem);
+            return;
+        }
+    }
+    if (!cache.store(group.name, group.first, group.last, parts, problem) && !problem.empty() && cache.firstProblem())
+        notifyGui(kNotifyStatus, problem);
+}
+
 void sendSongLines(const GroupedSongs &grouped, const SearchGroup &group, int64_t &sent) {
     std::string title;
     std::string line;
@@ -35,19 +122,23 @@ void sendSongLines(const GroupedSongs &grouped, const SearchGroup &group, int64_
     }
 }
 
-// A connection that may still deliver a reply to an earlier command, or whose server stopped
-// answering, is never used again: QUIT goes out without waiting for its answer, and the search
-// opens a new session for its next group.
-void closeUnlessInStep(Connection &connection, bool inStep) {
-    if (inStep) return;
-    nntpQuitWithoutReply(connection);
-    connection = 0;
-}
-
 }  // namespace
 
+std::string withThousands(int64_t number) {
+    std::string digits = std::to_string(number < 0 ? -(number + 1) + uint64_t(1) : uint64_t(number));
+    for (std::size_t at = digits.size(); at > 3; at -= 3) digits.insert(at - 3, ",");
+    return number < 0 ? "-" + digits : digits;
+}
+
+void planGroupRead(SearchGroup &group, int64_t depth, const OverviewCache *cache) {
+    if (depth > 0 && group.last >= group.first) group.first = std::max(group.first, group.last - (depth - 1));
+    OverviewCacheHeader header;
+    const bool cached = cache && cache->peek(group.name, header);
+    group.count = planOverviewRead(group.first, group.last, cached ? &header : nullptr).progressCount();
+}
+
 int collectGroupSongs(std::string &error, Connection &connection, SearchProgress progress, const SearchGroup &group,
-                      int64_t &songsSent) {
+                      int64_t &songsSent, OverviewCache *cache) {
     songsSent = 0;
     notifyGui(kNotifyStatus, "Retrieving " + group.category + " songs...");
 
@@ -68,17 +159,26 @@ int collectGroupSongs(std::string &error, Connection &connection, SearchProgress
     // An empty group: last 0, or (RFC 3977) a last number below the first.
     if (group.last == 0 || group.last < group.first) return 1;
 
-    bool inStep = false;
+    CachedGroup cached;
+    OverviewReadPlan plan;
+    CacheUse use;
     try {
-        const int read = readOverviewRange(error, connection, progress, group.first, group.last, overviewLayout(),
-                                           parts, engineOptions().pipeline, inStep);
-        closeUnlessInStep(connection, inStep);
-        if (!read) return 0;
+        const bool haveFile = cache && cache->load(group.name, cached);
+        plan = planOverviewRead(group.first, group.last, haveFile ? &cached.header : nullptr);
+        if (plan.useCache)
+            notifyGui(kNotifyStatus, "Retrieving " + group.category + " songs... " +
+                                         withThousands(plan.articlesToRead()) + " new articles");
+        if (!readGroupOverview(error, connection, progress, group, plan, cached, parts, use)) return 0;
     } catch (const std::bad_alloc &) {
         // Replies may still be on the way.
         closeUnlessInStep(connection, false);
         error = kPartsBufferFailed;
         return 0;
+    }
+    // The group was read; a cache that cannot be kept, even for want of memory, costs it nothing.
+    try {
+        if (cache && cache->enabled()) keepGroup(*cache, group, plan, cached, parts, use);
+    } catch (const std::exception &) {
     }
     if (parts.parts().empty()) return 1;
 

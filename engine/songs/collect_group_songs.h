@@ -6,6 +6,7 @@
 
 #include "net/connection.h"
 #include "songs/overview_batch.h"
+#include "songs/overview_cache.h"
 
 namespace corvane {
 
@@ -21,6 +22,10 @@ struct SearchGroup {
     int64_t count = 0;  // last - first: what the group adds to the search's progress total
 };
 
+// Narrows the group to its newest `depth` articles (0: all of them) and sets its count to what
+// reading it adds to the search's progress total: without the articles a cache file already holds.
+void planGroupRead(SearchGroup &group, int64_t depth, const OverviewCache *cache);
+
 // Sends 9000 "Retrieving <category> songs...", selects the group again, reads its overview in
 // batches of 51 numbers, groups the part-numbered articles into songs and sends one SongLine
 // per song with 9009, in the byte order of the songs' base names. `songsSent` counts them.
@@ -28,7 +33,13 @@ struct SearchGroup {
 // requested. A failed batch discards the whole group: it then sends no SongLine at all. When the
 // connection cannot carry another command (a time-out, a closed connection, replies still on the
 // way), QUIT goes out without waiting and `connection` becomes 0.
+// With a cache, the group's file supplies the articles it covers (announced with a second 9000,
+// "Retrieving <category> songs... <n> new articles") and is rewritten once the group was read
+// whole; a failed or cancelled group leaves its file as it was.
 int collectGroupSongs(std::string &error, Connection &connection, SearchProgress progress, const SearchGroup &group,
-                      int64_t &songsSent);
+                      int64_t &songsSent, OverviewCache *cache = nullptr);
+
+// 1204 as "1,204".
+std::string withThousands(int64_t number);
 
 }  // namespace corvane

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <charconv>
 
 #include "songs/part_number.h"
 
@@ -46,6 +47,13 @@ int parseOverviewLine(std::string_view line, const OverviewLayout &layout, Overv
 
     if (parseSongSubject(subject->substr(0, kSubjectCapacity), entry.baseName, entry.partIndex, entry.partCount) < 0)
         return 0;
+    // The number only places the article in the overview cache; a line without one is still a
+    // part of a song, it just keeps its group out of the cache.
+    const std::string_view number = fields.text[0];
+    if (std::from_chars(number.data(), number.data() + number.size(), entry.number).ptr !=
+            number.data() + number.size() ||
+        entry.number < 0)
+        entry.number = 0;
     entry.messageId = *messageId;
     entry.date = *date;
     return 1;

@@ -17,6 +17,7 @@ struct OverviewEntry {
     std::string_view date;       // exactly as received
     int32_t partIndex = 0;       // n - 1 of (n/m)
     int32_t partCount = 0;       // m of (n/m)
+    int64_t number = 0;          // the article number (field 0); 0 when it is not a number
 };
 
 // Overview lines are read with this capacity: a line holds at most 4,095 characters.

@@ -66,8 +66,26 @@ void PartsTable::add(const OverviewEntry &entry) {
     Part part;
     part.name = nameOf(entry.baseName);
     part.texts = keep(messageId, date);
+    part.number = entry.number;
     part.messageIdLength = static_cast<uint16_t>(messageId.size());
     part.dateLength = static_cast<uint16_t>(date.size());
+    part.partIndex = entry.partIndex;
+    part.partCount = entry.partCount;
+    parts_.push_back(part);
+}
+
+void PartsTable::addInPlace(const OverviewEntry &entry) {
+    if (entry.messageId.size() > UINT16_MAX || entry.date.size() > UINT16_MAX ||
+        entry.messageId.data() + entry.messageId.size() != entry.date.data()) {
+        add(entry);
+        return;
+    }
+    Part part;
+    part.name = nameOf(entry.baseName);
+    part.texts = entry.messageId.data();
+    part.number = entry.number;
+    part.messageIdLength = static_cast<uint16_t>(entry.messageId.size());
+    part.dateLength = static_cast<uint16_t>(entry.date.size());
     part.partIndex = entry.partIndex;
     part.partCount = entry.partCount;
     parts_.push_back(part);

@@ -16,10 +16,11 @@ namespace corvane {
 // instead of three per line, and grouping compares names only once each.
 class PartsTable {
 public:
-    // 24 bytes: the message-id and the date lie side by side in a block.
+    // 32 bytes: the message-id and the date lie side by side in a block.
     struct Part {
         const char *texts = nullptr;
-        uint32_t name = 0;  // position in names()
+        int64_t number = 0;  // the article number, for the overview cache
+        uint32_t name = 0;   // position in names()
         uint16_t messageIdLength = 0;
         uint16_t dateLength = 0;
         int32_t partIndex = 0;
@@ -37,6 +38,9 @@ public:
     // Appends a copy of the entry, whose texts come from one overview line (under 4,096
     // characters). Throws std::bad_alloc when memory runs out.
     void add(const OverviewEntry &entry);
+    // The same without copying the message-id and the date when they lie side by side in memory
+    // that outlives the table (a mapped cache file); otherwise as add().
+    void addInPlace(const OverviewEntry &entry);
 
     // In the order they were added.
     const std::vector<Part> &parts() const { return parts_; }

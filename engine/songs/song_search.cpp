@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <vector>
 
+#include "core/engine_options.h"
 #include "core/engine_settings.h"
 #include "core/error_text.h"
 #include "core/notify.h"
@@ -15,6 +16,8 @@ namespace corvane {
 namespace {
 
 struct SearchState {
+    EngineOptions options = engineOptions();
+    OverviewCache cache{options.overviewCache, engineSettings().server, engineSettings().port, options.tls};
     std::string error;  // the last failure's text, sent with 9001
     Connection connection = 0;
     std::vector<SearchGroup> groups;
@@ -52,6 +55,16 @@ int selectGroups(SearchState &state, const std::vector<SearchRequestLine> &lines
     return 1;
 }
 
+// Between the passes: each group is narrowed to the search depth, and the progress total counts
+// only the articles that will be read from the server.
+void planGroupReads(SearchState &state) {
+    state.progressTotal = 0;
+    for (SearchGroup &group : state.groups) {
+        planGroupRead(group, state.options.searchDepth, &state.cache);
+        state.progressTotal += static_cast<double>(group.count);
+    }
+}
+
 // Second pass. Returns 0 when the search has ended (its last report is sent).
 int readGroups(SearchState &state) {
     SearchProgress progress{0, state.progressTotal};
@@ -60,7 +73,7 @@ int readGroups(SearchState &state) {
         // A group that left the connection unusable closed it: the next group gets a new session.
         const bool connected = state.connection || (state.connection = nntpOpenStoredSession(state.error));
         // A group ended by a cancel is not a failed group: the cancel report below covers it.
-        if ((!connected || !collectGroupSongs(state.error, state.connection, progress, group, sent)) &&
+        if ((!connected || !collectGroupSongs(state.error, state.connection, progress, group, sent, &state.cache)) &&
             !cancelRequested()) {
             if (isTimeOut(state.error))
                 addUnavailableNewsgroup(state.unavailable, group.name);
@@ -91,6 +104,7 @@ void runSearch(SearchState &state, const std::string &searchRequest) {
     notifyGui(kNotifyStatus, "Searching...");
     if (!selectGroups(state, lines)) return;
     notifyGui(kNotifyStatus, "Searching... DONE!");
+    planGroupReads(state);
     if (!readGroups(state)) return;
 
     if (!state.unavailable.empty() && !cancelRequested()) notifyGui(kNotifyUnavailable, state.unavailable);

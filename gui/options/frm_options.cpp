@@ -21,6 +21,7 @@
 #include "platform/platform.h"
 #include "platform/product.h"
 #include "platform/program_folder.h"
+#include "server/engine_options.h"
 #include "server/server_check.h"
 #include "settings/registry.h"
 #include "settings/settings.h"
@@ -114,6 +115,15 @@ frmOptions::frmOptions(frmMain &main, QWidget *parent) : QDialog(parent), main_(
     txtEmail->setText(QStringLiteral("(my email)"));
     chkPlaySound = new QCheckBox(QStringLiteral("Play sound when tasks are completed"), otherBox);
     otherGrid->addWidget(chkPlaySound, 2, 0, 1, 3);
+    auto *depthRow = new QHBoxLayout;
+    auto *depthCaption = new QLabel(QStringLiteral("Search the &newest"), otherBox);
+    txtSearchDepth = new QLineEdit(otherBox);
+    txtSearchDepth->setMaximumWidth(100);
+    depthCaption->setBuddy(txtSearchDepth);
+    depthRow->addWidget(depthCaption);
+    depthRow->addWidget(txtSearchDepth);
+    depthRow->addWidget(new QLabel(QStringLiteral("articles of each group (0 = all)"), otherBox), 1);
+    otherGrid->addLayout(depthRow, 3, 0, 1, 3);
 
     // The buttons.
     cmdReset = new QPushButton(QStringLiteral("Reset &Newsgroups"), this);
@@ -145,6 +155,7 @@ frmOptions::frmOptions(frmMain &main, QWidget *parent) : QDialog(parent), main_(
                                                         {txtSongRepository, "txtSongRepository"},
                                                         {txtEmail, "txtEmail"},
                                                         {chkPlaySound, "chkPlaySound"},
+                                                        {txtSearchDepth, "txtSearchDepth"},
                                                         {cmdBrowseFolder, "cmdBrowseFolder"},
                                                         {cmdReset, "cmdReset"},
                                                         {cmdHelp, "cmdHelp"},
@@ -180,6 +191,7 @@ void frmOptions::Form_Load() {
     txtSongRepository->setText(trimBlanks(Settings.SaveDir.text()));
     txtUserID->setText(trimBlanks(Settings.UserName.text()));
     txtPassword->setText(trimBlanks(Settings.Password.text()));
+    txtSearchDepth->setText(QString::number(Settings.SearchDepth));
 
     bStartupCheck = false;
 
@@ -239,6 +251,8 @@ void frmOptions::storeFields() {
     Settings.PostEmail = trimBlanks(txtEmail->text());
     WriteRegValue(QString(), QStringLiteral("PostEmail"), Settings.PostEmail);
     Settings.PlaySounds = chkPlaySound->isChecked();
+    // A text that is no whole number keeps the depth in force.
+    Settings.SearchDepth = searchDepthFromText(txtSearchDepth->text()).value_or(Settings.SearchDepth);
     for (std::size_t index = 0; index < SpeedChoices.size(); ++index) {
         if (optConnectSpeeds[index]->isChecked()) {
             Settings.ConnectSpeed = QString::fromLatin1(SpeedChoices[index].value);
@@ -261,6 +275,7 @@ void frmOptions::cmdReset_Click() {
     if (loadedForm == this) loadedForm = nullptr;
 
     ResetCatalogue();
+    EmptyOverviewCache();
     Settings.Server = txtServerName->text();
     Settings.Port = portFromText(txtPortNumber->text());
     Settings.UseTLS = chkUseTLS->isChecked();

@@ -90,6 +90,14 @@ void saveCatalogue() {
 
 }  // namespace
 
+std::optional<int64_t> searchDepthFromText(const QString &text) {
+    const QString trimmed = text.trimmed();
+    bool ok = false;
+    const qlonglong value = trimmed.toLongLong(&ok);
+    if (!ok || value < 0 || trimmed.startsWith(u'+')) return std::nullopt;
+    return value;
+}
+
 void attachMainForm(MainFormGeometry *form) { mainForm = form; }
 
 MainFormGeometry *attachedMainForm() { return mainForm; }
@@ -106,6 +114,8 @@ void LoadSettings() {
     Settings.Password = ReadRegValue(kRoot, QStringLiteral("Password"), QString());
     Settings.PlaySounds = ReadRegValue(kRoot, QStringLiteral("PlaySounds"), QStringLiteral("TRUE")) == u"TRUE";
     Settings.UseTLS = ReadRegValue(kRoot, QStringLiteral("UseTLS"), QStringLiteral("FALSE")) == u"TRUE";
+    Settings.SearchDepth = searchDepthFromText(ReadRegValue(kRoot, QStringLiteral("SearchDepth"), QString()))
+                               .value_or(kDefaultSearchDepth);
 
     loadMainFormGeometry();
 
@@ -126,6 +136,7 @@ void SaveSettings() {
     WriteRegValue(kRoot, QStringLiteral("PlaySounds"),
                   Settings.PlaySounds ? QStringLiteral("TRUE") : QStringLiteral("FALSE"));
     WriteRegValue(kRoot, QStringLiteral("UseTLS"), Settings.UseTLS ? QStringLiteral("TRUE") : QStringLiteral("FALSE"));
+    WriteRegValue(kRoot, QStringLiteral("SearchDepth"), QString::number(Settings.SearchDepth));
 
     if (mainForm) {
         const int16_t state = mainForm->formWindowState();

@@ -6,10 +6,15 @@
 #include <QString>
 #include <array>
 #include <cstdint>
+#include <optional>
 
 #include "settings/fixed_text.h"
 
 namespace harbeat {
+
+// Read when SearchDepth is missing or not a whole number: a first search of a group that holds
+// years of articles then ends in seconds.
+inline constexpr int64_t kDefaultSearchDepth = 500000;
 
 struct SettingsRecord {
     FixedText<128> Server;
@@ -22,9 +27,14 @@ struct SettingsRecord {
     bool PlaySounds = false;
     // Every news-server connection is encrypted (NNTPS); stored as UseTLS, off by default.
     bool UseTLS = false;
+    // How many of the newest articles a search reads in each group; 0 reads all of them.
+    int64_t SearchDepth = kDefaultSearchDepth;
     // Not stored: LoadSettings sets it to "Harbeat_Preview.mp3".
     QString PreviewFileName;
 };
+
+// A stored or typed search depth: a whole number of 0 or more, blanks around it allowed.
+std::optional<int64_t> searchDepthFromText(const QString &text);
 
 // The program's settings, used on the GUI thread only.
 extern SettingsRecord Settings;

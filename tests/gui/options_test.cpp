@@ -1,6 +1,8 @@
 // The options form: OK from the main window and during the start-up check (the server-change
 // question, the engine check, the reset), the fields it loads and stores, Browse and Help.
 #include <QCheckBox>
+#include <QDir>
+#include <QFile>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
@@ -15,6 +17,7 @@
 #include "platform/program_folder.h"
 #include "recording_platform.h"
 #include "server/server_check.h"
+#include "server/engine_options.h"
 #include "settings/registry.h"
 #include "settings/settings.h"
 #include "startup/frm_splash.h"
@@ -88,8 +91,20 @@ private slots:
         form.bStartupCheck = startupCheck;
         form.txtServerName->setText(typedServer);
         form.txtEmail->setText("me@example.com");
+        form.txtSearchDepth->setText("1000");
+        QVERIFY(QDir().mkpath(OverviewCacheFolder()));
+        const QString cacheFile = OverviewCacheFolder() + "/group.ovc";
+        QFile(cacheFile).open(QIODevice::WriteOnly);
+        corvane::resetEngineOptionsForTests();
 
         form.cmdOK_Click();
+
+        // Every check hands the engine the options first; the catalogue reset empties the cache.
+        if (checked) {
+            QCOMPARE(corvane::engineOptions().searchDepth, 1000);
+            QCOMPARE(QString::fromStdString(corvane::engineOptions().overviewCache), OverviewCacheFolder());
+        }
+        QCOMPARE(QFile::exists(cacheFile), !reset);
 
         QCOMPARE(fake.count("question"), asked ? 1 : 0);
         if (asked) QCOMPARE(fake.calls.front().text, kQuestion);
@@ -250,6 +265,28 @@ private slots:
 
         QCOMPARE(fake.folderStarts, std::vector<QString>{opensAt});
         QCOMPARE(form.txtSongRepository->text(), QStringLiteral("/srv/chosen"));
+    void searchDepth_loadsAndStores_data() {
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<qlonglong>("stored");
+        QTest::newRow("a number") << "250000" << 250000LL;
+        QTest::newRow("0 reads all, blanks around") << " 0 " << 0LL;
+        QTest::newRow("not a number keeps the depth") << "lots" << 1234LL;
+        QTest::newRow("negative keeps the depth") << "-1" << 1234LL;
+    }
+    void searchDepth_loadsAndStores() {
+        QFETCH(QString, typed);
+        QFETCH(qlonglong, stored);
+        Settings.SearchDepth = 1234;
+        frmMain main;
+        frmOptions &form = openOptions(main);
+        QCOMPARE(form.txtSearchDepth->text(), QStringLiteral("1234"));
+        form.bStartupCheck = true;
+        form.txtSearchDepth->setText(typed);
+
+        form.cmdOK_Click();
+
+        QCOMPARE(static_cast<qlonglong>(Settings.SearchDepth), stored);
+        QVERIFY(OverviewCacheFolder().endsWith("/harbeat/overview"));
     }
 
     void cancel_storesNothing() {

@@ -110,6 +110,16 @@ private slots:
                                           << " me@example.com ";
         QTest::newRow("last checked") << StoredValues{{"Groups", "LastChecked", "240301"}} << "LastChecked"
                                       << "240301";
+        QTest::newRow("empty store: newest 500,000") << StoredValues{} << "SearchDepth"
+                                                     << "500000";
+        QTest::newRow("depth 0 reads all") << StoredValues{{"", "SearchDepth", "0"}} << "SearchDepth"
+                                           << "0";
+        QTest::newRow("depth with blanks") << StoredValues{{"", "SearchDepth", " 2000 "}} << "SearchDepth"
+                                           << "2000";
+        for (const char *bad : {"", "-5", "1e6", "many", "+7"})
+            QTest::newRow(qPrintable(QStringLiteral("depth \"%1\" is missing").arg(bad)))
+                << StoredValues{{"", "SearchDepth", bad}} << "SearchDepth"
+                << "500000";
     }
     void loadReadsEachValueWithItsDefault() {
         QFETCH(StoredValues, values);
@@ -130,6 +140,7 @@ private slots:
             {"PreviewFileName", Settings.PreviewFileName},
             {"NumberOf", QString::number(Groups.NumberOf)},
             {"LastChecked", Groups.LastChecked},
+            {"SearchDepth", QString::number(Settings.SearchDepth)},
         };
         QCOMPARE(loaded.value(field), expected);
     }
@@ -187,6 +198,7 @@ private slots:
         QCOMPARE(stored("", "Password"), QStringLiteral("pw"));
         QCOMPARE(stored("", "PlaySounds"), QStringLiteral("FALSE"));
         QCOMPARE(stored("", "UseTLS"), QStringLiteral("FALSE"));
+        QCOMPARE(stored("", "SearchDepth"), QStringLiteral("500000"));
         // The trimmed texts are kept in memory too.
         QCOMPARE(Settings.Server.text(), QStringLiteral("news.example.com"));
         QCOMPARE(Settings.PostEmail.text(), QStringLiteral("me@example.com"));
