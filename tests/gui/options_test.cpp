@@ -265,6 +265,8 @@ private slots:
 
         QCOMPARE(fake.folderStarts, std::vector<QString>{opensAt});
         QCOMPARE(form.txtSongRepository->text(), QStringLiteral("/srv/chosen"));
+    }
+
     void searchDepth_loadsAndStores_data() {
         QTest::addColumn<QString>("typed");
         QTest::addColumn<qlonglong>("stored");
