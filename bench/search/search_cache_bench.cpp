@@ -8,7 +8,7 @@
 //   4. a group of 100,000,000 articles searched with depth 500,000 beside a group of 500,000
 //      articles searched whole.
 //
-// Run by hand: build/bin/search_cache_bench [articles]   (default 1000000)
+// Run by hand: build/bin/search_cache_bench [articles] [one-way ms]   (default 1000000, 0 ms)
 #include <sys/resource.h>
 #include <unistd.h>
 
@@ -89,12 +89,14 @@ struct SearchResult {
 };
 
 // Serves a synthetic group of `articles` on `port` (0: any) and runs one search in a child.
-SearchResult search(unsigned long long articles, uint16_t &port, const std::string &depth,
-                    const std::string &cache) {
+SearchResult search(unsigned long long articles, uint16_t &port, const std::string &depth, const std::string &cache,
+                    long oneWayMs) {
     harbeat::newsd::NewsStore store;
     store.addGroup("alt.binaries.sounds.mp3", 0, true);  // the group the server check selects
     store.addSyntheticGroup(kGroup, articles);
-    harbeat::newsd::NewsServer server(store);
+    harbeat::newsd::ServerOptions options;
+    options.latency = std::chrono::milliseconds(2 * oneWayMs);  // a round trip
+    harbeat::newsd::NewsServer server(store, options);
     server.start(port);
     port = server.port();
 
@@ -135,18 +137,19 @@ void show(const char *what, const SearchResult &r) {
 int main(int argc, char **argv) {
     if (argc == 5 && std::strcmp(argv[1], "--child") == 0) return runSearchChild(std::atoi(argv[2]), argv[3], argv[4]);
     const unsigned long long articles = argc > 1 ? std::strtoull(argv[1], nullptr, 10) : 1000000ULL;
+    const long oneWay = argc > 2 ? std::strtol(argv[2], nullptr, 10) : 0;
 
     const std::filesystem::path cache =
         std::filesystem::temp_directory_path() / ("harbeat-cache-bench-" + std::to_string(::getpid()));
     std::filesystem::remove_all(cache);
-    std::printf("synthetic group %s on loopback, no added latency\n", kGroup);
+    std::printf("synthetic group %s on loopback, %ld ms one way\n", kGroup, oneWay);
 
     // The cache is keyed by server and port: every search of the group keeps the port.
     uint16_t port = 0;
-    const SearchResult first = search(articles, port, "0", cache.string());
+    const SearchResult first = search(articles, port, "0", cache.string(), oneWay);
     const uint64_t cacheBytes = folderBytes(cache);
-    const SearchResult cached = search(articles + kNewArticles, port, "0", cache.string());
-    const SearchResult uncached = search(articles + kNewArticles, port, "0", "");
+    const SearchResult cached = search(articles + kNewArticles, port, "0", cache.string(), oneWay);
+    const SearchResult uncached = search(articles + kNewArticles, port, "0", "", oneWay);
 
     show(("first search, " + std::to_string(articles) + " articles, cache empty").c_str(), first);
     show("second search, 1,000 new articles, cached", cached);
@@ -162,9 +165,9 @@ int main(int argc, char **argv) {
     std::filesystem::remove_all(cache);
 
     uint16_t anyPort = 0;
-    const SearchResult deep = search(100000000ULL, anyPort, "500000", "");
+    const SearchResult deep = search(100000000ULL, anyPort, "500000", "", oneWay);
     anyPort = 0;
-    const SearchResult shallow = search(500000ULL, anyPort, "0", "");
+    const SearchResult shallow = search(500000ULL, anyPort, "0", "", oneWay);
     show("100,000,000 articles, depth 500,000", deep);
     show("500,000 articles, whole", shallow);
     std::printf("deep / shallow                               %8.2f    (goal about 1)\n",
