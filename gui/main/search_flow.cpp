@@ -49,6 +49,9 @@ void frmMain::mnuStartSearch_Click() {
     clearSongList();
     setStatusPanelText(2, QString());
     ani->start();
+    // Last before the engine call: a stopped search's late end report or songs must not end or
+    // fill this one (the engine sends nothing more of it once this search has started).
+    notifySlots().startOperation(kSongChunksForSearch);
     engine::mp3GetSongs(engine::toEngineText(request).constData());
 }
 

@@ -10,6 +10,7 @@
 #include "main/frm_main.h"
 #include "main/shared_flags.h"
 #include "main/song_list_model.h"
+#include "notify/notify_slots.h"
 #include "pages/message_pages.h"
 #include "platform/platform.h"
 #include "platform/program_folder.h"
@@ -55,6 +56,7 @@ void frmMain::mnuSaveSong_Click() {
     const QString songs = BuildSaveList();
     QString folder = trimBlanks(Settings.SaveDir.text());
     if (folder.isEmpty()) folder = defaultSaveFolder();
+    notifySlots().startOperation();  // an end left by a stopped operation is not this download's
     engine::mp3BuildSongs(engine::toEngineText(folder).constData(), "", engine::toEngineText(songs).constData(),
                           kSaveMode);
 }
@@ -71,6 +73,7 @@ void frmMain::mnuPreviewSong_Click() {
     Idle = false;
     const QString line = BuildPreviewLine();
     const QString fileName = trimBlanks(Settings.PreviewFileName);
+    notifySlots().startOperation();
     engine::mp3BuildSongs(engine::toEngineText(previewFolder()).constData(), engine::toEngineText(fileName).constData(),
                           engine::toEngineText(line).constData(), kPreviewMode);
 }
