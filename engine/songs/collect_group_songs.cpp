@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <new>
+#include <string>
 
 #include "core/engine_settings.h"
 #include "core/notify.h"
@@ -50,6 +51,17 @@ void sendSongLines(const GroupedSongs &grouped, const SearchGroup &group, int64_
 }
 
 }  // namespace
+
+int setGroupRange(std::string &error, SearchGroup &group, int64_t first, int64_t last) {
+    // Both kept non-negative, so that their difference cannot overflow.
+    group.first = std::max<int64_t>(first, 0);
+    group.last = std::max<int64_t>(last, 0);
+    group.count = std::max<int64_t>(group.last - group.first, 0);
+    if (group.count < kMaxGroupRange) return 1;
+    error = "The server announced an impossible article range " + std::to_string(first) + "-" + std::to_string(last) +
+            " for " + group.name + "; the group is skipped.";
+    return 0;
+}
 
 int collectGroupSongs(std::string &error, Connection connection, SearchProgress progress, const SearchGroup &group,
                       int64_t &songsSent) {
