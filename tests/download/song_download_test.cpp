@@ -207,3 +207,20 @@ TEST_F(DownloadTest, StoppedDownloadStaysStoppedWhenTheNextOperationStarts) {
     EXPECT_FALSE(fs::exists(pathOf("song3.mp3")));
     EXPECT_EQ(ReportRecorder::reports(), (std::vector<Report>{{kNotifyError, "Connection refused."}}));
 }
+
+// A song whose file cannot be written reports no 9006: neither its own path, which holds no
+// song, nor one left from an earlier song.
+TEST_F(DownloadTest, SongThatCannotBeWrittenSendsNoFilePath) {
+    fs::create_directories(folder / "song3.mp3");  // a folder where the file should go
+    ScriptedPeer peer;
+    scriptGreetingAndGroup(peer);
+    scriptSong3(peer);
+    scriptQuit(peer);
+    const std::vector<Report> reports = download(peer, requestLine(kSong3));
+    ASSERT_EQ(reports.size(), 8u);
+    EXPECT_EQ(reports[4].code, kNotifyError);
+    EXPECT_EQ(reports[4].text.rfind("Cannot create the file \"" + pathOf("song3.mp3") + "\"", 0), 0u);
+    EXPECT_EQ(reports[5], (Report{kNotifyError, "No complete file of this song could be written."}));
+    EXPECT_EQ(reports[6].code, kNotifySaveDone);
+    EXPECT_EQ(reports[7].code, kNotifyDownloadDone);
+}
