@@ -17,16 +17,23 @@ struct OperationState {
 
 namespace {
 
-std::recursive_mutex reportMutex;
-std::mutex registryMutex;
-std::vector<Operation> running;  // guarded by registryMutex
+// Never destroyed: a detached worker may still end its operation while the program exits.
+struct Registry {
+    std::recursive_mutex reportMutex;
+    std::mutex mutex;
+    std::vector<Operation> running;  // guarded by mutex
+};
+Registry &registry() {
+    static Registry *const instance = new Registry;
+    return *instance;
+}
 thread_local OperationState *current = nullptr;
 // The cancel state of code that runs outside any operation (tests that call a reader directly).
 std::atomic<bool> unboundCancel{false};
 
 void unregister(const OperationState *operation) {
-    std::lock_guard lock(registryMutex);
-    std::erase_if(running, [operation](const Operation &o) { return o.get() == operation; });
+    std::lock_guard lock(registry().mutex);
+    std::erase_if(registry().running, [operation](const Operation &o) { return o.get() == operation; });
 }
 
 bool endsAnOperation(int32_t code) {
@@ -39,16 +46,17 @@ Operation beginOperation(OperationKind kind) {
     auto operation = std::make_shared<OperationState>();
     operation->kind = kind;
     // Under the report lock: once this returns, no report of a superseded worker is delivered.
-    std::lock_guard reports(reportMutex);
-    std::lock_guard lock(registryMutex);
+    Registry &r = registry();
+    std::lock_guard reports(r.reportMutex);
+    std::lock_guard lock(r.mutex);
     if (kind == OperationKind::Worker) {
-        for (const Operation &older : running) {
+        for (const Operation &older : r.running) {
             if (older->kind != OperationKind::Worker) continue;
             older->superseded = true;
             older->cancelled = true;
         }
     }
-    running.push_back(operation);
+    r.running.push_back(operation);
     return operation;
 }
 
@@ -64,13 +72,13 @@ OperationScope::~OperationScope() {
 }
 
 void cancelRunningOperations() {
-    std::lock_guard lock(registryMutex);
-    for (const Operation &operation : running) operation->cancelled = true;
+    std::lock_guard lock(registry().mutex);
+    for (const Operation &operation : registry().running) operation->cancelled = true;
 }
 
 std::unique_lock<std::recursive_mutex> lockReports() {
     if (!current) return {};
-    return std::unique_lock(reportMutex);
+    return std::unique_lock(registry().reportMutex);
 }
 
 bool reportAllowed(int32_t code) {

@@ -190,7 +190,8 @@ TEST_F(DownloadTest, StoppedDownloadStaysStoppedWhenTheNextOperationStarts) {
     peer.sendSplit({reply.substr(0, 100), reply.substr(100)}, 400ms);
     scriptQuit(peer);
     std::thread stopThenStart([&peer] {
-        // Stop while the last article arrives.
+        // Stop while the last article arrives. The first report comes after the peer started.
+        ReportRecorder::waitFor({kNotifyStatus});
         const auto deadline = std::chrono::steady_clock::now() + 10s;
         while (std::chrono::steady_clock::now() < deadline &&
                (peer.received().empty() || peer.received()[0].find(kSong3[2]) == std::string::npos))
