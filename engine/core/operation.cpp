@@ -1,8 +1,7 @@
 #include "core/operation.h"
 
-#include <algorithm>
 #include <atomic>
-#include <vector>
+#include <new>
 
 #include "core/engine_settings.h"
 #include "corvane_n.h"
@@ -13,27 +12,38 @@ struct OperationState {
     OperationKind kind = OperationKind::Call;
     std::atomic<bool> cancelled{false};
     std::atomic<bool> superseded{false};
+    // The running operations form a list; each is kept alive by its owner while it is in it.
+    OperationState *previous = nullptr;
+    OperationState *next = nullptr;
+    bool listed = false;
 };
 
 namespace {
 
-// Never destroyed: a detached worker may still end its operation while the program exits.
+// Never destroyed, and holding no memory of its own: a detached worker may still end its
+// operation while the program exits or the library is unloaded.
 struct Registry {
     std::recursive_mutex reportMutex;
     std::mutex mutex;
-    std::vector<Operation> running;  // guarded by mutex
+    OperationState *first = nullptr;  // the running operations, guarded by mutex
 };
 Registry &registry() {
-    static Registry *const instance = new Registry;
+    alignas(Registry) static unsigned char storage[sizeof(Registry)];
+    static Registry *const instance = new (storage) Registry;
     return *instance;
 }
 thread_local OperationState *current = nullptr;
 // The cancel state of code that runs outside any operation (tests that call a reader directly).
 std::atomic<bool> unboundCancel{false};
 
-void unregister(const OperationState *operation) {
-    std::lock_guard lock(registry().mutex);
-    std::erase_if(registry().running, [operation](const Operation &o) { return o.get() == operation; });
+void unregister(OperationState *operation) {
+    Registry &r = registry();
+    std::lock_guard lock(r.mutex);
+    if (!operation->listed) return;
+    (operation->previous ? operation->previous->next : r.first) = operation->next;
+    if (operation->next) operation->next->previous = operation->previous;
+    operation->previous = operation->next = nullptr;
+    operation->listed = false;
 }
 
 bool endsAnOperation(int32_t code) {
@@ -50,13 +60,16 @@ Operation beginOperation(OperationKind kind) {
     std::lock_guard reports(r.reportMutex);
     std::lock_guard lock(r.mutex);
     if (kind == OperationKind::Worker) {
-        for (const Operation &older : r.running) {
+        for (OperationState *older = r.first; older; older = older->next) {
             if (older->kind != OperationKind::Worker) continue;
             older->superseded = true;
             older->cancelled = true;
         }
     }
-    r.running.push_back(operation);
+    operation->next = r.first;
+    if (r.first) r.first->previous = operation.get();
+    r.first = operation.get();
+    operation->listed = true;
     return operation;
 }
 
@@ -73,7 +86,8 @@ OperationScope::~OperationScope() {
 
 void cancelRunningOperations() {
     std::lock_guard lock(registry().mutex);
-    for (const Operation &operation : registry().running) operation->cancelled = true;
+    for (OperationState *operation = registry().first; operation; operation = operation->next)
+        operation->cancelled = true;
 }
 
 std::unique_lock<std::recursive_mutex> lockReports() {
