@@ -11,7 +11,6 @@ using namespace corvane;
 extern "C" intptr_t CORVANE_CALL mp3BuildSongs(const char *folder, const char *fixedName, const char *songList,
                                                int32_t flags) {
     try {
-        setCancelRequested(false);
         // The texts are taken whole: a folder or name beyond its limit is refused by the worker
         // with a message, and a long request is never cut in the middle of a message-id.
         DownloadParameters parameters;
@@ -19,7 +18,7 @@ extern "C" intptr_t CORVANE_CALL mp3BuildSongs(const char *folder, const char *f
         parameters.fixedName = copyArgument(fixedName, SIZE_MAX);
         parameters.request = copyArgument(songList, SIZE_MAX);
         parameters.preview = (flags & 1) != 0;
-        return startWorker([parameters = std::move(parameters)] { songDownloadWorker(parameters); });
+        return startOperationWorker([parameters = std::move(parameters)] { songDownloadWorker(parameters); });
     } catch (...) {
         return -1;
     }

@@ -11,11 +11,10 @@ using namespace corvane;
 
 extern "C" intptr_t CORVANE_CALL mp3GetNewsgroups(const char *nameFilter, const char *date) {
     try {
-        setCancelRequested(false);
         // The worker gets its own copies, so the caller's texts need not outlive this call.
         std::string filter = copyArgument(nameFilter, kNameFilterCapacity);
         std::string since = copyArgument(date, kNewGroupsDateCapacity);
-        return startWorker(
+        return startOperationWorker(
             [filter = std::move(filter), since = std::move(since)] { newsgroupListWorker(filter, since); });
     } catch (...) {
         return -1;

@@ -2,6 +2,7 @@
 #include <exception>
 
 #include "core/error_text.h"
+#include "core/operation.h"
 #include "corvane_n.h"
 #include "nntp/post_article.h"
 
@@ -10,6 +11,7 @@ using namespace corvane;
 extern "C" int32_t CORVANE_CALL mp3PostAritcle(char *errorText, const char *from, const char *newsgroups,
                                                const char *subject, const char *body) {
     try {
+        const OperationScope operation(beginOperation(OperationKind::Call));
         const ArticleFields fields{from ? from : "", newsgroups ? newsgroups : "", subject ? subject : "",
                                    body ? body : ""};
         std::string error;

@@ -13,9 +13,8 @@ constexpr std::size_t kSearchRequestCapacity = 63999;
 
 extern "C" intptr_t CORVANE_CALL mp3GetSongs(const char *searchRequest) {
     try {
-        corvane::setCancelRequested(false);
         std::string request = corvane::copyArgument(searchRequest, kSearchRequestCapacity);
-        return corvane::startWorker([request = std::move(request)] { corvane::songSearchWorker(request); });
+        return corvane::startOperationWorker([request = std::move(request)] { corvane::songSearchWorker(request); });
     } catch (...) {
         return -1;
     }

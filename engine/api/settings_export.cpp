@@ -2,6 +2,7 @@
 #include "core/debug_log.h"
 #include "core/engine_settings.h"
 #include "core/error_text.h"
+#include "core/operation.h"
 #include "corvane_n.h"
 #include "nntp/server_check.h"
 
@@ -17,6 +18,7 @@ extern "C" int32_t CORVANE_CALL mp3Settings(char *errorText, StatusCallback call
                                             const char *user, const char *password, int32_t logSwitch,
                                             int32_t *serverReachable, int32_t *postingAllowed, int32_t connectSpeed) {
     try {
+        const OperationScope operation(beginOperation(OperationKind::Call));
         storeStatusCallback(callback);
         EngineSettings settings;
         settings.server = copyArgument(server, kServerCapacity);
@@ -43,4 +45,4 @@ extern "C" int32_t CORVANE_CALL mp3Settings(char *errorText, StatusCallback call
     }
 }
 
-extern "C" void CORVANE_CALL mp3CancelFunc(void) { setCancelRequested(true); }
+extern "C" void CORVANE_CALL mp3CancelFunc(void) { cancelRunningOperations(); }

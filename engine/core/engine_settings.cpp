@@ -10,7 +10,6 @@ namespace {
 std::mutex settingsMutex;
 EngineSettings storedSettings;
 std::atomic<StatusCallback> storedCallback{nullptr};
-std::atomic<int32_t> cancelFlag{0};
 
 }  // namespace
 
@@ -34,8 +33,5 @@ EngineSettings engineSettings() {
 
 void storeStatusCallback(StatusCallback callback) { storedCallback.store(callback); }
 StatusCallback statusCallback() { return storedCallback.load(); }
-
-void setCancelRequested(bool requested) { cancelFlag.store(requested ? 1 : 0); }
-bool cancelRequested() { return cancelFlag.load() != 0; }
 
 }  // namespace corvane

@@ -1,4 +1,4 @@
-// The engine's one set of news-server settings, kept between calls, and the cancel flag.
+// The engine's one set of news-server settings, kept between calls, and the cancel query.
 // Written by mp3Settings on the caller's thread, read by the workers: guarded by a mutex
 // (settings) and atomics (callback, cancel flag).
 #pragma once
@@ -31,6 +31,8 @@ EngineSettings engineSettings();
 void storeStatusCallback(StatusCallback callback);
 StatusCallback statusCallback();
 
+// The cancel state of the operation this thread runs (core/operation.h); outside any operation,
+// one state shared by such code. Every reader asks this between receives.
 void setCancelRequested(bool requested);
 bool cancelRequested();
 

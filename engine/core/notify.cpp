@@ -6,6 +6,7 @@
 
 #include "core/bstr.h"
 #include "core/engine_settings.h"
+#include "core/operation.h"
 #include "core/text_convert.h"
 
 namespace corvane {
@@ -24,7 +25,8 @@ void notifyGui(int32_t code, std::string_view text) {
     } catch (const std::bad_alloc &) {
         return;  // no memory for the report: it is dropped, the operation goes on
     }
-    callback(code, bstr);
+    const auto lock = lockReports();
+    if (reportAllowed(code)) callback(code, bstr);
 }
 
 std::string_view formatProgress(double value, char (&buffer)[64]) {

@@ -5,6 +5,8 @@
 #include <new>
 #include <thread>
 
+#include "core/operation.h"
+
 namespace corvane {
 
 intptr_t startWorker(std::function<void()> body) {
@@ -22,6 +24,21 @@ intptr_t startWorker(std::function<void()> body) {
     } catch (...) {
         return -1;
     }
+}
+
+intptr_t startOperationWorker(std::function<void()> body) {
+    Operation operation;
+    try {
+        operation = beginOperation(OperationKind::Worker);
+    } catch (...) {
+        return -1;
+    }
+    const intptr_t handle = startWorker([operation, body = std::move(body)] {
+        OperationScope scope(operation);
+        body();
+    });
+    if (handle == -1) abandonOperation(operation);
+    return handle;
 }
 
 }  // namespace corvane

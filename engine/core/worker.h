@@ -10,4 +10,8 @@ namespace corvane {
 // could be started. The body owns everything it captured.
 intptr_t startWorker(std::function<void()> body);
 
+// Starts `body` like startWorker as a new worker operation with its own cancel state
+// (core/operation.h); it supersedes the workers started before it.
+intptr_t startOperationWorker(std::function<void()> body);
+
 }  // namespace corvane

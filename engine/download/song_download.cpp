@@ -138,8 +138,18 @@ int downloadSong(std::string &error, Connection &connection, const DownloadParam
         freeDecodedFiles(list);
         return 0;
     }
-    notifyGui(kNotifyFileWritten, writeDecodedFiles(parameters.folder, parameters.fixedName, list, parameters.preview));
+    const std::string written = writeDecodedFiles(parameters.folder, parameters.fixedName, list, parameters.preview);
     freeDecodedFiles(list);
+    if (cancelRequested()) {
+        error = kCancelled;
+        return 0;
+    }
+    // 9006 names a file this song wrote whole, never one left from an earlier song.
+    if (written.empty()) {
+        error = "No complete file of this song could be written.";
+        return 0;
+    }
+    notifyGui(kNotifyFileWritten, written);
     return 1;
 }
 

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <exception>
 #include <new>
+#include <string>
 
 #include "core/engine_options.h"
 #include "core/engine_settings.h"
@@ -135,6 +136,17 @@ void planGroupRead(SearchGroup &group, int64_t depth, const OverviewCache *cache
     OverviewCacheHeader header;
     const bool cached = cache && cache->peek(group.name, header);
     group.count = planOverviewRead(group.first, group.last, cached ? &header : nullptr).progressCount();
+}
+
+int setGroupRange(std::string &error, SearchGroup &group, int64_t first, int64_t last) {
+    // Both kept non-negative, so that their difference cannot overflow.
+    group.first = std::max<int64_t>(first, 0);
+    group.last = std::max<int64_t>(last, 0);
+    group.count = std::max<int64_t>(group.last - group.first, 0);
+    if (group.count < kMaxGroupRange) return 1;
+    error = "The server announced an impossible article range " + std::to_string(first) + "-" + std::to_string(last) +
+            " for " + group.name + "; the group is skipped.";
+    return 0;
 }
 
 int collectGroupSongs(std::string &error, Connection &connection, SearchProgress progress, const SearchGroup &group,

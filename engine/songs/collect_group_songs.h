@@ -25,6 +25,14 @@ struct SearchGroup {
 // Narrows the group to its newest `depth` articles (0: all of them) and sets its count to what
 // reading it adds to the search's progress total: without the articles a cache file already holds.
 void planGroupRead(SearchGroup &group, int64_t depth, const OverviewCache *cache);
+// The widest range of article numbers a search reads in one group. A range wider than this is
+// no real group: "211 5 0 9223372036854775807" would overflow the arithmetic on the numbers and
+// ask for overview batches without end.
+inline constexpr int64_t kMaxGroupRange = int64_t(1) << 32;
+
+// Sets the group's first, last and count from the "group" reply's numbers (a negative number
+// reads as 0). Returns 0, with `error` set, when the range is wider than kMaxGroupRange.
+int setGroupRange(std::string &error, SearchGroup &group, int64_t first, int64_t last);
 
 // Sends 9000 "Retrieving <category> songs...", selects the group again, reads its overview in
 // batches of 51 numbers, groups the part-numbered articles into songs and sends one SongLine

@@ -3,6 +3,19 @@
 #include <charconv>
 
 namespace corvane {
+namespace {
+
+// Texts from the server may hold NUL, tab, form feed or line ends (a hostile or broken subject).
+// Each such character becomes a blank, so that it can neither cut the GUI's report, split a field
+// or a message-id, nor end the line early.
+void appendText(std::string &line, std::string_view text) {
+    for (char c : text) {
+        const auto u = static_cast<unsigned char>(c);
+        line += u < 0x20 || u == 0x7F ? ' ' : c;
+    }
+}
+
+}  // namespace
 
 int formatSongLine(std::string_view title, std::string_view category, std::string_view date, std::string_view newsgroup,
                    int32_t partCount, std::span<const std::string_view> messageIds, std::string &line) {
@@ -18,11 +31,11 @@ int formatSongLine(std::string_view title, std::string_view category, std::strin
     line.reserve(title.size() + category.size() + date.size() + newsgroup.size() + count.size() + idListLength + 8);
     for (std::string_view field : {title, category, date, newsgroup, count}) {
         line += '\t';
-        line.append(field);
+        appendText(line, field);
     }
     line += '\t';
     for (std::string_view id : messageIds) {
-        line.append(id);
+        appendText(line, id);
         line += '\f';
     }
     line += "\r\n";

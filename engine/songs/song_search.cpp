@@ -34,12 +34,12 @@ int selectGroups(SearchState &state, const std::vector<SearchRequestLine> &lines
         int64_t last = 0;
         if (nntpGroup(state.error, state.connection, line.newsgroup, &count, &first, &last)) {
             SearchGroup group{line.newsgroup, line.category};
-            // Numbers from the server are kept non-negative so that no difference overflows.
-            group.first = std::max<int64_t>(first, 0);
-            group.last = std::max<int64_t>(last, 0);
-            group.count = std::max<int64_t>(group.last - group.first, 0);
-            state.progressTotal += static_cast<double>(group.count);
-            state.groups.push_back(std::move(group));
+            if (setGroupRange(state.error, group, first, last)) {
+                state.progressTotal += static_cast<double>(group.count);
+                state.groups.push_back(std::move(group));
+            } else {
+                notifyGui(kNotifyError, state.error);  // that group fails alone
+            }
         } else if (isTimeOut(state.error)) {
             addUnavailableCategory(state.unavailable, line.category);
         } else {

@@ -11,6 +11,9 @@ namespace {
 // Frames larger than this are not an animation clip; the limit also keeps a damaged header from
 // asking for a huge image.
 constexpr int32_t kMaxSide = 4096;
+// "rec " lists inside the frame list are one level deep in real files. A damaged or hostile file
+// could nest them without end and run the reader out of stack; deeper nesting fails the clip.
+constexpr int kMaxRecordNesting = 8;
 
 uint32_t readU32(QByteArrayView bytes, qsizetype at) {
     const auto *p = reinterpret_cast<const unsigned char *>(bytes.data()) + at;
@@ -134,12 +137,14 @@ bool isFrameChunk(const Chunk &chunk, int streamNumber) {
 }
 
 // Adds the frames of a movi list (or of a "rec " list inside it). Returns what is wrong, or "".
-QString readFrames(QByteArrayView body, const VideoFormat &format, AviClip &clip) {
+QString readFrames(QByteArrayView body, const VideoFormat &format, AviClip &clip, int depth = 0) {
+    if (depth > kMaxRecordNesting) return QStringLiteral("frame lists nested too deeply");
     const auto chunks = splitChunks(body);
     if (!chunks) return QStringLiteral("damaged frame list");
     for (const Chunk &chunk : *chunks) {
         if (isList(chunk, "rec ")) {
-            if (QString error = readFrames(chunk.data.sliced(4), format, clip); !error.isEmpty()) return error;
+            if (QString error = readFrames(chunk.data.sliced(4), format, clip, depth + 1); !error.isEmpty())
+                return error;
             continue;
         }
         if (!isFrameChunk(chunk, format.streamNumber)) continue;

@@ -76,6 +76,9 @@ void frmMain::mnuStartSearch_Click() {
     Running = Operation::Search;
     const QString request = searchRequestText(Groups);
     ani->start();
+    // Last before the engine call: a stopped search's late end report or songs must not end or
+    // fill this one (the engine sends nothing more of it once this search has started).
+    notifySlots().startOperation(kSongChunksForSearch);
     engine::mp3GetSongs(engine::toEngineText(request).constData());
 }
 

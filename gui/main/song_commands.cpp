@@ -70,6 +70,7 @@ void frmMain::mnuSaveSong_Click() {
     Save.failures = Save.files;
     Running = Operation::Save;
     notifySlots().startReportLog();
+    notifySlots().startOperation();  // an end left by a stopped operation is not this download's
     engine::mp3BuildSongs(engine::toEngineText(folder).constData(), "", engine::toEngineText(songs).constData(),
                           kSaveMode);
 }
@@ -87,6 +88,7 @@ void frmMain::mnuPreviewSong_Click() {
     Running = Operation::Preview;
     const QString line = BuildPreviewLine();
     const QString fileName = trimBlanks(Settings.PreviewFileName);
+    notifySlots().startOperation();
     engine::mp3BuildSongs(engine::toEngineText(previewFolder()).constData(), engine::toEngineText(fileName).constData(),
                           engine::toEngineText(line).constData(), kPreviewMode);
 }

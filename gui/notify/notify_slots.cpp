@@ -2,12 +2,22 @@
 
 #include <QStringView>
 #include <algorithm>
+#include <cstring>
 
 #include "corvane_n.h"
 #include "settings/value_text.h"
 
 namespace harbeat {
 namespace {
+
+// A report is an OLE string: its length is the byte count in front of the text, not the first
+// zero unit, so that a NUL inside a text can neither cut a report nor join two song lines.
+QStringView reportText(const char16_t *text) {
+    if (!text) return {};
+    uint32_t bytes = 0;
+    std::memcpy(&bytes, reinterpret_cast<const unsigned char *>(text) - sizeof bytes, sizeof bytes);
+    return QStringView(text, static_cast<qsizetype>(bytes / sizeof(char16_t)));
+}
 
 std::size_t slotIndex(NotifySlot slot) { return static_cast<std::size_t>(slot); }
 
@@ -56,7 +66,7 @@ std::vector<LoggedReport> NotifySlots::takeReportLog() {
 }
 
 void NotifySlots::store(int32_t code, const char16_t *text) {
-    const QStringView view = text ? QStringView(text) : QStringView();
+    const QStringView view = reportText(text);
     logReport(code, view);
     NotifySlot slot;
     if (textSlotOf(code, slot)) {
@@ -141,6 +151,16 @@ void NotifySlots::songChunkCounters(int32_t &chunkIndex, int32_t &chunkFill) con
     std::lock_guard lock(mutex_);
     chunkIndex = songs_.ChunkIndex;
     chunkFill = songs_.ChunkFill;
+}
+
+void NotifySlots::startOperation(int songChunks) {
+    if (songChunks > 0) resetSongChunks(songChunks);
+    std::lock_guard lock(mutex_);
+    for (NotifySlot slot : {NotifySlot::EndSlot, NotifySlot::GroupListSlot, NotifySlot::SearchDoneSlot,
+                            NotifySlot::SaveDoneSlot, NotifySlot::FileSlot, NotifySlot::UnavailableSlot})
+        texts_[slotIndex(slot)].clear();
+    progress_ = 0;
+    downloadDone_ = false;
 }
 
 void NotifySlots::clear() {

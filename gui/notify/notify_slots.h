@@ -47,8 +47,8 @@ struct LoggedReport {
 
 class NotifySlots {
 public:
-    // What the callback does with one report: texts replace their slot, 9004 stores the leading
-    // number, 9007 sets the download flag, 9009 appends a song line; other codes are ignored.
+    // What the callback does with one report (an OLE string, read to its length prefix): texts replace their slot, 9004
+    // stores the leading number, 9007 sets the download flag, 9009 appends a song line; other codes are ignored.
     void store(int32_t code, const char16_t *text);
 
     QString text(NotifySlot slot) const;
@@ -63,6 +63,11 @@ public:
     SongChunks songChunks() const;
     // The counters alone, without copying the chunks.
     void songChunkCounters(int32_t &chunkIndex, int32_t &chunkFill) const;
+
+    // Called just before the engine starts an operation: the reports a stopped operation left
+    // unread (its end, its file, its songs) belong to it, not to the new one, and are dropped;
+    // the song chunks are reset to `songChunks` empty chunks (0: kept). The status line is kept.
+    void startOperation(int songChunks = 0);
 
     // Back to the start state: texts "", progress 0, flag false, one empty chunk, no log.
     void clear();

@@ -2,6 +2,8 @@
 HARBEAT_BUILD_PACKAGES=(cmake ninja-build g++ qt6-base-dev libgl1-mesa-dev libssl-dev zlib1g-dev)
 HARBEAT_TEST_PACKAGES=(libgtest-dev sharutils mpack openssl uudeview)
 HARBEAT_RUN_PACKAGES=(xdg-utils)
+# CI only: clang with libFuzzer for the fuzz targets.
+HARBEAT_CI_PACKAGES=(clang-14 libclang-rt-14-dev)
 
 ensure_packages() {
     local missing=()

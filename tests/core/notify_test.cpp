@@ -3,8 +3,12 @@
 
 #include <gtest/gtest.h>
 
+#include <optional>
+#include <thread>
+
 #include "core/bstr.h"
 #include "core/engine_settings.h"
+#include "core/operation.h"
 #include "core/text_convert.h"
 #include "support/test_environment.h"
 
@@ -83,9 +87,46 @@ TEST(NotifyGui, ProgressIsPrintedWithTwoDecimals) {
 }
 
 TEST(Cancel, FlagIsSetByTheExportAndClearedByTheEngine) {
+    const OperationScope operation(beginOperation(OperationKind::Call));
     setCancelRequested(false);
     mp3CancelFunc();
     EXPECT_TRUE(cancelRequested());
     setCancelRequested(false);
     EXPECT_FALSE(cancelRequested());
+}
+
+// Each operation has its own cancel state: a new one starts uncancelled and never clears the
+// cancel of an older one; a cancel reaches only operations running at the time.
+TEST(Cancel, EachOperationHasItsOwnState) {
+    std::optional<OperationScope> first(beginOperation(OperationKind::Worker));
+    mp3CancelFunc();
+    EXPECT_TRUE(cancelRequested());
+    {
+        const OperationScope second(beginOperation(OperationKind::Worker));
+        EXPECT_FALSE(cancelRequested());
+    }
+    EXPECT_TRUE(cancelRequested());
+    first.reset();
+    EXPECT_FALSE(cancelRequested());  // code outside any operation keeps its own state
+    const OperationScope third(beginOperation(OperationKind::Call));
+    EXPECT_FALSE(cancelRequested());
+}
+
+// After a cancel only the reports that end an operation go out; once a newer worker has started,
+// none at all.
+TEST(Cancel, ReportsOfCancelledAndSupersededOperations) {
+    ReportRecorder::clear();
+    storeStatusCallback(ReportRecorder::callback());
+    std::thread([] {
+        const OperationScope old(beginOperation(OperationKind::Worker));
+        notifyGui(kNotifySong, "before");
+        mp3CancelFunc();
+        notifyGui(kNotifySong, "after the cancel");
+        notifyGui(kNotifySearchDone, "DONE");
+        const Operation fresh = beginOperation(OperationKind::Worker);
+        notifyGui(kNotifyError, "superseded");
+        abandonOperation(fresh);
+    }).join();
+    storeStatusCallback(nullptr);
+    EXPECT_EQ(ReportRecorder::reports(), (std::vector<Report>{{kNotifySong, "before"}, {kNotifySearchDone, "DONE"}}));
 }

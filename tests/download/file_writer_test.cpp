@@ -3,7 +3,10 @@
 #include "download/file_writer.h"
 
 #include <gtest/gtest.h>
+#include <sys/resource.h>
 
+#include <algorithm>
+#include <csignal>
 #include <filesystem>
 #include <fstream>
 
@@ -81,11 +84,13 @@ TEST_F(WriteDecodedFiles, OverwritesAnExistingFile) {
 }
 
 TEST_F(WriteDecodedFiles, IncompleteFileOnlyWhenAsked) {
-    const std::string path = write({decodedFile("a.mp3", "abc", false)});
-    EXPECT_EQ(path, (folder / "a.mp3").string());
+    // Nothing written: no path to report, and none kept from an earlier call.
+    EXPECT_EQ(write({decodedFile("a.mp3", "abc", false)}), "");
+    const std::string path = (folder / "a.mp3").string();
     EXPECT_FALSE(fs::exists(path));
-    write({decodedFile("a.mp3", "abc", false)}, "", true);
+    EXPECT_EQ(write({decodedFile("a.mp3", "abc", false)}, "", true), path);
     EXPECT_EQ(readFile(path), "abc");
+    EXPECT_EQ(write({decodedFile("b.mp3", "abc", false)}), "");
 }
 
 TEST_F(WriteDecodedFiles, FixedNameTakesEveryFileInTurn) {
@@ -105,4 +110,77 @@ TEST_F(WriteDecodedFiles, FileThatCannotBeCreatedIsReportedAndTheNextWritten) {
     EXPECT_EQ(reports[0].text.rfind("Cannot create the file \"" + (folder / "taken.mp3").string() + "\": ", 0), 0u)
         << reports[0].text;
     EXPECT_EQ(readFile(folder / "ok.mp3"), "y");
+}
+
+namespace {
+
+// Only the written files are left in the folder: no temporary file stays behind.
+std::vector<std::string> folderNames(const fs::path &folder) {
+    std::vector<std::string> names;
+    for (const auto &entry : fs::directory_iterator(folder)) names.push_back(entry.path().filename().string());
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+struct LinkCase {
+    const char *name;
+    bool targetExists;
+};
+
+void PrintTo(const LinkCase &c, std::ostream *os) { *os << c.name; }
+
+class LinkInFolder : public WriteDecodedFiles, public testing::WithParamInterface<LinkCase> {};
+
+}  // namespace
+
+// A link named like the song, pointing out of the folder, is replaced by the song; the file it
+// points to is never written or created.
+TEST_P(LinkInFolder, IsReplacedNeverFollowed) {
+    fs::create_directories(folder);
+    const fs::path outside = home.path() / "outside.txt";
+    if (GetParam().targetExists) std::ofstream(outside) << "keep me";
+    fs::create_symlink(outside, folder / "song.mp3");
+    EXPECT_EQ(write({decodedFile("song.mp3", "music", true)}), (folder / "song.mp3").string());
+    EXPECT_FALSE(fs::is_symlink(folder / "song.mp3"));
+    EXPECT_EQ(readFile(folder / "song.mp3"), "music");
+    if (GetParam().targetExists)
+        EXPECT_EQ(readFile(outside), "keep me");
+    else
+        EXPECT_FALSE(fs::exists(outside));
+    EXPECT_EQ(folderNames(folder), std::vector<std::string>{"song.mp3"});
+}
+
+INSTANTIATE_TEST_SUITE_P(Links, LinkInFolder, testing::Values(LinkCase{"Dangling", false}, LinkCase{"ToAFile", true}),
+                         [](const testing::TestParamInfo<LinkCase> &info) { return std::string(info.param.name); });
+
+// A full disk, made by a file size limit: the write fails, the older complete copy stays as it
+// was, no temporary file is left, and no path is returned for the 9006 report.
+TEST_F(WriteDecodedFiles, FailedWriteKeepsTheOlderCopy) {
+    fs::create_directories(folder);
+    { std::ofstream(folder / "song.mp3") << "old complete copy"; }
+    const auto previousHandler = std::signal(SIGXFSZ, SIG_IGN);
+    rlimit previous{};
+    ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &previous), 0);
+    rlimit limited = previous;
+    limited.rlim_cur = 4096;
+    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &limited), 0);
+    const std::string path = write({decodedFile("song.mp3", std::string(100000, 'x'), true)});
+    setrlimit(RLIMIT_FSIZE, &previous);
+    std::signal(SIGXFSZ, previousHandler);
+    EXPECT_EQ(path, "");
+    EXPECT_EQ(readFile(folder / "song.mp3"), "old complete copy");
+    EXPECT_EQ(folderNames(folder), std::vector<std::string>{"song.mp3"});
+    const std::vector<Report> reports = ReportRecorder::reports();
+    ASSERT_EQ(reports.size(), 1u);
+    EXPECT_EQ(reports[0].text.rfind("Cannot write the file \"" + (folder / "song.mp3").string() + "\": ", 0), 0u)
+        << reports[0].text;
+}
+
+// The fixed preview name is cut to its last component like a decoded name.
+TEST_F(WriteDecodedFiles, FixedNameKeepsToTheFolder) {
+    EXPECT_EQ(write({decodedFile("a.mp3", "x", true)}, "../../escaped.mp3"), (folder / "escaped.mp3").string());
+    EXPECT_FALSE(fs::exists(home.path() / "escaped.mp3"));
+    EXPECT_EQ(readFile(folder / "escaped.mp3"), "x");
+    EXPECT_EQ(write({decodedFile("a.mp3", "x", true)}, ".."), "");
+    EXPECT_EQ(ReportRecorder::reports().size(), 1u);
 }

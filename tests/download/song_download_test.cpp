@@ -180,3 +180,51 @@ TEST_F(DownloadTest, CancelDuringAnArticleEndsTheDownloadWithoutAFile) {
                                             {kNotifyError, "Operation cancelled by user."}}));
     EXPECT_FALSE(fs::exists(folder));
 }
+
+// Stop, then at once another operation: the stopped download must stay stopped and write nothing,
+// and none of its reports may reach the GUI after the new operation started.
+TEST_F(DownloadTest, StoppedDownloadStaysStoppedWhenTheNextOperationStarts) {
+    ScriptedPeer peer;
+    scriptGreetingAndGroup(peer);
+    scriptArticle(peer, kSong3[0], "uu_song3_article1.article");
+    scriptArticle(peer, kSong3[1], "uu_song3_article2.article");
+    peer.expect("article " + kSong3[2] + "\r\n");
+    const std::string reply = articleReply(kSong3[2], fixture("uu_song3_article3.article"));
+    peer.sendSplit({reply.substr(0, 100), reply.substr(100)}, 400ms);
+    scriptQuit(peer);
+    std::thread stopThenStart([&peer] {
+        // Stop while the last article arrives. The first report comes after the peer started.
+        ReportRecorder::waitFor({kNotifyStatus});
+        const auto deadline = std::chrono::steady_clock::now() + 10s;
+        while (std::chrono::steady_clock::now() < deadline &&
+               (peer.received().empty() || peer.received()[0].find(kSong3[2]) == std::string::npos))
+            std::this_thread::sleep_for(5ms);
+        mp3CancelFunc();
+        // A search that fails at once: nothing listens on the port.
+        corvane::storeEngineSettings({"127.0.0.1", unusedLoopbackPort(), "", "", 0});
+        ReportRecorder::clear();
+        mp3GetSongs("g.one\tjazz\r\n");
+    });
+    download(peer, requestLine(kSong3));
+    stopThenStart.join();
+    ReportRecorder::waitQuiet(std::chrono::milliseconds(200));
+    EXPECT_FALSE(fs::exists(pathOf("song3.mp3")));
+    EXPECT_EQ(ReportRecorder::reports(), (std::vector<Report>{{kNotifyError, "Connection refused."}}));
+}
+
+// A song whose file cannot be written reports no 9006: neither its own path, which holds no
+// song, nor one left from an earlier song.
+TEST_F(DownloadTest, SongThatCannotBeWrittenSendsNoFilePath) {
+    fs::create_directories(folder / "song3.mp3");  // a folder where the file should go
+    ScriptedPeer peer;
+    scriptGreetingAndGroup(peer);
+    scriptSong3(peer);
+    scriptQuit(peer);
+    const std::vector<Report> reports = download(peer, requestLine(kSong3));
+    ASSERT_EQ(reports.size(), 8u);
+    EXPECT_EQ(reports[4].code, kNotifyError);
+    EXPECT_EQ(reports[4].text.rfind("Cannot create the file \"" + pathOf("song3.mp3") + "\"", 0), 0u);
+    EXPECT_EQ(reports[5], (Report{kNotifyError, "No complete file of this song could be written."}));
+    EXPECT_EQ(reports[6].code, kNotifySaveDone);
+    EXPECT_EQ(reports[7].code, kNotifyDownloadDone);
+}

@@ -38,6 +38,7 @@ struct Clip {
     std::vector<QByteArray> frames;  // each frame's bitmap bits
     bool audioStreamFirst = false;   // the video stream is then stream 01
     bool framesInRecList = false;
+    int recNesting = 0;             // "rec " lists around the frames, one inside the other
     bool junkBeforeFrames = false;  // an odd-sized chunk before the frame list
 };
 
@@ -74,6 +75,15 @@ QByteArray build(const Clip &clip) {
         movie.append(chunk(frameCode, frame));
     }
     if (clip.framesInRecList) movie = list("rec ", movie);
+    if (clip.recNesting > 0) {  // the list headers written outermost first, in one pass
+        QByteArray nested;
+        for (int level = 0; level < clip.recNesting; ++level) {
+            nested.append("LIST", 4);
+            putU32(nested, quint32(4 + 12 * (clip.recNesting - 1 - level) + movie.size()));
+            nested.append("rec ", 4);
+        }
+        movie = nested + movie;
+    }
     QByteArray body("AVI ", 4);
     body.append(list("hdrl", chunk("avih", main) + streams));
     if (clip.junkBeforeFrames) body.append(chunk("JUNK", "abc"));
@@ -202,6 +212,9 @@ private slots:
         badPalette.palette = QByteArray(4, '\0');
         badPalette.claimedColours = 9;
         QTest::newRow("palette too short") << build(badPalette) << "bad palette";
+        Clip nested = clip;
+        nested.recNesting = 40000;  // would overflow the stack
+        QTest::newRow("nested lists") << build(nested) << "frame lists nested too deeply";
     }
     void refusesWhatItCannotShow() {
         QFETCH(QByteArray, file);

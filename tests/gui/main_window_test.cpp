@@ -28,6 +28,7 @@
 #include "main/shared_flags.h"
 #include "main/song_list_model.h"
 #include "notify/notify_slots.h"
+#include "ole_text.h"
 #include "options/frm_options.h"
 #include "pages/message_pages.h"
 #include "pages/tip_pages.h"
@@ -308,7 +309,7 @@ private slots:
         form->Idle = false;
         form->ani->start();
         notifySlots().resetSongChunks(kSongChunksForSearch);
-        harbeat::StatusCallback(kNotifySong, u"\tA.mp3\tjazz\tdate\tg\t1\t<a@b>\f\r\n");
+        harbeat::StatusCallback(kNotifySong, guitest::OleText("\tA.mp3\tjazz\tdate\tg\t1\t<a@b>\f\r\n").get());
         fillSongs();
         form->lstSongs->selectAll();
         for (const int key : {int(Qt::Key_F5), int(Qt::Key_S), int(Qt::Key_P)})

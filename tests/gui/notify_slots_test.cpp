@@ -7,15 +7,13 @@
 
 #include "corvane_n.h"
 #include "gui_test_main.h"
+#include "ole_text.h"
 
 using namespace harbeat;
 
 namespace {
 
-void report(int32_t code, const QString &text) {
-    const std::u16string copy(reinterpret_cast<const char16_t *>(text.utf16()), static_cast<std::size_t>(text.size()));
-    harbeat::StatusCallback(code, copy.c_str());
-}
+void report(int32_t code, const QString &text) { harbeat::StatusCallback(code, guitest::OleText(text).get()); }
 
 QString songLine(int number) { return QStringLiteral("\tSong %1.mp3\tjazz\tdate\tgroup\t1\tid\f\r\n").arg(number); }
 
@@ -98,6 +96,42 @@ private slots:
         QVERIFY(songs.chunks[0].startsWith(songLine(0)));
         QVERIFY(songs.chunks[1].startsWith(songLine(1000)));
         QVERIFY(songs.chunks[2].endsWith(songLine(2344)));
+    }
+
+    // A NUL inside a report does not end it: two song lines stay two.
+    void reportIsReadToItsLengthNotToAZero() {
+        notifySlots().resetSongChunks(kSongChunksForSearch);
+        const QString withNul =
+            QStringLiteral("\tA") + QChar(0) + QStringLiteral("B.mp3\tjazz\tdate\tg\t1\t<a@b>\f\r\n");
+        report(kNotifySong, withNul);
+        report(kNotifySong, songLine(2));
+        const SongChunks songs = notifySlots().songChunks();
+        QCOMPARE(songs.ChunkFill, 2);
+        QCOMPARE(songs.chunks[0], withNul + songLine(2));
+        report(kNotifyError, QStringLiteral("cut") + QChar(0) + QStringLiteral("here"));
+        QCOMPARE(notifySlots().text(NotifySlot::EndSlot).size(), 8);
+    }
+
+    // Reports a stopped operation left unread do not reach the next one; the status line stays.
+    void startingAnOperationDropsTheLastOnesReports() {
+        notifySlots().resetSongChunks(kSongChunksForSearch);
+        report(kNotifySong, songLine(1));
+        report(kNotifyStatus, QStringLiteral("Searching..."));
+        for (int code : {kNotifyError, kNotifyGroupList, kNotifySearchDone, kNotifySaveDone, kNotifyFileWritten,
+                         kNotifyUnavailable})
+            report(code, QStringLiteral("old"));
+        report(kNotifyProgress, QStringLiteral("50"));
+        report(kNotifyDownloadDone, QStringLiteral(" "));
+        notifySlots().startOperation();
+        QCOMPARE(notifySlots().songChunks().ChunkFill, 1);  // kept for a download
+        notifySlots().startOperation(kSongChunksForSearch);
+        QCOMPARE(notifySlots().songChunks().ChunkFill, 0);
+        for (NotifySlot slot : {NotifySlot::EndSlot, NotifySlot::GroupListSlot, NotifySlot::SearchDoneSlot,
+                                NotifySlot::SaveDoneSlot, NotifySlot::FileSlot, NotifySlot::UnavailableSlot})
+            QCOMPARE(notifySlots().text(slot), QString());
+        QCOMPARE(notifySlots().text(NotifySlot::StatusSlot), QStringLiteral("Searching..."));
+        QCOMPARE(notifySlots().progress(), 0.0);
+        QVERIFY(!notifySlots().downloadDone());
     }
 
     void songChunksGrowBeyondThePreparedOnes() {

@@ -22,6 +22,7 @@
 #include "main/song_list_model.h"
 #include "notify/notify_slots.h"
 #include "notify/song_count_trace.h"
+#include "ole_text.h"
 #include "pages/message_pages.h"
 #include "pages/tip_pages.h"
 #include "platform/program_folder.h"
@@ -35,10 +36,7 @@ using harbeat::guitest::RecordingPlatform;
 
 namespace {
 
-void report(int32_t code, const QString &text) {
-    const std::u16string copy(reinterpret_cast<const char16_t *>(text.utf16()), static_cast<std::size_t>(text.size()));
-    harbeat::StatusCallback(code, copy.c_str());
-}
+void report(int32_t code, const QString &text) { harbeat::StatusCallback(code, guitest::OleText(text).get()); }
 
 QString songLine(const QString &title, const QString &category = QStringLiteral("jazz")) {
     return "\t" + title + "\t" + category +

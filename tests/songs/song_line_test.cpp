@@ -35,4 +35,15 @@ TEST(FormatSongLine, MessageIdListUpToItsCapacity) {
     EXPECT_EQ(songLine({a, longer}, 0), "");  // not sent at all
 }
 
+// A NUL, tab, form feed or line end from the server would cut the report, split a field or a
+// message-id, or end the line early: each arrives as a blank.
+TEST(FormatSongLine, ControlCharactersBecomeBlanks) {
+    const std::string title("A\0B\tC\fD\rE\nF\x7f.mp3", 16);
+    const std::string id("<a\r\nQUIT\f@x>", 12);
+    const std::vector<std::string_view> ids = {id};
+    std::string line;
+    ASSERT_EQ(formatSongLine(title, "jazz", std::string("Fri\0", 4), std::string("g\x01", 2), 1, ids, line), 1);
+    EXPECT_EQ(line, "\tA B C D E F .mp3\tjazz\tFri \tg \t1\t<a  QUIT @x>\f\r\n");
+}
+
 }  // namespace

@@ -209,6 +209,33 @@ TEST_F(SongSearchTest, LongLineIsSkippedAlone) {
     EXPECT_EQ(reports.back(), (Report{9003, "DONE"}));
 }
 
+// A range no real group has fails that group with its own message; the other groups are searched.
+TEST_F(SongSearchTest, ImpossibleRangeFailsOnlyThatGroup) {
+    ScriptedPeer peer;
+    peer.send(kGreeting)
+        .expect("group g.huge\r\n")
+        .send("211 5 0 9223372036854775807 g.huge\r\n")
+        .expect("group g.ok\r\n")
+        .send("211 1 7 7 g.ok\r\n")
+        .expect("group g.ok\r\n")
+        .send("211 1 7 7 g.ok\r\n")
+        .expect("xover 7-7\r\n")
+        .send(overviewReply({overviewLine(7, "Band - Tune.mp3 (1/1)", "<t@x>")}))
+        .expect(kQuit)
+        .send(kBye);
+    search(peer, "g.huge\tjazz\r\ng.ok\trock\r\n");
+    const std::vector<Report> expected = {
+        {9000, "Searching..."},
+        {9001,
+         "The server announced an impossible article range 0-9223372036854775807 for g.huge; the group is "
+         "skipped."},
+        {9000, "Searching... DONE!"},
+        {9000, "Retrieving rock songs..."},
+        {9009, "\tBand - Tune.mp3 \trock\t" + std::string(kPostDate) + "\tg.ok\t1\t<t@x>\f\r\n"},
+        {9003, "DONE"}};
+    EXPECT_EQ(withoutProgress(ReportRecorder::reports()), expected);
+}
+
 TEST_F(SongSearchTest, EmptyRangeRepliesAreEmptyBatches) {
     ScriptedPeer peer;
     peer.send(kGreeting)
