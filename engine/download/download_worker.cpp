@@ -116,7 +116,8 @@ void runDownload(const DownloadParameters &parameters, Connection &connection) {
         if (!connected || !fetchSong(error, connection, parameters, totalArticles, runningArticle, songs[k])) {
             // A cancel ends the whole download, not just this song.
             if (cancelRequested()) break;
-            notifyGui(kNotifyError, error);
+            // Empty when the failure was already reported (a file the writer could not write).
+            if (!error.empty()) notifyGui(kNotifyError, error);
         }
         // Counted also for a failed song, so that the progress of the songs after it still ends
         // at 100.

@@ -163,7 +163,7 @@ std::string safeFileName(std::string_view articleName) {
 }
 
 std::string writeDecodedFiles(std::string_view folder, std::string_view fixedName, const DecodedFileList &list,
-                              bool writeIncomplete) {
+                              bool writeIncomplete, int *problemsReported) {
     std::string folderPath(folder);
     dropChar(folderPath, '"');
     std::string written;
@@ -175,11 +175,15 @@ std::string writeDecodedFiles(std::string_view folder, std::string_view fixedNam
         std::string name = safeFileName(given);
         if (name.empty()) {
             reportProblem("Skipped a file with the unusable name", given, {});
+            if (problemsReported) ++*problemsReported;
             continue;
         }
         dropChar(name, '"');
         if (!file.complete && !writeIncomplete) continue;
-        if (writeFile(folderPath, name, file.bytes)) written = folderPath + '/' + name;
+        if (writeFile(folderPath, name, file.bytes))
+            written = folderPath + '/' + name;
+        else if (problemsReported)
+            ++*problemsReported;
     }
     return written;
 }

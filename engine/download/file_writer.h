@@ -19,8 +19,9 @@ std::string safeFileName(std::string_view articleName);
 // exist. Each file is written whole to a temporary file and then renamed over its name, so a link
 // of that name is never followed and a failed write leaves an older file as it was. A name that is
 // unusable, or a file that cannot be created or written, is reported with 9001 and skipped.
-// Returns the path of the last file written by this call; empty when none was.
+// Returns the path of the last file written by this call; empty when none was. Counts the
+// problems it reported in `problemsReported` when given.
 std::string writeDecodedFiles(std::string_view folder, std::string_view fixedName, const DecodedFileList &list,
-                              bool writeIncomplete);
+                              bool writeIncomplete, int *problemsReported = nullptr);
 
 }  // namespace corvane

@@ -138,7 +138,9 @@ int downloadSong(std::string &error, Connection &connection, const DownloadParam
         freeDecodedFiles(list);
         return 0;
     }
-    const std::string written = writeDecodedFiles(parameters.folder, parameters.fixedName, list, parameters.preview);
+    int problemsReported = 0;
+    const std::string written =
+        writeDecodedFiles(parameters.folder, parameters.fixedName, list, parameters.preview, &problemsReported);
     freeDecodedFiles(list);
     if (cancelRequested()) {
         error = kCancelled;
@@ -146,7 +148,9 @@ int downloadSong(std::string &error, Connection &connection, const DownloadParam
     }
     // 9006 names a file this song wrote whole, never one left from an earlier song.
     if (written.empty()) {
-        error = "No complete file of this song could be written.";
+        // The writer has already named the file and its problem; the song fails without a
+        // second report.
+        if (problemsReported == 0) error = "No complete file of this song could be written.";
         return 0;
     }
     notifyGui(kNotifyFileWritten, written);

@@ -5,6 +5,7 @@
 #include <functional>
 #include <thread>
 
+#include "core/operation.h"
 #include "core/engine_settings.h"
 #include "core/error_text.h"
 #include "corvane_n.h"
@@ -51,6 +52,8 @@ TEST_P(DrippingReply, StopsBetweenReceivesOnCancel) {
     peer.send(GetParam().status).sendSplit(drip(kDripped), 20ms);
     peer.start();
     const Connection c = connectTo(peer);
+    // Readers run inside an operation (a worker or a call), which mp3CancelFunc cancels.
+    const OperationScope operation(beginOperation(OperationKind::Call));
     std::thread stop([] {
         std::this_thread::sleep_for(150ms);
         mp3CancelFunc();
