@@ -2,6 +2,7 @@
 
 #include <array>
 #include <atomic>
+#include <chrono>
 #include <cstdint>
 #include <thread>
 
@@ -45,7 +46,12 @@ bool CheckServerSettings(QString &errorText, const std::function<void()> &whileW
             check();
             done.store(true);
         });
-        while (!done.load()) whileWaiting();
+        // The caller keeps its window alive; the short sleep keeps the wait from spinning when no
+        // event is pending.
+        while (!done.load()) {
+            whileWaiting();
+            if (!done.load()) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        }
         worker.join();
     } else {
         check();
