@@ -14,9 +14,10 @@
 namespace corvane {
 namespace {
 
-// Connections belong to one thread each, but the table is shared by all of them.
-std::mutex tableMutex;
-std::unordered_map<Connection, std::string> table;
+// Connections belong to one thread each, but the table is shared by all of them. Never
+// destroyed: a detached worker may still close its connection while the program exits.
+std::mutex &tableMutex = *new std::mutex;
+std::unordered_map<Connection, std::string> &table = *new std::unordered_map<Connection, std::string>;
 
 }  // namespace
 

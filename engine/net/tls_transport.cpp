@@ -44,8 +44,10 @@ struct TlsSession {
     }
 };
 
-std::mutex tableMutex;
-std::unordered_map<int, std::unique_ptr<TlsSession>> sessions;
+// Never destroyed: a detached worker may still close its connection while the program exits.
+std::mutex &tableMutex = *new std::mutex;
+std::unordered_map<int, std::unique_ptr<TlsSession>> &sessions =
+    *new std::unordered_map<int, std::unique_ptr<TlsSession>>;
 
 TlsSession *findSession(int socket) {
     std::lock_guard lock(tableMutex);
@@ -263,7 +265,8 @@ struct CachedContext {
 
 // A context with one reference for the caller, or null with `error` set.
 SSL_CTX *clientContext(std::string &error, const std::string &caFile) {
-    static CachedContext cache;
+    // Never destroyed, like the session table: a worker may connect while the program exits.
+    static CachedContext &cache = *new CachedContext;
     struct stat facts {};
     if (!caFile.empty() && stat(caFile.c_str(), &facts) != 0) facts = {};
     std::lock_guard lock(cache.mutex);
