@@ -7,8 +7,9 @@
 namespace corvane {
 namespace {
 
-std::mutex optionsMutex;
-EngineOptions storedOptions;
+// Never destroyed: a detached worker may still read them while the program exits.
+std::mutex &optionsMutex = *new std::mutex;
+EngineOptions &storedOptions = *new EngineOptions;
 
 // A whole decimal number without sign, blanks or other characters, within [lowest, highest].
 bool parseWholeNumber(std::string_view text, int64_t lowest, int64_t highest, int64_t &value) {

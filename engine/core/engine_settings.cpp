@@ -7,8 +7,9 @@
 namespace corvane {
 namespace {
 
-std::mutex settingsMutex;
-EngineSettings storedSettings;
+// Never destroyed: a detached worker may still read them while the program exits.
+std::mutex &settingsMutex = *new std::mutex;
+EngineSettings &storedSettings = *new EngineSettings;
 std::atomic<StatusCallback> storedCallback{nullptr};
 
 }  // namespace
