@@ -1,5 +1,7 @@
 #include "bench_files.h"
 
+#include <algorithm>
+#include <chrono>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -7,6 +9,16 @@
 #include <sstream>
 
 namespace bench {
+
+double bestSeconds(const std::function<void()> &run, int runs) {
+    double best = 1e30;
+    for (int i = 0; i < runs; ++i) {
+        const auto start = std::chrono::steady_clock::now();
+        run();
+        best = std::min(best, std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count());
+    }
+    return best;
+}
 
 std::string makePayload(std::size_t size) {
     std::string bytes(size, '\0');

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <filesystem>
+#include <functional>
 #include <string>
 
 namespace bench {
@@ -14,6 +15,9 @@ void writeWholeFile(const std::filesystem::path &path, const std::string &bytes)
 
 // LF line ends to CR LF, as an article travels.
 std::string toCrLf(const std::string &text);
+
+// The fastest of `runs` timed runs, in seconds.
+double bestSeconds(const std::function<void()> &run, int runs);
 
 // Runs a shell command; exits the benchmark with a message when it fails.
 void runOrDie(const std::string &command);

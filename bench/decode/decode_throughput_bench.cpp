@@ -22,15 +22,7 @@ namespace {
 
 constexpr int kRuns = 5;
 
-double bestSeconds(const std::function<void()> &run) {
-    double best = 1e30;
-    for (int i = 0; i < kRuns; ++i) {
-        const auto start = std::chrono::steady_clock::now();
-        run();
-        best = std::min(best, std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count());
-    }
-    return best;
-}
+double bestSeconds(const std::function<void()> &run) { return bench::bestSeconds(run, kRuns); }
 
 // Decodes the article and writes the one file it holds to /dev/null.
 std::string decodeWithEngine(const char *text, std::size_t size) {
