@@ -45,4 +45,8 @@ TEST(SharedLibrary, ServerCheckRunsThroughTheLoadedLibrary) {
     EXPECT_EQ(refused, 0);
     EXPECT_STREQ(error, "Connection refused.");
     dlclose(library);
+    // A detached worker may still be running library code, so closing must not unload it.
+    void *stillLoaded = dlopen(libraryPath().c_str(), RTLD_NOW | RTLD_NOLOAD);
+    EXPECT_NE(stillLoaded, nullptr);
+    if (stillLoaded) dlclose(stillLoaded);
 }
