@@ -39,7 +39,7 @@ std::string readWholeFile(const std::filesystem::path &path) {
     return bytes;
 }
 
-void writeWholeFile(const std::filesystem::path &path, const std::string &bytes) {
+void writeWholeFile(const std::filesystem::path &path, std::string_view bytes) {
     std::ofstream out(path, std::ios::binary);
     out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
 }

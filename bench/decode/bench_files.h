@@ -4,6 +4,7 @@
 #include <filesystem>
 #include <functional>
 #include <string>
+#include <string_view>
 
 namespace bench {
 
@@ -11,7 +12,7 @@ namespace bench {
 std::string makePayload(std::size_t size);
 
 std::string readWholeFile(const std::filesystem::path &path);
-void writeWholeFile(const std::filesystem::path &path, const std::string &bytes);
+void writeWholeFile(const std::filesystem::path &path, std::string_view bytes);
 
 // LF line ends to CR LF, as an article travels.
 std::string toCrLf(const std::string &text);

@@ -7,6 +7,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "decode/decode_state.h"
@@ -18,9 +19,10 @@ namespace corvane {
 inline constexpr std::size_t kMaxDecodedFiles = 9;
 inline constexpr int32_t kMaxParts = 200;
 
-// Room for a multi-part yEnc file of a known size: its parts are decoded straight into place, so
-// a large song is neither held twice nor copied part by part. Pages are only taken as parts fill
-// them, so a size that lies costs address space, not memory.
+// Room for a yEnc file of a known size: its parts are decoded straight into place, and a file
+// whose parts fill it whole is written from there, so a large song is neither held twice nor
+// copied. Pages are only taken as parts fill them, so a size that lies costs address space, not
+// memory.
 class YencCanvas {
 public:
     // False when no room of that size could be had.
@@ -40,7 +42,7 @@ private:
 struct DecodedFile {
     std::string fileName;  // as found for the first part
     std::string baseName;  // later parts are matched by it
-    std::string bytes;     // the assembled file, set by joinDecodedParts
+    std::string bytes;     // the assembled file, set by joinDecodedParts, unless it lies in yencCanvas
     int32_t encoding = 0;
     int32_t partCount = 0;                                    // m of the first article
     bool complete = false;                                    // set by joinDecodedParts
@@ -52,6 +54,11 @@ struct DecodedFile {
     // complete.
     std::string error;
     std::string missing;
+
+    // The assembled file's bytes, wherever they lie.
+    std::string_view content() const {
+        return yencCanvas.data() ? std::string_view(yencCanvas.data(), yencCanvas.size()) : std::string_view(bytes);
+    }
 };
 
 struct DecodedFileList {

@@ -197,6 +197,19 @@ DataEnd decodeData(std::string_view text, std::size_t &pos, unsigned char *out, 
     return result;
 }
 
+// How many more bytes the data from `pos` holds, decoded and thrown away: what a part that
+// overran its room would have been.
+std::size_t countRestOfData(std::string_view text, std::size_t pos) {
+    unsigned char scratch[16384];
+    std::size_t total = 0;
+    for (;;) {
+        std::size_t written = 0;
+        const DataEnd end = decodeData(text, pos, scratch, sizeof scratch, written);
+        total += written;
+        if (end != DataEnd::kOverflow || written == 0) return total;
+    }
+}
+
 // Moves `pos` to the next line that starts with "=y", or to the end of the text.
 void skipToKeywordLine(std::string_view text, std::size_t &pos) {
     while (pos < text.size() && !startsWith(text, pos, "=y")) {
@@ -338,8 +351,13 @@ bool yencDecodePart(std::string_view text, std::size_t &position, YencPart &part
         case DataEnd::kInvalidByte: checks.fail(checks.capitalLabel() + " holds a byte that yEnc never sends."); break;
         case DataEnd::kBrokenEscape: checks.fail(checks.capitalLabel() + " has an escape at the end of a line."); break;
         case DataEnd::kOverflow:
-            checks.fail("Size error in " + checks.partLabel() + ": more than the " + std::to_string(capacity) +
-                        " bytes of its range.");
+            if (part.part == 0)  // a single-part post: its size= was less than it holds
+                checks.fail("Size error in " + checks.partLabel() + ": " + std::to_string(capacity) +
+                            " bytes expected, " + std::to_string(part.size + countRestOfData(text, pos)) +
+                            " decoded.");
+            else
+                checks.fail("Size error in " + checks.partLabel() + ": more than the " + std::to_string(capacity) +
+                            " bytes of its range.");
             break;
     }
     if (dataEnd != DataEnd::kEndLine) skipToKeywordLine(text, pos);

@@ -82,7 +82,7 @@ bool YencCanvas::allocate(std::size_t size) {
 }
 
 YencTarget placeYencPart(DecodedFileList &list, const YencPart &part) {
-    if (!part.error.empty() || part.part < 1 || part.fileSize < 1 || part.begin < 1 || part.end < part.begin ||
+    if (!part.error.empty() || part.part < 0 || part.fileSize < 1 || part.begin < 1 || part.end < part.begin ||
         part.end > part.fileSize)
         return {};
     DecodedFile *file = yencFileNamed(list, part.name);
@@ -136,7 +136,11 @@ void joinYencFile(DecodedFile &file) {
         first = false;
         if (!fileCrc) fileCrc = part.fileCrc;
     }
-    if (parts.size() == 1 && !parts.front().inPlace) {
+    const bool allInPlace =
+        std::all_of(parts.begin(), parts.end(), [](const YencPart &part) { return part.inPlace; });
+    if (allInPlace && file.missing.empty()) {
+        // The parts fill the canvas from its first byte to its last: it is the file already.
+    } else if (parts.size() == 1 && !parts.front().inPlace) {
         // A single-part post is the file already: no copy of a file that may be large.
         file.bytes = std::move(parts.front().bytes);
     } else {
@@ -157,14 +161,15 @@ void joinYencFile(DecodedFile &file) {
             offset += part.size;
             part.bytes = std::string();  // released at once, so the file and its parts are not both held
         }
+        file.yencCanvas.release();
     }
-    file.yencCanvas.release();
     parts.clear();
     file.complete = file.missing.empty();
     if (file.complete && fileCrc && *fileCrc != crc) {
         file.error = "CRC error in " + name + ".";
         file.complete = false;
         file.bytes = std::string();
+        file.yencCanvas.release();
     }
 }
 

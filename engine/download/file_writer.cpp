@@ -8,6 +8,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <filesystem>
+#include <string_view>
 #include <system_error>
 
 #include "core/engine_settings.h"
@@ -68,7 +69,7 @@ private:
     int fd_;
 };
 
-bool writeAll(int fd, const std::string &bytes) {
+bool writeAll(int fd, std::string_view bytes) {
     std::size_t done = 0;
     while (done < bytes.size()) {
         const ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
@@ -103,7 +104,7 @@ int createTemporaryFile(int folder, std::string &name) {
 // Writes the file as a temporary file in the folder and renames it over `name` only once it is
 // complete and on disk: a link of that name is replaced, never followed, and a failed write
 // (a full disk) leaves an older copy of the file as it was. True when the file was written.
-bool writeFile(const std::string &folderPath, const std::string &name, const std::string &bytes) {
+bool writeFile(const std::string &folderPath, const std::string &name, std::string_view bytes) {
     const std::string path = folderPath + '/' + name;
     std::error_code ignored;  // a failure shows when the folder is opened
     std::filesystem::create_directories(folderPath, ignored);
@@ -180,7 +181,7 @@ std::string writeDecodedFiles(std::string_view folder, std::string_view fixedNam
         }
         dropChar(name, '"');
         if (!file.complete && !writeIncomplete) continue;
-        if (writeFile(folderPath, name, file.bytes))
+        if (writeFile(folderPath, name, file.content()))
             written = folderPath + '/' + name;
         else if (problemsReported)
             ++*problemsReported;

@@ -59,7 +59,7 @@ TEST(AddDecodedPart, PartsBeyondTwoHundredAreDropped) {
     EXPECT_EQ(addDecodedPart(list, count201), kPartOutOfRange);
     joinDecodedParts(list);
     EXPECT_FALSE(list.files[0].complete);
-    EXPECT_EQ(list.files[0].bytes, "1");
+    EXPECT_EQ(list.files[0].content(), "1");
 }
 
 TEST_P(Join, Completeness) {
@@ -72,7 +72,7 @@ TEST_P(Join, Completeness) {
         ASSERT_EQ(addDecodedPart(list, part), kPartStored);
     }
     joinDecodedParts(list);
-    EXPECT_EQ(list.files[0].bytes, c.bytes);
+    EXPECT_EQ(list.files[0].content(), c.bytes);
     EXPECT_EQ(list.files[0].complete, c.complete);
 }
 

@@ -56,7 +56,7 @@ TEST_P(SinglePartArticle, DecodesToThePayloadUnderItsName) {
     EXPECT_EQ(list.files[0].encoding, c.encoding);
     EXPECT_EQ(list.files[0].partCount, 0);
     EXPECT_TRUE(list.files[0].complete);
-    EXPECT_EQ(list.files[0].bytes, fixture(c.payload));
+    EXPECT_EQ(list.files[0].content(), fixture(c.payload));
 }
 
 // The server's dot-stuffing, undone before decoding, changes nothing; left in place it would
@@ -67,7 +67,7 @@ TEST_P(SinglePartArticle, SurvivesTheServersDotStuffing) {
     undoDotStuffing(received);
     const DecodedFileList list = decodeAll({received});
     ASSERT_EQ(list.files.size(), 1u);
-    EXPECT_EQ(list.files[0].bytes, fixture(c.payload));
+    EXPECT_EQ(list.files[0].content(), fixture(c.payload));
 }
 
 INSTANTIATE_TEST_SUITE_P(RealEncoders, SinglePartArticle, testing::ValuesIn(singlePartCases()), caseName);
@@ -78,13 +78,13 @@ TEST(MultiPartArticles, PartsJoinInOrderIntoOneCompleteFile) {
     EXPECT_EQ(two.files[0].fileName, "song2.mp3");
     EXPECT_EQ(two.files[0].partCount, 2);
     EXPECT_TRUE(two.files[0].complete);
-    EXPECT_EQ(two.files[0].bytes, fixture("payload_song2.bin"));
+    EXPECT_EQ(two.files[0].content(), fixture("payload_song2.bin"));
 
     const DecodedFileList three = decodeAll(
         {fixture("uu_song3_article1.article"), fixture("uu_song3_article2.article"), fixture("uu_song3_article3.article")});
     ASSERT_EQ(three.files.size(), 1u);
     EXPECT_TRUE(three.files[0].complete);
-    EXPECT_EQ(three.files[0].bytes, fixture("payload_song3.bin"));
+    EXPECT_EQ(three.files[0].content(), fixture("payload_song3.bin"));
 }
 
 TEST(MultiPartArticles, FirstArticleAloneGivesAnIncompleteFileOfItsBytes) {
@@ -92,7 +92,7 @@ TEST(MultiPartArticles, FirstArticleAloneGivesAnIncompleteFileOfItsBytes) {
     const DecodedFileList list = decodeAll({fixture("uu_song3_article1.article")});
     ASSERT_EQ(list.files.size(), 1u);
     EXPECT_FALSE(list.files[0].complete);
-    EXPECT_EQ(list.files[0].bytes, payload.substr(0, 40 * 45));
+    EXPECT_EQ(list.files[0].content(), payload.substr(0, 40 * 45));
 }
 
 TEST(MultiPartArticles, LaterPartWithoutItsFirstPartIsDropped) {

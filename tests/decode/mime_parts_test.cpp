@@ -32,7 +32,7 @@ TEST_P(ArticleParts, FilesFound) {
     std::vector<std::string> names, contents;
     for (const DecodedFile &file : list.files) {
         names.push_back(file.fileName);
-        contents.push_back(file.bytes);
+        contents.emplace_back(file.content());
     }
     EXPECT_EQ(names, c.fileNames);
     EXPECT_EQ(contents, c.contents);

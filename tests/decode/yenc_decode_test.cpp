@@ -56,7 +56,7 @@ TEST_P(YencRoundTrip, FileIsByteIdentical) {
     EXPECT_TRUE(decoded.complete);
     EXPECT_EQ(decoded.fileName, "Artist - Title.mp3");
     EXPECT_EQ(decoded.encoding, kEncodingYenc);
-    EXPECT_TRUE(decoded.bytes == file) << "sizes " << decoded.bytes.size() << " and " << file.size();
+    EXPECT_TRUE(decoded.content() == file) << "sizes " << decoded.content().size() << " and " << file.size();
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -133,6 +133,8 @@ INSTANTIATE_TEST_SUITE_P(
                    "Part 1 of Bad.mp3 is cut off: it has no =yend line.", ""},
         DamageCase{"WrongBeginSize", 1, [](auto &a) { replaceOnce(a[0], "size=3000 name", "size=2999 name"); },
                    "Size error in part 1 of Bad.mp3: 2999 bytes expected, 3000 decoded.", ""},
+        DamageCase{"BeginSizeTooLarge", 1, [](auto &a) { replaceOnce(a[0], "size=3000 name", "size=3001 name"); },
+                   "Size error in part 1 of Bad.mp3: 3001 bytes expected, 3000 decoded.", ""},
         DamageCase{"WrongEndSize", 3, [](auto &a) { replaceOnce(a[0], "=yend size=1000", "=yend size=999"); },
                    "Size error in part 1 of Bad.mp3: 999 bytes announced, 1000 decoded.", ""},
         DamageCase{"PartOutOfRange", 3, [](auto &a) { replaceOnce(a[1], "part=2 total=3", "part=4 total=3"); },
@@ -204,7 +206,7 @@ TEST(YencArticle, LaterPartIsNotTakenForUuencode) {
     ASSERT_EQ(list.files.size(), 1u);
     EXPECT_EQ(list.files[0].encoding, kEncodingYenc);
     EXPECT_EQ(list.files[0].missing, "Bytes 1 to 2000 of song.mp3 are missing.");
-    EXPECT_EQ(list.files[0].bytes, file.substr(2000));
+    EXPECT_EQ(list.files[0].content(), file.substr(2000));
 }
 
 TEST(YencArticle, PreviewOfTheFirstPartHoldsItsBytes) {
@@ -213,7 +215,7 @@ TEST(YencArticle, PreviewOfTheFirstPartHoldsItsBytes) {
     ASSERT_EQ(list.files.size(), 1u);
     EXPECT_FALSE(list.files[0].complete);
     EXPECT_EQ(list.files[0].error, "");
-    EXPECT_EQ(list.files[0].bytes, file.substr(0, 2000));
+    EXPECT_EQ(list.files[0].content(), file.substr(0, 2000));
 }
 
 TEST(YencArticle, PartFetchedTwiceCountsOnce) {
@@ -222,7 +224,7 @@ TEST(YencArticle, PartFetchedTwiceCountsOnce) {
     const DecodedFileList list = decodeArticles({a[0], a[1], a[1], a[2]});
     ASSERT_EQ(list.files.size(), 1u);
     EXPECT_TRUE(list.files[0].complete);
-    EXPECT_EQ(list.files[0].bytes, file);
+    EXPECT_EQ(list.files[0].content(), file);
 }
 
 TEST(YencArticle, NameIsKeptAsPostedForTheWriterToMakeSafe) {

@@ -27,7 +27,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     for (const corvane::DecodedFile &file : list.files) {
         if (file.encoding != corvane::kEncodingYenc) continue;
         if (file.complete && (!file.error.empty() || !file.missing.empty())) std::abort();
-        if (!file.error.empty() && !file.bytes.empty()) std::abort();
+        if (!file.error.empty() && !file.content().empty()) std::abort();
     }
     corvane::freeDecodedFiles(list);
 
