@@ -353,8 +353,7 @@ bool yencDecodePart(std::string_view text, std::size_t &position, YencPart &part
         case DataEnd::kOverflow:
             if (part.part == 0)  // a single-part post: its size= was less than it holds
                 checks.fail("Size error in " + checks.partLabel() + ": " + std::to_string(capacity) +
-                            " bytes expected, " + std::to_string(part.size + countRestOfData(text, pos)) +
-                            " decoded.");
+                            " bytes expected, " + std::to_string(part.size + countRestOfData(text, pos)) + " decoded.");
             else
                 checks.fail("Size error in " + checks.partLabel() + ": more than the " + std::to_string(capacity) +
                             " bytes of its range.");

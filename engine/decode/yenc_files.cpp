@@ -136,8 +136,7 @@ void joinYencFile(DecodedFile &file) {
         first = false;
         if (!fileCrc) fileCrc = part.fileCrc;
     }
-    const bool allInPlace =
-        std::all_of(parts.begin(), parts.end(), [](const YencPart &part) { return part.inPlace; });
+    const bool allInPlace = std::all_of(parts.begin(), parts.end(), [](const YencPart &part) { return part.inPlace; });
     if (allInPlace && file.missing.empty()) {
         // The parts fill the canvas from its first byte to its last: it is the file already.
     } else if (parts.size() == 1 && !parts.front().inPlace) {
