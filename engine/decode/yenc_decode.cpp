@@ -320,7 +320,10 @@ bool yencDecodePart(std::string_view text, std::size_t &position, YencPart &part
         part.end = part.fileSize;
     }
 
-    const YencTarget target = placeFor ? placeFor(part) : YencTarget();
+    // Room in the file is asked for only when the range can be what the rest of the article holds
+    // (a yEnc byte takes at least one character): a size that lies is not reserved.
+    const bool rangeFits = part.end >= part.begin && static_cast<uint64_t>(part.end - part.begin) < text.size() - pos;
+    const YencTarget target = placeFor && rangeFits ? placeFor(part) : YencTarget();
     std::string out;
     unsigned char *data = reinterpret_cast<unsigned char *>(target.data);
     std::size_t capacity = target.capacity;

@@ -89,6 +89,10 @@ YencTarget placeYencPart(DecodedFileList &list, const YencPart &part) {
     if (!file) file = newYencFile(list, part);
     if (!file) return {};
     const auto fileSize = static_cast<std::size_t>(part.fileSize);
+    // A song has at most kMaxParts articles: a file larger than that many parts of this one's size
+    // cannot be filled, and its size is not worth reserving.
+    const auto rangeSize = static_cast<std::size_t>(part.end - part.begin + 1);
+    if (fileSize / static_cast<std::size_t>(kMaxParts) > rangeSize) return {};
     if (!file->yencCanvas.data()) {
         if (!file->yencParts.empty() || !file->yencCanvas.allocate(fileSize)) return {};
     } else if (file->yencCanvas.size() != fileSize) {
