@@ -52,7 +52,7 @@ uint32_t PartsTable::nameOf(std::string_view baseName) {
     // The parts of one song are mostly posted one after another: try the last name first.
     if (!names_.empty() && names_[lastName_] == baseName) return lastName_;
     if (2 * (names_.size() + 1) > nameSlots_.size()) growNameSlots();
-    const std::size_t hash = std::hash<std::string_view>{}(baseName);
+    const auto hash = static_cast<uint32_t>(std::hash<std::string_view>{}(baseName));
     const std::size_t mask = nameSlots_.size() - 1;
     for (std::size_t i = hash & mask;; i = (i + 1) & mask) {
         NameSlot &slot = nameSlots_[i];

@@ -56,7 +56,7 @@ private:
     // lookup touches one or two neighbouring slots instead of a chain of scattered nodes.
     static constexpr uint32_t kNoName = UINT32_MAX;
     struct NameSlot {
-        std::size_t hash = 0;
+        uint32_t hash = 0;  // the low half of the name's hash: 8 bytes a slot
         uint32_t name = kNoName;
     };
 

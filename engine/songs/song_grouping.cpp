@@ -1,6 +1,7 @@
 #include "songs/song_grouping.h"
 
 #include <algorithm>
+#include <new>
 #include <numeric>
 
 #include "core/huge_pages.h"
@@ -15,7 +16,7 @@ using Part = PartsTable::Part;
 // that sorting and checking a song's parts reads them side by side instead of from all over the
 // table.
 struct Slot {
-    std::size_t part;
+    uint32_t part;
     int32_t partIndex;
 };
 using Slots = std::vector<Slot>;
@@ -28,10 +29,14 @@ void bucketByName(const PartsTable &table, Slots &byName, std::vector<std::size_
     for (const Part &part : parts) ++bucketStart[part.name + 1];
     std::partial_sum(bucketStart.begin(), bucketStart.end(), bucketStart.begin());
     std::vector<std::size_t> next(bucketStart.begin(), bucketStart.end() - 1);
+    // Eight bytes a part; a table of more than four thousand million parts would not fit in
+    // memory anyway.
+    if (parts.size() > UINT32_MAX) throw std::bad_alloc();
     byName.reserve(parts.size());
     adviseHugePages(byName.data(), parts.size() * sizeof(Slot));
     byName.resize(parts.size());
-    for (std::size_t i = 0; i < parts.size(); ++i) byName[next[parts[i].name]++] = {i, parts[i].partIndex};
+    for (std::size_t i = 0; i < parts.size(); ++i)
+        byName[next[parts[i].name]++] = {static_cast<uint32_t>(i), parts[i].partIndex};
 }
 
 // A stable sort by part index. Buckets hold one song's parts, a handful as a rule, for which
