@@ -33,13 +33,31 @@ std::mutex reportMutex;
 std::condition_variable finished;
 bool searchEnded = false;
 long songLines = 0;
-uint64_t songHash = 0xcbf29ce484222325ull;  // FNV-1a over every song line, in order
+uint64_t songHash = 0xcbf29ce484222325ull;  // over every song line, in order
 std::string endText;
+
+// Mixes a song line into songHash four UTF-16 units at a time: a hash of one unit at a time took
+// a tenth of a second for 200,000 lines, which the benchmark charged to the search it measures.
+void hashSongLine(const char16_t *text) {
+    const std::size_t length = text ? std::char_traits<char16_t>::length(text) : 0;
+    const auto mix = [](uint64_t word) {
+        songHash = (songHash ^ word) * 0x100000001b3ull;
+        songHash ^= songHash >> 29;
+    };
+    std::size_t i = 0;
+    for (; i + 4 <= length; i += 4) {
+        uint64_t word;
+        std::memcpy(&word, text + i, sizeof word);
+        mix(word);
+    }
+    for (; i < length; ++i) mix(text[i]);
+    mix(length);
+}
 
 void CORVANE_CALL onReport(int32_t code, const char16_t *text) {
     if (code == kNotifySong) {
         ++songLines;
-        for (; text && *text; ++text) songHash = (songHash ^ *text) * 0x100000001b3ull;
+        hashSongLine(text);
         return;
     }
     if (code != kNotifySearchDone && code != kNotifyError) return;
@@ -158,10 +176,11 @@ int main(int argc, char **argv) {
                 100.0 * cached.seconds / first.seconds);
     std::printf("songs identical to the uncached search       %8s\n",
                 cached.songs == uncached.songs && cached.hash == uncached.hash ? "yes" : "NO");
-    std::printf("cache file                                   %8.1f MB, %.1f MB per million articles, %.1f bytes "
-                "per article\n",
-                static_cast<double>(cacheBytes) / 1e6, static_cast<double>(cacheBytes) / 1e6 * 1e6 / articles,
-                static_cast<double>(cacheBytes) / static_cast<double>(articles));
+    std::printf(
+        "cache file                                   %8.1f MB, %.1f MB per million articles, %.1f bytes "
+        "per article\n",
+        static_cast<double>(cacheBytes) / 1e6, static_cast<double>(cacheBytes) / 1e6 * 1e6 / articles,
+        static_cast<double>(cacheBytes) / static_cast<double>(articles));
     std::filesystem::remove_all(cache);
 
     uint16_t anyPort = 0;

@@ -1,6 +1,7 @@
 #include "core/text_convert.h"
 
 #include <cstdint>
+#include <cstring>
 
 namespace corvane {
 namespace {
@@ -54,10 +55,16 @@ std::u16string ansiToUtf16(std::string_view text) {
 void ansiToUtf16(std::string_view text, std::u16string &out) {
     // Every report is converted, over a million in a big search: ASCII, by far the most common
     // text, is widened in one tight loop.
-    out.resize(text.size());
+    // The ASCII start is found eight bytes at a time, then widened by a loop without an early
+    // exit, which the compiler turns into vector instructions.
     std::size_t ascii = 0;
-    for (; ascii < text.size() && static_cast<unsigned char>(text[ascii]) < 0x80; ++ascii)
-        out[ascii] = static_cast<char16_t>(text[ascii]);
+    for (uint64_t word; text.size() - ascii >= 8; ascii += 8) {
+        std::memcpy(&word, text.data() + ascii, 8);
+        if (word & 0x8080808080808080ull) break;
+    }
+    while (ascii < text.size() && static_cast<unsigned char>(text[ascii]) < 0x80) ++ascii;
+    out.resize(text.size());
+    for (std::size_t i = 0; i < ascii; ++i) out[i] = static_cast<char16_t>(static_cast<unsigned char>(text[i]));
     if (ascii == text.size()) return;
     out.resize(ascii);
     for (std::size_t i = ascii; i < text.size();) {

@@ -36,5 +36,9 @@ int readMultiLineResponse(std::string &error, Connection connection, int expecte
 // with an empty line marks the end. A line of `capacity` characters or more is refused.
 int readResponseLine(std::string &error, Connection connection, std::string &line, std::size_t capacity,
                      bool newResponse);
+// The same, handing out each line as a view that stays valid until the next call with
+// newResponse on.
+int readResponseLineView(std::string &error, Connection connection, std::string_view &line, std::size_t capacity,
+                         bool newResponse);
 
 }  // namespace corvane

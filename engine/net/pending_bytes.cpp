@@ -14,27 +14,60 @@
 namespace corvane {
 namespace {
 
+// What is kept for one connection: the bytes from `start` on. A reader that hands over its
+// whole receive buffer leaves the part it has read in front, so nothing is copied.
+struct Kept {
+    std::string bytes;
+    std::size_t start = 0;
+
+    std::string_view unread() const { return std::string_view(bytes).substr(start); }
+};
+
 // Connections belong to one thread each, but the table is shared by all of them. Never
 // destroyed: a detached worker may still close its connection while the program exits.
 std::mutex &tableMutex = *new std::mutex;
-std::unordered_map<Connection, std::string> &table = *new std::unordered_map<Connection, std::string>;
+std::unordered_map<Connection, Kept> &table = *new std::unordered_map<Connection, Kept>;
 
 }  // namespace
 
 void keepPendingBytes(Connection connection, std::string_view bytes) {
     if (connection == 0 || bytes.empty()) return;
     std::lock_guard lock(tableMutex);
-    std::string &kept = table[connection];
-    kept.insert(0, bytes);
+    Kept &kept = table[connection];
+    kept.bytes.replace(0, kept.start, bytes);
+    kept.start = 0;
+}
+
+void keepPendingBuffer(Connection connection, std::string &&buffer, std::size_t start) {
+    if (connection == 0 || start >= buffer.size()) return;
+    std::lock_guard lock(tableMutex);
+    Kept &kept = table[connection];
+    if (kept.start >= kept.bytes.size()) {
+        kept.bytes = std::move(buffer);
+        kept.start = start;
+    } else {
+        kept.bytes.replace(0, kept.start, std::string_view(buffer).substr(start));
+        kept.start = 0;
+    }
 }
 
 std::string takePendingBytes(Connection connection) {
     std::lock_guard lock(tableMutex);
     const auto found = table.find(connection);
     if (found == table.end()) return {};
-    std::string bytes = std::move(found->second);
+    std::string bytes = found->second.start == 0 ? std::move(found->second.bytes) : std::string(found->second.unread());
     table.erase(found);
     return bytes;
+}
+
+bool takePendingBuffer(Connection connection, std::string &buffer, std::size_t &start) {
+    std::lock_guard lock(tableMutex);
+    const auto found = table.find(connection);
+    if (found == table.end()) return false;
+    buffer.swap(found->second.bytes);
+    start = found->second.start;
+    table.erase(found);
+    return true;
 }
 
 void dropPendingBytes(Connection connection) {

@@ -17,8 +17,15 @@ namespace corvane {
 // Puts `bytes` back for the next read on the connection, in front of anything kept already: a
 // reader gives back the part of what it took that lies behind the end of its reply.
 void keepPendingBytes(Connection connection, std::string_view bytes);
+// The same for the bytes of `buffer` from `start` on, taking the buffer over instead of copying
+// them when nothing is kept yet.
+void keepPendingBuffer(Connection connection, std::string &&buffer, std::size_t start);
 // Takes everything kept for the connection (empty when nothing is).
 std::string takePendingBytes(Connection connection);
+// The same without copying: `buffer` becomes the kept bytes' buffer, whose bytes from `start` on
+// are the kept ones (the buffer given before is dropped). False, and `buffer` unchanged, when
+// nothing is kept.
+bool takePendingBuffer(Connection connection, std::string &buffer, std::size_t &start);
 // Forgets what is kept for the connection.
 void dropPendingBytes(Connection connection);
 bool hasPendingBytes(Connection connection);

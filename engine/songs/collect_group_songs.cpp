@@ -2,8 +2,13 @@
 
 #include <algorithm>
 #include <exception>
+#include <future>
 #include <new>
+#include <optional>
 #include <string>
+#include <system_error>
+#include <thread>
+#include <utility>
 
 #include "core/engine_options.h"
 #include "core/engine_settings.h"
@@ -57,34 +62,129 @@ struct CacheUse {
     uint64_t expired = 0;
 };
 
+// Puts the cached articles of the group into the parts table, in file order; returns how many
+// were left out as expired.
+uint64_t addCachedArticles(const SearchGroup &group, const CachedGroup &cached, PartsTable &parts) {
+    uint64_t expired = 0;
+    OverviewEntry entry;
+    cached.forEachArticle([&](const CachedArticle &article) {
+        // Below the group's first number: expired, or beyond the search depth.
+        if (article.number < group.first) {
+            ++expired;
+            return;
+        }
+        entry.number = article.number;
+        entry.baseName = article.baseName;
+        entry.messageId = article.messageId;
+        entry.date = article.date;
+        entry.partIndex = article.partIndex;
+        entry.partCount = article.partCount;
+        // The mapped file stays until the group's songs are sent.
+        parts.addInPlace(entry);
+    });
+    return expired;
+}
+
+// Adds copies of the parts of `from` after those of `to`, in their order.
+void appendParts(PartsTable &to, const PartsTable &from) {
+    OverviewEntry entry;
+    for (const PartsTable::Part &part : from.parts()) {
+        entry.number = part.number;
+        entry.baseName = from.names()[part.name];
+        entry.messageId = part.messageId();
+        entry.date = part.date();
+        entry.partIndex = part.partIndex;
+        entry.partCount = part.partCount;
+        to.add(entry);
+    }
+}
+
+// Loads and checks the group's cache file on a second thread, and when the plan reads nothing
+// below the cached range, goes on to put the cached articles into the parts table there: at a
+// real server's distance the search mostly waits meanwhile, for the group's selection and for
+// the new articles, which go into a table of their own. The thread touches neither the
+// connection nor the reports, and is always joined before the tables go.
+class CacheLoader {
+public:
+    CacheLoader(const OverviewCache &cache, const SearchGroup &group, CachedGroup &cached, PartsTable &parts)
+        : thread_([this, &cache, &group, &cached, &parts] { run(cache, group, cached, parts); }) {}
+    ~CacheLoader() {
+        if (thread_.joinable()) thread_.join();
+    }
+    CacheLoader(const CacheLoader &) = delete;
+    CacheLoader &operator=(const CacheLoader &) = delete;
+
+    // Waits until the file is checked, and returns the plan it gives. `adding` tells whether the
+    // cached articles are on their way into the parts table.
+    OverviewReadPlan plan(bool &adding) {
+        checkedFuture_.get();  // rethrows what ended the check
+        adding = adding_;
+        return plan_;
+    }
+    // Waits for the thread to end; rethrows what ended the adding early (only memory can run
+    // out).
+    void join() {
+        if (thread_.joinable()) thread_.join();
+        if (failure_) std::rethrow_exception(std::exchange(failure_, nullptr));
+    }
+    uint64_t expired() const { return expired_; }
+
+private:
+    void run(const OverviewCache &cache, const SearchGroup &group, CachedGroup &cached, PartsTable &parts) {
+        try {
+            const bool haveFile = cache.load(group.name, cached);
+            plan_ = planOverviewRead(group.first, group.last, haveFile ? &cached.header : nullptr);
+            adding_ = plan_.useCache && plan_.lowFirst > plan_.lowLast;
+        } catch (...) {
+            checked_.set_exception(std::current_exception());
+            return;
+        }
+        checked_.set_value();
+        if (!adding_) return;
+        try {
+            expired_ = addCachedArticles(group, cached, parts);
+        } catch (...) {
+            failure_ = std::current_exception();
+        }
+    }
+
+    std::promise<void> checked_;
+    std::future<void> checkedFuture_ = checked_.get_future();
+    OverviewReadPlan plan_;
+    bool adding_ = false;
+    uint64_t expired_ = 0;
+    std::exception_ptr failure_;
+    std::thread thread_;  // last: it starts once everything above is made
+};
+
 // Reads what the plan leaves to the server and takes the rest from the cache file, in article
 // order, so that grouping sees the parts exactly as a read of the whole range would give them.
+// With `loader` adding the cached articles, the new articles are read into a table of their own
+// meanwhile and added behind them.
 int readGroupOverview(std::string &error, Connection &connection, SearchProgress progress, const SearchGroup &group,
-                      const OverviewReadPlan &plan, const CachedGroup &cached, PartsTable &parts, CacheUse &use) {
+                      const OverviewReadPlan &plan, const CachedGroup &cached, PartsTable &parts, CacheUse &use,
+                      CacheLoader *loader) {
+    if (loader) {
+        PartsTable newer;
+        newer.reserve(static_cast<std::size_t>(
+            std::clamp<int64_t>(plan.highLast - plan.highFirst + 1, 0, kInitialPartsCapacity)));
+        if (plan.highFirst <= plan.highLast &&
+            !readRange(error, connection, progress, plan.highFirst, plan.highLast, newer))
+            return 0;
+        loader->join();
+        use.expired = loader->expired();
+        use.newParts = parts.parts().size();
+        appendParts(parts, newer);
+        return 1;
+    }
     if (plan.lowFirst <= plan.lowLast) {
         if (!readRange(error, connection, progress, plan.lowFirst, plan.lowLast, parts)) return 0;
         progress.base += rangeProgress(plan.lowFirst, plan.lowLast);
     }
-    if (plan.useCache) {
-        OverviewEntry entry;
-        cached.forEachArticle([&](const CachedArticle &article) {
-            // Below the group's first number: expired, or beyond the search depth.
-            if (article.number < group.first) {
-                ++use.expired;
-                return;
-            }
-            entry.number = article.number;
-            entry.baseName = article.baseName;
-            entry.messageId = article.messageId;
-            entry.date = article.date;
-            entry.partIndex = article.partIndex;
-            entry.partCount = article.partCount;
-            // The mapped file stays until the group's songs are sent.
-            parts.addInPlace(entry);
-        });
-    }
+    if (plan.useCache) use.expired = addCachedArticles(group, cached, parts);
     use.newParts = parts.parts().size();
-    if (plan.highFirst <= plan.highLast && !readRange(error, connection, progress, plan.highFirst, plan.highLast, parts))
+    if (plan.highFirst <= plan.highLast &&
+        !readRange(error, connection, progress, plan.highFirst, plan.highLast, parts))
         return 0;
     return 1;
 }
@@ -109,10 +209,30 @@ void keepGroup(OverviewCache &cache, const SearchGroup &group, const OverviewRea
         notifyGui(kNotifyStatus, problem);
 }
 
+void prefetchText(std::string_view text) {
+    if (text.empty()) return;
+    __builtin_prefetch(text.data());
+    __builtin_prefetch(text.data() + text.size() - 1);
+}
+
 void sendSongLines(const GroupedSongs &grouped, const SearchGroup &group, int64_t &sent) {
+    // The songs go out in the byte order of their names, while their texts lie in the order
+    // their articles arrived: the texts of the songs a few lines ahead are asked for early, so
+    // that formatting a line seldom waits for memory.
+    constexpr std::size_t kTextsAhead = 8;
+    constexpr std::size_t kIdsAhead = 16;
+    const std::vector<GroupedSong> &songs = grouped.songs;
     std::string title;
     std::string line;
-    for (const GroupedSong &song : grouped.songs) {
+    for (std::size_t i = 0; i < songs.size(); ++i) {
+        if (i + kIdsAhead < songs.size()) __builtin_prefetch(&grouped.messageIds[songs[i + kIdsAhead].firstMessageId]);
+        if (i + kTextsAhead < songs.size()) {
+            const GroupedSong &ahead = songs[i + kTextsAhead];
+            prefetchText(ahead.title);
+            prefetchText(ahead.date);
+            for (std::string_view id : grouped.messageIdsOf(ahead)) prefetchText(id);
+        }
+        const GroupedSong &song = songs[i];
         title = song.title;
         cleanSongTitle(title);
         if (!formatSongLine(title, group.category, song.date, group.name, song.partCount, grouped.messageIdsOf(song),
@@ -162,25 +282,43 @@ int collectGroupSongs(std::string &error, Connection &connection, SearchProgress
         error = kPartsBufferFailed;
         return 0;
     }
+    // An empty group: last 0, or (RFC 3977) a last number below the first.
+    const bool empty = group.last == 0 || group.last < group.first;
+    CachedGroup cached;
+    OverviewReadPlan plan;
+    CacheUse use;
+    // The cache file is read while the group is selected (declared after the tables it fills, so
+    // that it is joined before they go).
+    std::optional<CacheLoader> loader;
+    if (cache && cache->enabled() && !empty) {
+        try {
+            loader.emplace(*cache, group, cached, parts);
+        } catch (const std::system_error &) {
+            // No thread to spare: the file is read in turn below.
+        }
+    }
     if (!nntpGroup(error, connection, group.name)) {
         // A refusal is the server's reply and leaves the connection in step; a time-out, a closed
         // connection or a socket error does not.
         closeUnlessInStep(connection, replyCode(error) >= 0);
         return 0;
     }
-    // An empty group: last 0, or (RFC 3977) a last number below the first.
-    if (group.last == 0 || group.last < group.first) return 1;
+    if (empty) return 1;
 
-    CachedGroup cached;
-    OverviewReadPlan plan;
-    CacheUse use;
     try {
-        const bool haveFile = cache && cache->load(group.name, cached);
-        plan = planOverviewRead(group.first, group.last, haveFile ? &cached.header : nullptr);
+        bool adding = false;
+        if (loader) {
+            plan = loader->plan(adding);
+        } else {
+            const bool haveFile = cache && cache->load(group.name, cached);
+            plan = planOverviewRead(group.first, group.last, haveFile ? &cached.header : nullptr);
+        }
         if (plan.useCache)
             notifyGui(kNotifyStatus, "Retrieving " + group.category + " songs... " +
                                          withThousands(plan.articlesToRead()) + " new articles");
-        if (!readGroupOverview(error, connection, progress, group, plan, cached, parts, use)) return 0;
+        if (!readGroupOverview(error, connection, progress, group, plan, cached, parts, use,
+                               adding ? &*loader : nullptr))
+            return 0;
     } catch (const std::bad_alloc &) {
         // Replies may still be on the way.
         closeUnlessInStep(connection, false);

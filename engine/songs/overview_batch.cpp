@@ -29,11 +29,11 @@ int readLines(std::string &error, Connection connection, SearchProgress progress
               PartsTable &parts) {
     // A progress text per line costs more than the parse; skip it when nobody listens.
     const bool reporting = statusCallback() != nullptr;
-    std::string line;
+    std::string_view line;
     OverviewEntry entry;
     ProgressTexts texts;
     for (int64_t lines = 1;; ++lines) {
-        if (!readResponseLine(error, connection, line, kAnyLineLength, false)) return 0;
+        if (!readResponseLineView(error, connection, line, kAnyLineLength, false)) return 0;
         if (line.empty()) return 1;
         // Only that line is lost: the others of the batch are as good as ever.
         if (line.size() < kOverviewLineCapacity && parseOverviewLine(line, layout, entry)) parts.add(entry);
@@ -85,9 +85,9 @@ public:
     // the connection is then out of step.
     bool drain(Connection connection) {
         std::string ignored;
-        std::string line;
+        std::string_view line;
         while (!inFlight_.empty()) {
-            if (!readResponseLine(ignored, connection, line, kAnyLineLength, true)) return false;
+            if (!readResponseLineView(ignored, connection, line, kAnyLineLength, true)) return false;
             answered();
         }
         return true;
@@ -151,14 +151,15 @@ int readOverviewRange(std::string &error, Connection connection, SearchProgress 
     inStep = false;
     if (pipeline > 1) sendWithoutDelay(connection);
     CommandWindow window(first, last);
+    const std::size_t refillAt = static_cast<std::size_t>(std::max(pipeline - std::max(pipeline / 8, 1), 0));
     // The first command goes out even when a cancel is pending, as one at a time always did; the
     // run then stops after its reply.
     if (!window.fill(error, connection, cancelRequested() ? 1 : pipeline)) return 0;
     while (!window.finished()) {
         const OverviewBatch batch = window.oldest();
-        std::string status;
+        std::string_view status;
         // Reads the whole reply; bytes of the next replies behind it are kept for them.
-        if (!readResponseLine(error, connection, status, kOverviewLineCapacity, true)) return 0;
+        if (!readResponseLineView(error, connection, status, kOverviewLineCapacity, true)) return 0;
         window.answered();
         const int code = replyCode(status);
         const bool empty = code == kNoArticlesInRange || code == kNoArticleWithNumber;
@@ -169,8 +170,11 @@ int readOverviewRange(std::string &error, Connection connection, SearchProgress 
             inStep = window.drain(connection);
             return 0;
         }
-        // The server prepares the next replies while this one is parsed.
-        if (!cancelRequested() && !window.fill(error, connection, pipeline)) return 0;
+        // The server prepares the next replies while this one is parsed. The window is topped up
+        // once an eighth of it has been answered, so that commands go out several to a send
+        // instead of one system call (and one packet for the server to take) per reply.
+        if (!cancelRequested() && window.unanswered() <= refillAt && !window.fill(error, connection, pipeline))
+            return 0;
         if (!empty && !readLines(error, connection, progress, layout, parts)) {
             inStep = window.unanswered() == 0;
             return 0;

@@ -4,21 +4,41 @@
 #include <cstring>
 #include <new>
 
+#include "core/huge_pages.h"
+
 namespace corvane {
 namespace {
 
+// The first block; each next one doubles, up to the largest.
 constexpr std::size_t kBlockSize = std::size_t(1) << 20;
+constexpr std::size_t kLargestBlock = std::size_t(8) << 20;
+constexpr std::align_val_t kBlockAlignment{std::size_t(2) << 20};
 constexpr std::size_t kFirstNameSlots = 1024;  // a power of two, as every later size
 
 }  // namespace
 
+void PartsTable::BlockDelete::operator()(char *block) const { ::operator delete[](block, kBlockAlignment); }
+
+void PartsTable::reserve(std::size_t parts) {
+    parts_.reserve(parts);
+    adviseHugePages(parts_.data(), parts_.capacity() * sizeof(Part));
+}
+
+void PartsTable::addPart(const Part &part) {
+    // Grown here rather than by push_back, so that the new storage gets the same advice.
+    if (parts_.size() == parts_.capacity()) reserve(std::max<std::size_t>(2 * parts_.capacity(), 1024));
+    parts_.push_back(part);
+}
+
 const char *PartsTable::keep(std::string_view first, std::string_view second) {
     const std::size_t length = first.size() + second.size();
     if (length > blockFree_) {
-        const std::size_t size = std::max(kBlockSize, length);
-        blocks_.push_back(std::make_unique_for_overwrite<char[]>(size));
+        const std::size_t step = std::min<std::size_t>(blocks_.size(), 3);
+        const std::size_t size = std::max(std::min(kBlockSize << step, kLargestBlock), length);
+        blocks_.emplace_back(static_cast<char *>(::operator new[](size, kBlockAlignment)));
         blockEnd_ = blocks_.back().get();
         blockFree_ = size;
+        adviseHugePages(blockEnd_, size);
     }
     char *copy = blockEnd_;
     if (!first.empty()) std::memcpy(copy, first.data(), first.size());
@@ -32,7 +52,7 @@ uint32_t PartsTable::nameOf(std::string_view baseName) {
     // The parts of one song are mostly posted one after another: try the last name first.
     if (!names_.empty() && names_[lastName_] == baseName) return lastName_;
     if (2 * (names_.size() + 1) > nameSlots_.size()) growNameSlots();
-    const std::size_t hash = std::hash<std::string_view>{}(baseName);
+    const auto hash = static_cast<uint32_t>(std::hash<std::string_view>{}(baseName));
     const std::size_t mask = nameSlots_.size() - 1;
     for (std::size_t i = hash & mask;; i = (i + 1) & mask) {
         NameSlot &slot = nameSlots_[i];
@@ -47,7 +67,11 @@ uint32_t PartsTable::nameOf(std::string_view baseName) {
 }
 
 void PartsTable::growNameSlots() {
-    std::vector<NameSlot> grown(std::max(kFirstNameSlots, 2 * nameSlots_.size()));
+    const std::size_t slots = std::max(kFirstNameSlots, 2 * nameSlots_.size());
+    std::vector<NameSlot> grown;
+    grown.reserve(slots);
+    adviseHugePages(grown.data(), slots * sizeof(NameSlot));
+    grown.resize(slots);
     const std::size_t mask = grown.size() - 1;
     for (const NameSlot &slot : nameSlots_) {
         if (slot.name == kNoName) continue;
@@ -71,7 +95,7 @@ void PartsTable::add(const OverviewEntry &entry) {
     part.dateLength = static_cast<uint16_t>(date.size());
     part.partIndex = entry.partIndex;
     part.partCount = entry.partCount;
-    parts_.push_back(part);
+    addPart(part);
 }
 
 void PartsTable::addInPlace(const OverviewEntry &entry) {
@@ -88,7 +112,7 @@ void PartsTable::addInPlace(const OverviewEntry &entry) {
     part.dateLength = static_cast<uint16_t>(entry.date.size());
     part.partIndex = entry.partIndex;
     part.partCount = entry.partCount;
-    parts_.push_back(part);
+    addPart(part);
 }
 
 }  // namespace corvane

@@ -34,7 +34,7 @@ public:
     PartsTable(const PartsTable &) = delete;
     PartsTable &operator=(const PartsTable &) = delete;
 
-    void reserve(std::size_t parts) { parts_.reserve(parts); }
+    void reserve(std::size_t parts);
     // Appends a copy of the entry, whose texts come from one overview line (under 4,096
     // characters). Throws std::bad_alloc when memory runs out.
     void add(const OverviewEntry &entry);
@@ -56,11 +56,17 @@ private:
     // lookup touches one or two neighbouring slots instead of a chain of scattered nodes.
     static constexpr uint32_t kNoName = UINT32_MAX;
     struct NameSlot {
-        std::size_t hash = 0;
+        uint32_t hash = 0;  // the low half of the name's hash: 8 bytes a slot
         uint32_t name = kNoName;
     };
 
-    std::vector<std::unique_ptr<char[]>> blocks_;
+    // Blocks are aligned to whole huge pages, so that the larger ones can be backed by them.
+    struct BlockDelete {
+        void operator()(char *block) const;
+    };
+    void addPart(const Part &part);
+
+    std::vector<std::unique_ptr<char[], BlockDelete>> blocks_;
     std::size_t blockFree_ = 0;
     char *blockEnd_ = nullptr;
     std::vector<std::string_view> names_;

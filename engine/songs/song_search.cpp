@@ -32,7 +32,10 @@ int selectGroups(SearchState &state, const std::vector<SearchRequestLine> &lines
         int64_t count = 0;
         int64_t first = 0;
         int64_t last = 0;
-        if (nntpGroup(state.error, state.connection, line.newsgroup, &count, &first, &last)) {
+        // A group that timed out closed the connection: its late reply must not answer the next
+        // group's command, so the next group gets a new session.
+        if (!state.connection) state.connection = nntpOpenStoredSession(state.error);
+        if (state.connection && nntpGroup(state.error, state.connection, line.newsgroup, &count, &first, &last)) {
             SearchGroup group{line.newsgroup, line.category};
             if (setGroupRange(state.error, group, first, last)) {
                 state.progressTotal += static_cast<double>(group.count);
@@ -42,6 +45,8 @@ int selectGroups(SearchState &state, const std::vector<SearchRequestLine> &lines
             }
         } else if (isTimeOut(state.error)) {
             addUnavailableCategory(state.unavailable, line.category);
+            if (state.connection) nntpQuitWithoutReply(state.connection);
+            state.connection = 0;
         } else {
             // A group the server refuses (for example one it does not carry) ends the search.
             notifyGui(kNotifyError, state.error);

@@ -55,7 +55,11 @@ INSTANTIATE_TEST_SUITE_P(Texts, AnsiToUtf16,
                                            Conversion{"a\xc3(b\xc3\xa9", u"a\u00c3(b\u00e9"},
                                            // Overlong and surrogate encodings are not valid UTF-8.
                                            Conversion{"\xc0\xaf", u"\u00c0\u00af"},
-                                           Conversion{"\xed\xa0\x80", u"\u00ed\u00a0\u20ac"}));
+                                           Conversion{"\xed\xa0\x80", u"\u00ed\u00a0\u20ac"},
+                                           // Non-ASCII bytes behind ASCII runs of eight and more.
+                                           Conversion{"12345678\xe9", u"12345678\u00e9"},
+                                           Conversion{"Artist - Title (Live) \xc3\xa9t\xc3\xa9 x",
+                                                      u"Artist - Title (Live) \u00e9t\u00e9 x"}));
 
 TEST(NotifyGui, DeliversAnOleStringWithItsLength) {
     storeStatusCallback(&keepLayout);

@@ -5,9 +5,9 @@
 #include <functional>
 #include <thread>
 
-#include "core/operation.h"
 #include "core/engine_settings.h"
 #include "core/error_text.h"
+#include "core/operation.h"
 #include "corvane_n.h"
 #include "net/multiline.h"
 #include "net/pending_bytes.h"
@@ -140,3 +140,42 @@ TEST(PendingBytes, ALongRunOfKeptRepliesIsTakenLineByLine) {
 }
 
 }  // namespace
+
+// Many replies of all sizes sent ahead in one go, so that receives end anywhere in them, and a
+// reply bigger than a receive: each is handed out whole and in order, and the reply behind the
+// last one is still there for the next reader.
+TEST(PendingBytes, PipelinedRepliesOfAllSizesAreHandedOutInOrder) {
+    ShortReceiveWait wait(2s);
+    std::vector<std::vector<std::string>> expected;
+    std::string replies;
+    for (int r = 0; r < 60; ++r) {
+        std::vector<std::string> lines{"224 batch " + std::to_string(r)};
+        const int count = r == 30 ? 900 : (r * 37) % 23;
+        for (int i = 0; i < count; ++i)
+            lines.push_back(std::to_string(r) + "\t" + std::string((r * 7 + i * 13) % 300, 'a' + i % 26));
+        if (r % 9 == 4) lines = {"423 none " + std::to_string(r)};
+        for (const std::string &line : lines) replies += line + "\r\n";
+        if (lines[0][0] == '2') replies += ".\r\n";
+        expected.push_back(lines);
+    }
+    ScriptedPeer peer;
+    peer.send(replies + "205 bye\r\n").silent(3s);
+    peer.start();
+    const Connection c = connectTo(peer);
+    std::string error;
+    for (const std::vector<std::string> &lines : expected) {
+        std::vector<std::string> got;
+        std::string_view line;
+        bool first = true;
+        while (readResponseLineView(error, c, line, 4096, first) && !line.empty()) {
+            got.emplace_back(line);
+            first = false;
+            if (got.size() == 1 && line[0] == '4') break;
+        }
+        ASSERT_EQ(got, lines) << error;
+    }
+    std::string reply;
+    ASSERT_EQ(readReplyLine(error, c, reply), 1) << error;
+    EXPECT_EQ(reply, "205 bye\r\n");
+    netClose(c);
+}

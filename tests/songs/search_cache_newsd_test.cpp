@@ -172,6 +172,21 @@ TEST_F(SearchWithOverviewCache, DamagedOrForeignFilesAreRebuilt) {
     }
 }
 
+// A deeper search than the one that wrote the file reads the articles below the cached range
+// first, then takes the cached ones, then the new ones: the order a full read gives them.
+TEST_F(SearchWithOverviewCache, DeeperSearchReadsBelowTheCachedRange) {
+    ASSERT_TRUE(corvane::setEngineOption("search-depth", "40"));
+    runSearch(folder.string());
+    post(kJazz, 99, 3, 2);
+    post(kJazz, 100, 3);
+    ASSERT_TRUE(corvane::setEngineOption("search-depth", "0"));
+    const std::vector<Report> cached = runSearch(folder.string());
+    const std::vector<Report> full = runSearch("");
+    EXPECT_EQ(outcome(cached), outcome(full));
+    EXPECT_EQ(std::count_if(cached.begin(), cached.end(), isCacheNote), 2);
+    EXPECT_EQ(textsOf(full, 9009).size(), 62u);
+}
+
 // The server renumbered the group: its last number fell below the cached range.
 TEST_F(SearchWithOverviewCache, RenumberedGroupIsReadAgain) {
     runSearch(folder.string());

@@ -46,4 +46,21 @@ TEST(FormatSongLine, ControlCharactersBecomeBlanks) {
     EXPECT_EQ(line, "\tA B C D E F .mp3\tjazz\tFri \tg \t1\t<a  QUIT @x>\f\r\n");
 }
 
+// Control characters are looked for several bytes at a time: every position in a longer text,
+// and the bytes on either side of the control range, give what a byte-by-byte replacement gives.
+TEST(FormatSongLine, EveryControlCharacterAtEveryPosition) {
+    for (const unsigned char c : {0x00, 0x01, 0x09, 0x1F, 0x20, 0x7E, 0x7F, 0x80, 0x9F, 0xA0, 0xFF}) {
+        for (std::size_t at = 0; at < 40; ++at) {
+            std::string title(40, 'x');
+            title[at] = static_cast<char>(c);
+            std::string expected = title;
+            if (c < 0x20 || c == 0x7F) expected[at] = ' ';
+            const std::vector<std::string_view> ids = {title};
+            std::string line;
+            ASSERT_EQ(formatSongLine(title, "c", "d", "g", 1, ids, line), 1);
+            EXPECT_EQ(line, "\t" + expected + "\tc\td\tg\t1\t" + expected + "\f\r\n") << int(c) << " at " << at;
+        }
+    }
+}
+
 }  // namespace

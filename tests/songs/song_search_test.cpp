@@ -95,9 +95,15 @@ TEST_F(SongSearchTest, EveryGroupTimingOut) {
     ScriptedPeer peer;
     peer.send(kGreeting)
         .expect("group j.one\r\n")
-        // No answer: the engine times out and goes on.
+        // No answer: the engine times out, says QUIT without waiting, and goes on on a new session.
+        .expect(kQuit)
+        .nextConnection()
+        .send(kGreeting)
         .expect("group j.two\r\n")
-        // No answer: the engine times out and goes on.
+        // No answer: the engine times out and goes on on a new session.
+        .expect(kQuit)
+        .nextConnection()
+        .send(kGreeting)
         .expect("group r.one\r\n")
         .send("211 2 1 2 r.one\r\n")
         .expect("group r.two\r\n")
@@ -129,7 +135,10 @@ TEST_F(SongSearchTest, TimedOutGroupsStillLetTheOthersFinish) {
     ScriptedPeer peer;
     peer.send(kGreeting)
         .expect("group j.one\r\n")
-        // No answer: the engine times out and goes on.
+        // No answer: the engine times out and goes on on a new session.
+        .expect(kQuit)
+        .nextConnection()
+        .send(kGreeting)
         .expect("group r.one\r\n")
         .send("211 1 5 5 r.one\r\n")
         .expect("group r.one\r\n")
@@ -144,6 +153,35 @@ TEST_F(SongSearchTest, TimedOutGroupsStillLetTheOthersFinish) {
     EXPECT_EQ(reports[3].code, 9009);
     EXPECT_EQ(reports[4], (Report{9008, "jazz\r\n"}));
     EXPECT_EQ(reports[5], (Report{9003, "DONE"}));
+}
+
+// A "group" reply that arrives after the time-out belongs to the old command: it must not be taken
+// for the next group's reply, so the next group is selected on a new session.
+TEST_F(SongSearchTest, LateGroupReplyIsNotTakenForTheNextGroups) {
+    ShortReceiveWait wait(200ms);
+    ScriptedPeer peer;
+    peer.send(kGreeting)
+        .expect("group j.one\r\n")
+        .silent(300ms)
+        .send("211 9 1 9 j.one\r\n")
+        .expect(kQuit)
+        .nextConnection()
+        .send(kGreeting)
+        .expect("group r.one\r\n")
+        .send("211 1 5 5 r.one\r\n")
+        .expect("group r.one\r\n")
+        .send("211 1 5 5 r.one\r\n")
+        .expect("xover 5-5\r\n")
+        .send(overviewReply({overviewLine(5, "Song (1/1)", "<s@x>")}))
+        .expect(kQuit)
+        .send(kBye);
+    search(peer, "j.one\tjazz\r\nr.one\trock\r\n");
+    const std::vector<Report> reports = withoutProgress(ReportRecorder::reports());
+    ASSERT_EQ(reports.size(), 6u);
+    EXPECT_EQ(reports[3].code, 9009);
+    EXPECT_EQ(reports[4], (Report{9008, "jazz\r\n"}));
+    EXPECT_EQ(reports[5], (Report{9003, "DONE"}));
+    EXPECT_EQ(peer.connectionsAccepted(), 2);
 }
 
 // A reply other than 224, 420 or 423 fails the group with the status line, discards what its
