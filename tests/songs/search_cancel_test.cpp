@@ -16,13 +16,14 @@ int32_t cancelOnCode = 0;
 std::string cancelOnText;
 std::atomic<bool> cancelSent{false};
 
-// Records like the recorder and calls mp3CancelFunc when the chosen report arrives, the way the
-// GUI's Stop can come at any moment of the worker's run.
+// Calls mp3CancelFunc when the chosen report arrives, the way the GUI's Stop can come at any
+// moment of the worker's run, and records like the recorder. The choice is read before the report
+// is recorded: once the last report is in, the next test may already be choosing its own.
 void CORVANE_CALL cancellingCallback(int32_t code, const char16_t *text) {
-    ReportRecorder::callback()(code, text);
     if (code == cancelOnCode && (cancelOnText.empty() || utf16ToUtf8(text) == cancelOnText) &&
         !cancelSent.exchange(true))
         mp3CancelFunc();
+    ReportRecorder::callback()(code, text);
 }
 
 struct CancelCase {
