@@ -5,11 +5,8 @@
 #include <cstring>
 #include <new>
 
+#include "core/huge_pages.h"
 #include "decode/output_buffer.h"
-
-#if defined(__linux__)
-#include <sys/mman.h>
-#endif
 
 namespace corvane {
 namespace {
@@ -73,9 +70,7 @@ bool YencCanvas::allocate(std::size_t size) {
     const std::size_t rounded = (size + kHugePage - 1) / kHugePage * kHugePage;
     char *data = static_cast<char *>(std::aligned_alloc(kHugePage, rounded));
     if (!data) return false;
-#if defined(__linux__) && defined(MADV_HUGEPAGE)
-    madvise(data, rounded, MADV_HUGEPAGE);  // a hint; a refusal changes nothing
-#endif
+    adviseHugePages(data, rounded);
     data_ = std::shared_ptr<char>(data, [](char *p) { std::free(p); });
     size_ = size;
     return true;
