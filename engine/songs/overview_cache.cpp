@@ -1,12 +1,14 @@
 #include "songs/overview_cache.h"
 
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <atomic>
+#include <chrono>
 #include <cerrno>
 #include <cinttypes>
 #include <cstdio>
@@ -29,6 +31,27 @@ constexpr std::string_view kFileEnding = ".ovc";
 constexpr std::size_t kHeaderBytesBound = 8 + 4 + 2 * (2 + 1024) + 5 + 1 + 3 * 10 + 8;
 // Written to the temporary file in pieces of about this size.
 constexpr std::size_t kWriteChunk = std::size_t(1) << 20;
+
+// A temporary file this old was left by a crash; a younger one may be another search's.
+constexpr auto kAbandonedTemporaryAge = std::chrono::hours(1);
+
+// Opens a cache file without following a link and without blocking on a FIFO or a device;
+// -1 unless it is a regular file of plausible size (`info` then describes it).
+int openCacheFile(const std::string &path, int access, struct stat &info) {
+    const int fd = ::open(path.c_str(), access | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY);
+    if (fd < 0) return -1;
+    // A file larger than the folder may hold was not written by this engine.
+    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode) || info.st_size <= 0 ||
+        static_cast<uint64_t>(info.st_size) > cacheLimit() + kHeaderBytesBound) {
+        ::close(fd);
+        return -1;
+    }
+    return fd;
+}
+
+bool isHexDigits(std::string_view text) {
+    return std::all_of(text.begin(), text.end(), [](char c) { return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f'); });
+}
 
 bool writeAt(int fd, off_t &offset, std::string_view bytes, int &error) {
     while (!bytes.empty()) {
@@ -163,38 +186,44 @@ std::string OverviewCache::pathOf(const std::string &group) const {
 
 bool OverviewCache::peek(const std::string &group, OverviewCacheHeader &header) const {
     if (!enabled()) return false;
-    const int fd = ::open(pathOf(group).c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) return false;
     struct stat info {};
-    const bool plausible = ::fstat(fd, &info) == 0 && S_ISREG(info.st_mode) && info.st_size > 0 &&
-                           static_cast<uint64_t>(info.st_size) <= cacheLimit() + kHeaderBytesBound;
-    // Mapped without reading ahead: the peek touches only the head and the segments' first bytes.
-    void *map =
-        plausible ? ::mmap(nullptr, static_cast<std::size_t>(info.st_size), PROT_READ, MAP_PRIVATE, fd, 0) : MAP_FAILED;
+    const int fd = openCacheFile(pathOf(group), O_RDONLY, info);
+    if (fd < 0) return false;
+    // A file that another search is adding to at this moment is read from the server instead.
+    void *map = ::flock(fd, LOCK_SH | LOCK_NB) == 0
+                    // Mapped without reading ahead: the peek touches only the head and the
+                    // segments' first bytes.
+                    ? ::mmap(nullptr, static_cast<std::size_t>(info.st_size), PROT_READ, MAP_PRIVATE, fd, 0)
+                    : MAP_FAILED;
+    bool ok = false;
+    if (map != MAP_FAILED) {
+        ok = peekOverviewCache(
+                 std::string_view(static_cast<const char *>(map), static_cast<std::size_t>(info.st_size)), header) &&
+             header.key == keyOf(group);
+        ::munmap(map, static_cast<std::size_t>(info.st_size));
+    }
     ::close(fd);
-    if (map == MAP_FAILED) return false;
-    const bool ok =
-        peekOverviewCache(std::string_view(static_cast<const char *>(map), static_cast<std::size_t>(info.st_size)),
-                          header) &&
-        header.key == keyOf(group);
-    ::munmap(map, static_cast<std::size_t>(info.st_size));
     return ok;
 }
 
 bool OverviewCache::load(const std::string &group, CachedGroup &cached) const {
     cached.release();
     if (!enabled()) return false;
-    const int fd = ::open(pathOf(group).c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) return false;
     struct stat info {};
-    // A file larger than the folder may hold was not written by this engine.
-    const bool plausible = ::fstat(fd, &info) == 0 && S_ISREG(info.st_mode) && info.st_size > 0 &&
-                           static_cast<uint64_t>(info.st_size) <= cacheLimit() + kHeaderBytesBound;
-    void *map = plausible ? ::mmap(nullptr, static_cast<std::size_t>(info.st_size), PROT_READ,
-                                   MAP_PRIVATE | MAP_POPULATE, fd, 0)
-                          : MAP_FAILED;
-    ::close(fd);
-    if (map == MAP_FAILED) return false;
+    const std::string path = pathOf(group);
+    // Writable when it may be: a later append goes through the same descriptor and its lock.
+    int fd = openCacheFile(path, O_RDWR, info);
+    cached.writable_ = fd >= 0;
+    if (fd < 0) fd = openCacheFile(path, O_RDONLY, info);
+    if (fd < 0) return false;
+    void *map = ::flock(fd, LOCK_SH | LOCK_NB) == 0 ? ::mmap(nullptr, static_cast<std::size_t>(info.st_size), PROT_READ,
+                                                             MAP_PRIVATE | MAP_POPULATE, fd, 0)
+                                                    : MAP_FAILED;
+    if (map == MAP_FAILED) {
+        ::close(fd);
+        return false;
+    }
+    cached.fd_ = fd;
     cached.map_ = map;
     cached.size_ = static_cast<std::size_t>(info.st_size);
     cached.device_ = info.st_dev;
@@ -218,6 +247,9 @@ std::vector<CachedArticle> CachedGroup::articles() const {
 
 void CachedGroup::release() {
     if (map_) ::munmap(map_, size_);
+    if (fd_ >= 0) ::close(fd_);  // and with it the lock
+    fd_ = -1;
+    writable_ = false;
     map_ = nullptr;
     size_ = 0;
     header = OverviewCacheHeader{};
@@ -276,31 +308,42 @@ bool OverviewCache::append(const std::string &group, const CachedGroup &cached, 
     const uint64_t room = cacheLimit() > cached.size_ ? cacheLimit() - cached.size_ : 0;
     if (!firstPartToKeep(parts, from, cached.header.last + 1, last, room, keep) || keep != from) return false;
 
-    const int fd = ::open(pathOf(group).c_str(), O_WRONLY | O_CLOEXEC);
-    if (fd < 0) return false;
-    struct stat info {};
-    // Only onto the very file that was read: another search may have replaced it since.
-    if (::fstat(fd, &info) != 0 || info.st_dev != cached.device_ || info.st_ino != cached.inode_ ||
-        static_cast<std::size_t>(info.st_size) != cached.size_) {
-        ::close(fd);
+    // Only onto the very file that was read, still under its name (another search may have
+    // replaced it since), and only while nobody else maps it: the shared lock held since the
+    // load becomes an exclusive one, or the append is not made.
+    const int fd = cached.fd_;
+    struct stat info {}, named {};
+    if (fd < 0 || !cached.writable_ || ::fstat(fd, &info) != 0 || info.st_dev != cached.device_ ||
+        info.st_ino != cached.inode_ || static_cast<std::size_t>(info.st_size) != cached.size_ ||
+        ::lstat(pathOf(group).c_str(), &named) != 0 || named.st_dev != info.st_dev || named.st_ino != info.st_ino ||
+        ::flock(fd, LOCK_EX | LOCK_NB) != 0)
         return false;
-    }
     int error = 0;
     off_t offset = info.st_size;
     bool ok = writeSegment(fd, offset, {cached.header.last + 1, last, 0}, parts, from, error);
-    // A failed append is cut off again, so the file reads as before.
+    // A failed append is cut off again, so the file reads as before; a file that cannot be cut
+    // back is removed (the mappings of it stay valid).
     if (!ok && ::ftruncate(fd, info.st_size) != 0) ::unlink(pathOf(group).c_str());
-    if (::close(fd) != 0 && ok) {
-        ok = false;
-        error = errno;
-        if (::truncate(pathOf(group).c_str(), info.st_size) != 0) ::unlink(pathOf(group).c_str());
-    }
+    ::flock(fd, LOCK_SH);
     if (!ok) {
         if (error != 0) problem = problemText(folder_, error);
         return false;
     }
     keepFolderBelowLimit(pathOf(group));
     return true;
+}
+
+bool isOverviewCacheFileName(std::string_view name, bool &temporary) {
+    // "<group>-<16 hex digits>.ovc", or that with ".tmp-XXXXXX" behind it while being written.
+    temporary = false;
+    const std::size_t tmp = name.rfind(".tmp-");
+    if (tmp != std::string_view::npos && name.size() - tmp == 11) {
+        temporary = true;
+        name = name.substr(0, tmp);
+    }
+    if (!name.ends_with(kFileEnding)) return false;
+    name.remove_suffix(kFileEnding.size());
+    return name.size() > 17 && name[name.size() - 17] == '-' && isHexDigits(name.substr(name.size() - 16));
 }
 
 void OverviewCache::keepFolderBelowLimit(const std::string &written) const {
@@ -313,15 +356,18 @@ void OverviewCache::keepFolderBelowLimit(const std::string &written) const {
     uint64_t total = 0;
     std::error_code error;
     for (std::filesystem::directory_iterator it(folder_, error), end; !error && it != end; it.increment(error)) {
-        // Our files, and temporary files a crash left behind.
+        // Our files, and temporary files a crash left behind; nothing else, and never through a
+        // link.
         const std::string name = it->path().filename().string();
-        if (name.find(kFileEnding) == std::string::npos) continue;
+        bool temporary = false;
+        if (!isOverviewCacheFileName(name, temporary)) continue;
         std::error_code statError;
-        if (!it->is_regular_file(statError)) continue;
+        if (!it->is_regular_file(statError) || it->is_symlink(statError)) continue;
         const uint64_t size = it->file_size(statError);
         if (statError) continue;
         const auto time = it->last_write_time(statError);
         if (statError) continue;
+        if (temporary && std::filesystem::file_time_type::clock::now() - time < kAbandonedTemporaryAge) continue;
         total += size;
         if (it->path() != std::filesystem::path(written)) entries.push_back({it->path(), time, size});
     }

@@ -1,5 +1,7 @@
 // The overview cache folder: one file per server, port, TLS and group, holding what the last
-// complete read of the group kept of its usable overview lines. A search reads only the articles
+// complete read of the group kept of its usable overview lines. Only regular files of the
+// cache's own names are opened or removed there: a link, a FIFO or a user's file of a similar
+// name is left alone. A search reads only the articles
 // above the cached range and takes the rest from the file.
 #pragma once
 
@@ -48,6 +50,11 @@ private:
     std::size_t size_ = 0;
     uint64_t device_ = 0;  // which file was mapped, so that an append goes onto that one only
     uint64_t inode_ = 0;
+    // The file stays open while mapped, holding a shared lock: another search may add to the
+    // file only while nobody maps it, so that a failed addition that is cut off again can never
+    // pull pages from under a reader.
+    int fd_ = -1;
+    bool writable_ = false;
 };
 
 // Which article numbers a search of [first, last] reads from the server, and which it takes
@@ -64,6 +71,9 @@ struct OverviewReadPlan {
 // A file is of no use when the group was renumbered (its last number fell below the cached
 // range) or when every cached article lies below `first`, expired.
 OverviewReadPlan planOverviewRead(int64_t first, int64_t last, const OverviewCacheHeader *cached);
+
+// Whether a name in the folder is one of the cache's files (`temporary`: one being written).
+bool isOverviewCacheFileName(std::string_view name, bool &temporary);
 
 class OverviewCache {
 public:
@@ -89,9 +99,9 @@ public:
 
     // Adds the parts from `from` on, all above the cached range, as one segment covering
     // [cached last + 1, last] onto the file `cached` was read from. Returns false when the file
-    // changed since, holds too many segments or would pass the limit (then `problem` is empty
-    // and a full store is the way), or when the write failed: the file is then cut back to
-    // what it was and `problem` says why.
+    // changed since, is mapped by another search, holds too many segments or would pass the
+    // limit (then `problem` is empty and a full store is the way), or when the write failed: the
+    // file is then cut back to what it was and `problem` says why.
     bool append(const std::string &group, const CachedGroup &cached, int64_t last, const PartsTable &parts,
                 std::size_t from, std::string &problem) const;
 

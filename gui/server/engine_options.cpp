@@ -1,6 +1,7 @@
 #include "server/engine_options.h"
 
 #include <QDir>
+#include <QRegularExpression>
 #include <QStandardPaths>
 
 #include "engine/engine_binding.h"
@@ -26,7 +27,14 @@ void ApplyEngineOptions() {
 
 void EmptyOverviewCache() {
     const QString folder = OverviewCacheFolder();
-    if (!folder.isEmpty()) QDir(folder).removeRecursively();
+    if (folder.isEmpty()) return;
+    // Only the cache's own files ("<group>-<16 hex digits>.ovc", and ones being written): the
+    // folder may be a link, or hold files of the user's, which stay as they are.
+    static const QRegularExpression cacheFile(QStringLiteral("^.+-[0-9a-f]{16}\\.ovc(\\.tmp-.{6})?$"));
+    QDir dir(folder);
+    for (const QString &name : dir.entryList(QDir::Files | QDir::Hidden | QDir::System | QDir::NoSymLinks)) {
+        if (cacheFile.match(name).hasMatch()) dir.remove(name);
+    }
 }
 
 }  // namespace harbeat

@@ -3,6 +3,7 @@
 #include <QCheckBox>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
@@ -93,7 +94,7 @@ private slots:
         form.txtEmail->setText("me@example.com");
         form.txtSearchDepth->setText("1000");
         QVERIFY(QDir().mkpath(OverviewCacheFolder()));
-        const QString cacheFile = OverviewCacheFolder() + "/group.ovc";
+        const QString cacheFile = OverviewCacheFolder() + "/group-0123456789abcdef.ovc";
         QFile(cacheFile).open(QIODevice::WriteOnly);
         corvane::resetEngineOptionsForTests();
 
@@ -307,6 +308,34 @@ private slots:
         // Reopened from the main window, the form shows the fields as they were left.
         QCOMPARE(&loadOptionsForm(main), &form);
         QCOMPARE(form.txtServerName->text(), QStringLiteral("other.example"));
+    }
+
+    // Reset empties the overview cache of its own files only: the cache folder may be a link to
+    // a folder of the user's, whose other files stay.
+    void emptyingTheCache_removesOnlyItsOwnFiles() {
+        const QString folder = OverviewCacheFolder();
+        const QString music = guitest::testHome() + QStringLiteral("/music");
+        QVERIFY(QDir().mkpath(music));
+        QVERIFY(QDir().mkpath(QFileInfo(folder).path()));
+        QFile::remove(folder);
+        QDir(folder).removeRecursively();
+        QVERIFY(QFile::link(music, folder));
+        const QStringList cacheFiles{QStringLiteral("alt.binaries.sounds.mp3-0123456789abcdef.ovc"),
+                                     QStringLiteral("g-fedcba9876543210.ovc.tmp-Ab12Cd")};
+        const QStringList userFiles{QStringLiteral("holiday.ovc.tar"), QStringLiteral("Song.mp3"),
+                                    QStringLiteral("notes-0123456789abcdef.ovc.txt")};
+        for (const QString &name : cacheFiles + userFiles) {
+            QFile file(music + "/" + name);
+            QVERIFY(file.open(QIODevice::WriteOnly));
+            file.write("x");
+        }
+
+        EmptyOverviewCache();
+
+        for (const QString &name : cacheFiles) QVERIFY2(!QFile::exists(music + "/" + name), qPrintable(name));
+        for (const QString &name : userFiles) QVERIFY2(QFile::exists(music + "/" + name), qPrintable(name));
+        QVERIFY(QFileInfo(folder).isSymLink());
+        QFile::remove(folder);
     }
 };
 

@@ -3,11 +3,15 @@
 #include "songs/overview_cache.h"
 
 #include <gtest/gtest.h>
+#include <fcntl.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <csignal>
 #include <filesystem>
 #include <fstream>
+#include <future>
 
 using namespace corvane;
 namespace fs = std::filesystem;
@@ -261,6 +265,76 @@ TEST_F(OverviewCacheFolder, FullDiskKeepsTheOldFile) {
     EXPECT_NE(problem.find("File too large"), std::string::npos) << problem;
     std::ifstream after(cache().pathOf("g"), std::ios::binary);
     EXPECT_EQ(std::string(std::istreambuf_iterator<char>(after), {}), before);
+}
+
+// What else may lie in the folder: a FIFO or a link where a cache file belongs is neither waited
+// on nor followed, and eviction removes the cache's own files only, never a user's file of a
+// similar name nor a temporary file that another search may be writing.
+TEST_F(OverviewCacheFolder, StrangeEntriesAreNeitherOpenedNorRemoved) {
+    PartsTable parts;
+    fill(parts, 100, 10);
+    std::string problem;
+    ASSERT_TRUE(cache().store("real", 100, 130, parts, problem)) << problem;
+    const fs::path fifo = cache().pathOf("fifo");
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    auto reading = std::async(std::launch::async, [this] {
+        OverviewCacheHeader header;
+        CachedGroup cached;
+        return cache().peek("fifo", header) || cache().load("fifo", cached);
+    });
+    if (reading.wait_for(std::chrono::seconds(5)) != std::future_status::ready) {
+        ADD_FAILURE() << "the cache waits on a FIFO";
+        ::close(::open(fifo.c_str(), O_WRONLY));
+    }
+    EXPECT_FALSE(reading.get());
+
+    // A link to a good file of the same key is not followed, and a store replaces the link only.
+    const fs::path elsewhere = folder / "elsewhere";
+    fs::copy_file(cache().pathOf("real"), elsewhere);
+    fs::remove(cache().pathOf("real"));
+    fs::create_symlink(elsewhere, cache().pathOf("real"));
+    CachedGroup cached;
+    EXPECT_FALSE(cache().load("real", cached));
+    const auto targetSize = fs::file_size(elsewhere);
+    PartsTable more;
+    fill(more, 100, 12);
+    ASSERT_TRUE(cache().store("real", 100, 140, more, problem)) << problem;
+    EXPECT_FALSE(fs::is_symlink(cache().pathOf("real")));
+    EXPECT_EQ(fs::file_size(elsewhere), targetSize);
+
+    const auto old = fs::file_time_type::clock::now() - std::chrono::hours(3);
+    const fs::path userFile = folder / "holiday.ovc.tar";
+    const fs::path young = fs::path(cache().pathOf("young") + ".tmp-abcdef");
+    const fs::path abandoned = fs::path(cache().pathOf("abandoned") + ".tmp-ghijkl");
+    for (const fs::path &path : {userFile, young, abandoned}) std::ofstream(path) << std::string(100000, 'x');
+    fs::last_write_time(userFile, old);
+    fs::last_write_time(abandoned, old);
+    // Room for the cache files, not for the abandoned temporary file.
+    setOverviewCacheLimitForTests(3 * fs::file_size(cache().pathOf("real")) + 4096);
+    ASSERT_TRUE(cache().store("last", 100, 130, parts, problem)) << problem;
+    EXPECT_TRUE(fs::exists(userFile));
+    EXPECT_TRUE(fs::exists(young));
+    EXPECT_TRUE(fs::exists(elsewhere));
+    EXPECT_FALSE(fs::exists(abandoned));
+    EXPECT_TRUE(fs::exists(cache().pathOf("real")));
+}
+
+// While another search has the file mapped, nothing is added onto it (a failed addition would be
+// cut off under that search's feet); the caller then writes the file anew instead.
+TEST_F(OverviewCacheFolder, NoAppendWhileAnotherSearchMapsTheFile) {
+    PartsTable parts;
+    fill(parts, 100, 10);
+    std::string problem;
+    ASSERT_TRUE(cache().store("g", 100, 130, parts, problem));
+    CachedGroup mine, theirs;
+    ASSERT_TRUE(cache().load("g", mine));
+    ASSERT_TRUE(cache().load("g", theirs));
+    const std::size_t from = parts.parts().size();
+    parts.add(OverviewEntry{"New.mp3 ", "<new@x>", "d", 0, 1, 140});
+    EXPECT_FALSE(cache().append("g", mine, 150, parts, from, problem));
+    EXPECT_TRUE(problem.empty()) << problem;
+    theirs.release();
+    EXPECT_TRUE(cache().append("g", mine, 150, parts, from, problem)) << problem;
 }
 
 }  // namespace
