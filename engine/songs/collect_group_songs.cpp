@@ -263,7 +263,7 @@ int setGroupRange(std::string &error, SearchGroup &group, int64_t first, int64_t
     group.first = std::max<int64_t>(first, 0);
     group.last = std::max<int64_t>(last, 0);
     group.count = std::max<int64_t>(group.last - group.first, 0);
-    if (group.count < kMaxGroupRange) return 1;
+    if (group.count < kMaxGroupRange && group.last <= kMaxArticleNumber) return 1;
     error = "The server announced an impossible article range " + std::to_string(first) + "-" + std::to_string(last) +
             " for " + group.name + "; the group is skipped.";
     return 0;

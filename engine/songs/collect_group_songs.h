@@ -29,9 +29,13 @@ void planGroupRead(SearchGroup &group, int64_t depth, const OverviewCache *cache
 // no real group: "211 5 0 9223372036854775807" would overflow the arithmetic on the numbers and
 // ask for overview batches without end.
 inline constexpr int64_t kMaxGroupRange = int64_t(1) << 32;
+// No server numbers articles near the top of 64 bits; a range up there is a lie, and the number
+// after its last one would not exist.
+inline constexpr int64_t kMaxArticleNumber = int64_t(1) << 62;
 
 // Sets the group's first, last and count from the "group" reply's numbers (a negative number
-// reads as 0). Returns 0, with `error` set, when the range is wider than kMaxGroupRange.
+// reads as 0). Returns 0, with `error` set, when the range is wider than kMaxGroupRange or ends
+// above kMaxArticleNumber.
 int setGroupRange(std::string &error, SearchGroup &group, int64_t first, int64_t last);
 
 // Sends 9000 "Retrieving <category> songs...", selects the group again, reads its overview in

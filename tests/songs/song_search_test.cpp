@@ -257,6 +257,9 @@ TEST_F(SongSearchTest, ImpossibleRangeFailsOnlyThatGroup) {
     peer.send(kGreeting)
         .expect("group g.huge\r\n")
         .send("211 5 0 9223372036854775807 g.huge\r\n")
+        // Narrow, but at the very top: the number after its last one does not exist.
+        .expect("group g.top\r\n")
+        .send("211 5 9223372036854775803 9223372036854775807 g.top\r\n")
         .expect("group g.ok\r\n")
         .send("211 1 7 7 g.ok\r\n")
         .expect("group g.ok\r\n")
@@ -265,12 +268,15 @@ TEST_F(SongSearchTest, ImpossibleRangeFailsOnlyThatGroup) {
         .send(overviewReply({overviewLine(7, "Band - Tune.mp3 (1/1)", "<t@x>")}))
         .expect(kQuit)
         .send(kBye);
-    search(peer, "g.huge\tjazz\r\ng.ok\trock\r\n");
+    search(peer, "g.huge\tjazz\r\ng.top\tpop\r\ng.ok\trock\r\n");
     const std::vector<Report> expected = {
         {9000, "Searching..."},
         {9001,
          "The server announced an impossible article range 0-9223372036854775807 for g.huge; the group is "
          "skipped."},
+        {9001,
+         "The server announced an impossible article range 9223372036854775803-9223372036854775807 for g.top; the "
+         "group is skipped."},
         {9000, "Searching... DONE!"},
         {9000, "Retrieving rock songs..."},
         {9009, "\tBand - Tune.mp3 \trock\t" + std::string(kPostDate) + "\tg.ok\t1\t<t@x>\f\r\n"},
