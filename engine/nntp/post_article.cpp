@@ -1,5 +1,7 @@
 #include "nntp/post_article.h"
 
+#include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <cinttypes>
 #include <cstdio>
@@ -70,9 +72,18 @@ void endPostSession(Connection connection, const std::string &error, bool posted
 }  // namespace
 
 PostingTime postingTimeNow() {
+    // The stamp names the article (its Message-ID): two posts in one millisecond, or after the
+    // clock was set back, must still get different ones, so a stamp is always later than the
+    // last one this process handed out.
+    static std::atomic<int64_t> lastStamp{0};
     const auto sinceEpoch = std::chrono::system_clock::now().time_since_epoch();
-    const auto milliseconds = std::chrono::duration_cast<std::chrono::milliseconds>(sinceEpoch).count();
-    return PostingTime{milliseconds / 1000, static_cast<unsigned>(milliseconds % 1000)};
+    const int64_t now = std::chrono::duration_cast<std::chrono::milliseconds>(sinceEpoch).count();
+    int64_t last = lastStamp.load();
+    int64_t stamp;
+    do {
+        stamp = std::max(now, last + 1);
+    } while (!lastStamp.compare_exchange_weak(last, stamp));
+    return PostingTime{stamp / 1000, static_cast<unsigned>(stamp % 1000)};
 }
 
 std::string formatPostingDate(int64_t seconds) {

@@ -124,4 +124,16 @@ TEST(ArticleLimits, HeaderLineUpToTenTwentyFourBytes) {
     EXPECT_EQ(error, "Article too long.");
 }
 
+// The stamp names the article: posts in the same millisecond still get different Message-IDs.
+TEST(PostingTime, EveryStampIsLaterThanTheLastOne) {
+    PostingTime last = postingTimeNow();
+    for (int i = 0; i < 5000; ++i) {
+        const PostingTime next = postingTimeNow();
+        ASSERT_TRUE(next.seconds > last.seconds || (next.seconds == last.seconds && next.milliseconds > last.milliseconds))
+            << i;
+        ASSERT_LT(next.milliseconds, 1000u);
+        last = next;
+    }
+}
+
 }  // namespace
