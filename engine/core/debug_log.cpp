@@ -1,5 +1,9 @@
 #include "core/debug_log.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <atomic>
 #include <cstdio>
 #include <cstdlib>
@@ -12,9 +16,20 @@ std::atomic<bool> logging{false};
 // Appends from a worker and from a synchronous call may meet; keep each block whole.
 std::mutex appendMutex;
 
+// The log holds the login as sent to the server: only its owner may read it. A log left
+// readable by an older version is made private as well.
+FILE *openLog(int mode) {
+    const int fd = open(debugLogPath().c_str(), O_WRONLY | O_CREAT | O_CLOEXEC | O_NOCTTY | mode, 0600);
+    if (fd < 0) return nullptr;
+    fchmod(fd, 0600);
+    FILE *f = fdopen(fd, "ab");
+    if (!f) close(fd);
+    return f;
+}
+
 void appendToLog(const char *bytes, std::size_t length) {
     std::lock_guard lock(appendMutex);
-    FILE *f = std::fopen(debugLogPath().c_str(), "ab");
+    FILE *f = openLog(O_APPEND);
     if (!f) return;
     if (length) std::fwrite(bytes, 1, length, f);
     std::fclose(f);
@@ -31,7 +46,7 @@ std::string debugLogPath() {
 void debugLogStart() {
     {
         std::lock_guard lock(appendMutex);
-        if (FILE *f = std::fopen(debugLogPath().c_str(), "wb")) {
+        if (FILE *f = openLog(O_TRUNC)) {
             std::fwrite("START\r\n", 1, 7, f);
             std::fclose(f);
         }

@@ -1,6 +1,8 @@
 // The server check that mp3Settings runs: its order of steps, out-parameters and messages.
 #include <gtest/gtest.h>
 
+#include <filesystem>
+
 #include <cstring>
 #include <fstream>
 
@@ -171,6 +173,9 @@ TEST_F(ServerCheck, DebugLogRecordsTheConversationByteForByte) {
         "211 3 1 3 alt.binaries.sounds.mp3\r\nlist overview.fmt\r\n" +
         ScriptedPeer::usualOverviewFormat() + "QUIT\r\n205 bye\r\n";
     EXPECT_EQ(readFile(logPath), expected);
+    // The log holds the login: its owner alone may read it, also when an older log was not private.
+    EXPECT_EQ(std::filesystem::status(logPath).permissions() & std::filesystem::perms::all,
+              std::filesystem::perms::owner_read | std::filesystem::perms::owner_write);
 
     // Switched off: the file stays as it is and nothing more is logged.
     ScriptedPeer second;
