@@ -4,6 +4,7 @@
 #include "core/error_text.h"
 #include "core/operation.h"
 #include "corvane_n.h"
+#include "net/socket_wait.h"
 #include "nntp/post_article.h"
 
 using namespace corvane;
@@ -12,6 +13,8 @@ extern "C" int32_t CORVANE_CALL mp3PostAritcle(char *errorText, const char *from
                                                const char *subject, const char *body) {
     try {
         const OperationScope operation(beginOperation(OperationKind::Call));
+        // The caller's thread (the GUI's) gets its answer in bounded time whatever the server does.
+        const CallDeadline deadline(callBudget());
         const ArticleFields fields{from ? from : "", newsgroups ? newsgroups : "", subject ? subject : "",
                                    body ? body : ""};
         std::string error;

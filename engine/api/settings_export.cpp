@@ -4,6 +4,7 @@
 #include "core/error_text.h"
 #include "core/operation.h"
 #include "corvane_n.h"
+#include "net/socket_wait.h"
 #include "nntp/server_check.h"
 
 namespace {
@@ -19,6 +20,8 @@ extern "C" int32_t CORVANE_CALL mp3Settings(char *errorText, StatusCallback call
                                             int32_t *serverReachable, int32_t *postingAllowed, int32_t connectSpeed) {
     try {
         const OperationScope operation(beginOperation(OperationKind::Call));
+        // The caller's thread (the GUI's) gets its answer in bounded time whatever the server does.
+        const CallDeadline deadline(callBudget());
         storeStatusCallback(callback);
         EngineSettings settings;
         settings.server = copyArgument(server, kServerCapacity);

@@ -15,7 +15,9 @@
 #include "core/debug_log.h"
 #include "core/engine_options.h"
 #include "core/error_text.h"
+#include "net/pending_bytes.h"
 #include "net/socket_errors.h"
+#include "net/socket_wait.h"
 #include "net/tls_transport.h"
 
 namespace corvane {
@@ -69,16 +71,39 @@ Connection netConnectPlain(std::string &error, std::string_view host, int32_t po
         setSocketError(error, errno);
         return 0;
     }
+    // The connect waits like a receive: a host that swallows the request must not keep the
+    // caller for the system's own minutes of retries, and Stop ends the wait.
+    const int flags = fcntl(fd, F_GETFL);
+    fcntl(fd, F_SETFL, flags | O_NONBLOCK);
     int rcConnect;
     do {
         rcConnect = connect(fd, reinterpret_cast<const sockaddr *>(&address), sizeof address);
     } while (rcConnect != 0 && errno == EINTR);
-    if (rcConnect != 0) {
-        const int saved = errno;
+    int failure = rcConnect == 0 ? 0 : errno;
+    if (failure == EINPROGRESS) {
+        switch (waitForSocket(fd, POLLOUT, receiveDeadline())) {
+            case WaitResult::Ready: {
+                socklen_t length = sizeof failure;
+                if (getsockopt(fd, SOL_SOCKET, SO_ERROR, &failure, &length) != 0) failure = errno;
+                break;
+            }
+            case WaitResult::TimedOut: failure = ETIMEDOUT; break;
+            case WaitResult::Cancelled:
+                close(fd);
+                error = kCancelled;
+                return 0;
+            case WaitResult::Failed: failure = errno; break;
+        }
+    }
+    if (failure != 0) {
         close(fd);
-        setSocketError(error, saved);
+        setSocketError(error, failure);
         return 0;
     }
+    fcntl(fd, F_SETFL, flags);
+    // The system may hand out the number of a socket closed before; nothing kept for that one
+    // may reach this connection.
+    dropPendingBytes(fd);
     return fd;
 }
 
@@ -87,7 +112,7 @@ Connection netConnect(std::string &error, std::string_view host, int32_t port, s
     const Connection connection = netConnectPlain(error, host, port, officialName);
     if (!connection || !options.tls) return connection;
     if (!tlsStartClient(error, connection, host, port, options.tlsCaFile)) {
-        close(connection);
+        netClose(connection);
         return 0;
     }
     return connection;
@@ -95,6 +120,8 @@ Connection netConnect(std::string &error, std::string_view host, int32_t port, s
 
 void netClose(Connection connection) {
     if (connection == 0) return;
+    // Whatever was kept behind a reply belongs to this connection alone, on every path.
+    dropPendingBytes(connection);
     // What a TLS server still sends is encrypted and goes unread; the debug log holds clear text.
     if (tlsClose(connection)) {
         shutdown(connection, SHUT_RDWR);
@@ -135,15 +162,17 @@ int netSend(std::string &error, Connection connection, std::string_view text) {
     return netSend(error, connection, text.data(), text.size());
 }
 
-int netReceive(std::string &error, Connection connection, char *buffer, std::size_t &size) {
+int netReceive(std::string &error, Connection connection, char *buffer, std::size_t &size,
+               std::chrono::steady_clock::time_point deadline) {
     const std::size_t capacity = size;
+    deadline = std::min(deadline, receiveDeadline());
     buffer[0] = '\0';
     if (connection == 0) {
         error = kNotConnected;
         return 0;
     }
     if (tlsIsActive(connection)) {
-        if (!tlsReceive(error, connection, buffer, capacity, size)) return 0;
+        if (!tlsReceive(error, connection, buffer, capacity, size, deadline)) return 0;
         buffer[size] = '\0';
         debugLogAppend(buffer, size);
         return 1;
@@ -154,23 +183,16 @@ int netReceive(std::string &error, Connection connection, char *buffer, std::siz
         n = recv(connection, buffer, capacity, MSG_DONTWAIT);
     } while (n < 0 && errno == EINTR);
     if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
-        pollfd waitFor{connection, POLLIN, 0};
-        const auto deadline = std::chrono::steady_clock::now() + receiveTimeout();
-        for (;;) {
-            const auto left =
-                std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
-            const int ready = poll(&waitFor, 1, static_cast<int>(std::max<long long>(left.count(), 0)));
-            if (ready > 0) break;
-            if (ready == 0) {
-                size = 0;
+        const WaitResult waited = waitForSocket(connection, POLLIN, deadline);
+        if (waited != WaitResult::Ready) {
+            size = 0;
+            if (waited == WaitResult::TimedOut)
                 error = kTimedOut;
-                return 0;
-            }
-            if (errno != EINTR) {
-                size = 0;
+            else if (waited == WaitResult::Cancelled)
+                error = kCancelled;
+            else
                 setSocketError(error, errno);
-                return 0;
-            }
+            return 0;
         }
         do {
             n = recv(connection, buffer, capacity, 0);

@@ -10,6 +10,7 @@
 
 #include "core/engine_settings.h"
 #include "core/error_text.h"
+#include "net/socket_wait.h"
 
 namespace corvane {
 namespace {
@@ -87,7 +88,7 @@ void sendWithoutDelay(Connection connection) {
 }
 
 ReceiveLimits singleLineLimits(bool honourCancel) {
-    return ReceiveLimits{std::chrono::steady_clock::now() + receiveTimeout(), honourCancel};
+    return ReceiveLimits{receiveDeadline(), honourCancel};
 }
 
 int receiveMore(std::string &error, Connection connection, std::string &block, std::size_t maxBytes,
@@ -118,7 +119,8 @@ int receiveMore(std::string &error, Connection connection, std::string &block, s
     }
     char buffer[kReceiveBlock + 1];
     std::size_t size = kReceiveBlock;
-    if (!netReceive(error, connection, buffer, size)) return 0;
+    // The receive waits only for the time left, so one deadline is one deadline.
+    if (!netReceive(error, connection, buffer, size, limits.deadline)) return 0;
     if (size == 0) {
         error = kConnectionClosed;
         return 0;

@@ -47,7 +47,8 @@ struct ReceiveLimits {
     bool honourCancel = true;
 };
 
-// The deadline of a single-line reply that starts now: one receive wait.
+// The deadline of a single-line reply that starts now: one receive wait (cut to the deadline of
+// the running call, if any).
 ReceiveLimits singleLineLimits(bool honourCancel = true);
 
 // Appends the next bytes of the connection to `block`: the kept bytes first (without waiting),

@@ -3,11 +3,14 @@
 #include <arpa/inet.h>
 #include <openssl/bio.h>
 #include <openssl/err.h>
+#include <openssl/pem.h>
 #include <openssl/ssl.h>
 #include <openssl/x509v3.h>
 #include <poll.h>
 #include <sys/socket.h>
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <cerrno>
 #include <chrono>
@@ -20,6 +23,7 @@
 #include "core/error_text.h"
 #include "net/connection.h"
 #include "net/socket_errors.h"
+#include "net/socket_wait.h"
 
 namespace corvane {
 namespace {
@@ -124,17 +128,15 @@ const BIO_METHOD *socketMethod() {
     return method;
 }
 
-// Waits until the socket is ready for `events` or the deadline passes: 1 ready, 0 time-out, -1
-// with errno set.
-int waitReady(int socket, short events, Clock::time_point deadline) {
-    pollfd waitFor{socket, events, 0};
-    for (;;) {
-        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
-        const int ready = poll(&waitFor, 1, static_cast<int>(std::max<long long>(left.count(), 0)));
-        if (ready > 0) return 1;
-        if (ready == 0) return 0;
-        if (errno != EINTR) return -1;
+// Waits for the socket as OpenSSL asked; false with `error` set when the wait did not end ready.
+bool waitAsAsked(std::string &error, int socket, int reason, Clock::time_point deadline, std::string_view timedOut) {
+    switch (waitForSocket(socket, reason == SSL_ERROR_WANT_READ ? POLLIN : POLLOUT, deadline)) {
+        case WaitResult::Ready: return true;
+        case WaitResult::TimedOut: error = timedOut; return false;
+        case WaitResult::Cancelled: error = kCancelled; return false;
+        case WaitResult::Failed: error = socketErrorText(socketErrorFromErrno(errno)); return false;
     }
+    return false;
 }
 
 // Certificate texts come from a hostile peer: keep printable ASCII and a sane length.
@@ -235,7 +237,57 @@ std::string handshakeFailure(const TlsSession &session, int32_t port, unsigned l
     return std::string("The encrypted handshake failed (") + (reason ? reason : "unknown reason") + ").";
 }
 
-SSL_CTX *newClientContext(std::string &error, const std::string &caFile) {
+// The file of extra trusted certificates may be anything a user pointed at: only a regular file
+// of sane size is read, without blocking (a FIFO would otherwise hold the call for ever).
+constexpr off_t kMaxCaFileBytes = off_t(8) << 20;
+
+std::string caFileError(const std::string &caFile) {
+    return "The file of trusted certificates cannot be read (" + caFile.substr(0, 160) + ").";
+}
+
+bool readCaFile(std::string &error, const std::string &caFile, std::string &pem, struct stat &facts) {
+    const int fd = open(caFile.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
+    if (fd < 0) {
+        error = caFileError(caFile);
+        return false;
+    }
+    bool ok = fstat(fd, &facts) == 0 && S_ISREG(facts.st_mode) && facts.st_size <= kMaxCaFileBytes;
+    if (ok) {
+        pem.resize(static_cast<std::size_t>(facts.st_size));
+        std::size_t got = 0;
+        while (got < pem.size()) {
+            const ssize_t n = read(fd, pem.data() + got, pem.size() - got);
+            if (n < 0 && errno == EINTR) continue;
+            if (n <= 0) break;
+            got += static_cast<std::size_t>(n);
+        }
+        pem.resize(got);
+    }
+    close(fd);
+    if (!ok) error = caFileError(caFile);
+    return ok;
+}
+
+// Adds the certificates (and revocation lists) of a PEM text to the context's store.
+bool addPemCertificates(SSL_CTX *context, const std::string &pem) {
+    if (pem.size() > static_cast<std::size_t>(kMaxCaFileBytes)) return false;
+    BIO *memory = BIO_new_mem_buf(pem.data(), static_cast<int>(pem.size()));
+    if (!memory) return false;
+    STACK_OF(X509_INFO) *items = PEM_X509_INFO_read_bio(memory, nullptr, nullptr, nullptr);
+    BIO_free(memory);
+    X509_STORE *store = SSL_CTX_get_cert_store(context);
+    int added = 0;
+    for (int i = 0; items && i < sk_X509_INFO_num(items); ++i) {
+        X509_INFO *item = sk_X509_INFO_value(items, i);
+        if (item->x509 && X509_STORE_add_cert(store, item->x509) == 1) ++added;
+        if (item->crl) X509_STORE_add_crl(store, item->crl);
+    }
+    sk_X509_INFO_pop_free(items, X509_INFO_free);
+    ERR_clear_error();
+    return added > 0;
+}
+
+SSL_CTX *newClientContext(std::string &error, const std::string &caFile, const std::string &pem) {
     SSL_CTX *context = SSL_CTX_new(TLS_client_method());
     if (!context) {
         error = kOutOfMemory;
@@ -245,8 +297,8 @@ SSL_CTX *newClientContext(std::string &error, const std::string &caFile) {
     SSL_CTX_set_options(context, SSL_OP_NO_RENEGOTIATION);
     SSL_CTX_set_verify(context, SSL_VERIFY_PEER, verifyCallback);
     SSL_CTX_set_default_verify_paths(context);
-    if (!caFile.empty() && SSL_CTX_load_verify_locations(context, caFile.c_str(), nullptr) != 1) {
-        error = "The file of trusted certificates cannot be read (" + caFile.substr(0, 160) + ").";
+    if (!caFile.empty() && !addPemCertificates(context, pem)) {
+        error = caFileError(caFile);
         SSL_CTX_free(context);
         return nullptr;
     }
@@ -263,25 +315,38 @@ struct CachedContext {
     off_t caSize = -1;
 };
 
-// A context with one reference for the caller, or null with `error` set.
+bool sameFile(const CachedContext &cache, const std::string &caFile, const struct stat &facts) {
+    return cache.context && cache.caFile == caFile && cache.caSize == facts.st_size &&
+           cache.caModified.tv_sec == facts.st_mtim.tv_sec && cache.caModified.tv_nsec == facts.st_mtim.tv_nsec;
+}
+
+// A context with one reference for the caller, or null with `error` set. Files are read and
+// contexts built outside the lock, so a slow file never holds up the other connections.
 SSL_CTX *clientContext(std::string &error, const std::string &caFile) {
     // Never destroyed, like the session table: a worker may connect while the program exits.
     static CachedContext &cache = *new CachedContext;
     struct stat facts {};
     if (!caFile.empty() && stat(caFile.c_str(), &facts) != 0) facts = {};
-    std::lock_guard lock(cache.mutex);
-    const bool same = cache.context && cache.caFile == caFile && cache.caSize == facts.st_size &&
-                      cache.caModified.tv_sec == facts.st_mtim.tv_sec &&
-                      cache.caModified.tv_nsec == facts.st_mtim.tv_nsec;
-    if (!same) {
-        SSL_CTX *fresh = newClientContext(error, caFile);
-        if (!fresh) return nullptr;
-        if (cache.context) SSL_CTX_free(cache.context);
-        cache.context = fresh;
-        cache.caFile = caFile;
-        cache.caSize = facts.st_size;
-        cache.caModified = facts.st_mtim;
+    {
+        std::lock_guard lock(cache.mutex);
+        if (sameFile(cache, caFile, facts)) {
+            SSL_CTX_up_ref(cache.context);
+            return cache.context;
+        }
     }
+    std::string pem;
+    if (!caFile.empty()) {
+        facts = {};
+        if (!readCaFile(error, caFile, pem, facts)) return nullptr;
+    }
+    SSL_CTX *fresh = newClientContext(error, caFile, pem);
+    if (!fresh) return nullptr;
+    std::lock_guard lock(cache.mutex);
+    if (cache.context) SSL_CTX_free(cache.context);
+    cache.context = fresh;
+    cache.caFile = caFile;
+    cache.caSize = facts.st_size;
+    cache.caModified = facts.st_mtim;
     SSL_CTX_up_ref(cache.context);
     return cache.context;
 }
@@ -318,19 +383,16 @@ int tlsStartClient(std::string &error, int socket, std::string_view host, int32_
     SSL_set_app_data(session->ssl, session.get());
     setExpectedHost(session->ssl, std::string(host));
 
-    const auto deadline = Clock::now() + receiveTimeout();
+    const auto deadline = receiveDeadline();
     for (;;) {
         ERR_clear_error();
         const int rc = SSL_connect(session->ssl);
         if (rc == 1) break;
         const int reason = SSL_get_error(session->ssl, rc);
         if (reason == SSL_ERROR_WANT_READ || reason == SSL_ERROR_WANT_WRITE) {
-            const int ready = waitReady(socket, reason == SSL_ERROR_WANT_READ ? POLLIN : POLLOUT, deadline);
-            if (ready > 0) continue;
-            if (ready == 0)
-                error = "Timed Out, the server did not answer the encrypted handshake.";
-            else
-                error = socketErrorText(socketErrorFromErrno(errno));
+            if (waitAsAsked(error, socket, reason, deadline,
+                            "Timed Out, the server did not answer the encrypted handshake."))
+                continue;
             return 0;
         }
         error = handshakeFailure(*session, port, ERR_peek_last_error());
@@ -353,21 +415,19 @@ int tlsSend(std::string &error, int socket, const char *bytes, std::size_t lengt
     std::size_t sent = 0;
     // A send that cannot go on for the receive wait has lost its server; the wait is re-armed by
     // every piece that goes out.
-    auto deadline = Clock::now() + receiveTimeout();
+    auto deadline = receiveDeadline();
     while (sent < length) {
         ERR_clear_error();
         std::size_t written = 0;
         const int rc = SSL_write_ex(session->ssl, bytes + sent, length - sent, &written);
         if (rc == 1) {
             sent += written;
-            deadline = Clock::now() + receiveTimeout();
+            deadline = receiveDeadline();
             continue;
         }
         const int reason = SSL_get_error(session->ssl, rc);
         if (reason == SSL_ERROR_WANT_READ || reason == SSL_ERROR_WANT_WRITE) {
-            const int ready = waitReady(socket, reason == SSL_ERROR_WANT_READ ? POLLIN : POLLOUT, deadline);
-            if (ready > 0) continue;
-            error = ready == 0 ? std::string(kTimedOut) : socketErrorText(socketErrorFromErrno(errno));
+            if (waitAsAsked(error, socket, reason, deadline, kTimedOut)) continue;
             return 0;
         }
         if (session->socketErrno != 0)
@@ -380,7 +440,8 @@ int tlsSend(std::string &error, int socket, const char *bytes, std::size_t lengt
     return 1;
 }
 
-int tlsReceive(std::string &error, int socket, char *buffer, std::size_t capacity, std::size_t &size) {
+int tlsReceive(std::string &error, int socket, char *buffer, std::size_t capacity, std::size_t &size,
+               Clock::time_point deadline) {
     TlsSession *session = findSession(socket);
     if (!session) {
         error = kNotConnected;
@@ -389,7 +450,6 @@ int tlsReceive(std::string &error, int socket, char *buffer, std::size_t capacit
     size = 0;
     // Bytes OpenSSL already holds (SSL_pending) are taken by the first read without any wait; only
     // an empty session waits on the socket.
-    const auto deadline = Clock::now() + receiveTimeout();
     for (;;) {
         ERR_clear_error();
         std::size_t got = 0;
@@ -401,9 +461,7 @@ int tlsReceive(std::string &error, int socket, char *buffer, std::size_t capacit
         const int reason = SSL_get_error(session->ssl, rc);
         if (reason == SSL_ERROR_ZERO_RETURN) return 1;
         if (reason == SSL_ERROR_WANT_READ || reason == SSL_ERROR_WANT_WRITE) {
-            const int ready = waitReady(socket, reason == SSL_ERROR_WANT_READ ? POLLIN : POLLOUT, deadline);
-            if (ready > 0) continue;
-            error = ready == 0 ? std::string(kTimedOut) : socketErrorText(socketErrorFromErrno(errno));
+            if (waitAsAsked(error, socket, reason, deadline, kTimedOut)) continue;
             return 0;
         }
         ERR_clear_error();

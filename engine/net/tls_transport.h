@@ -2,6 +2,7 @@
 // the engine; the TLS state of a descriptor lives in a side table that the transport consults.
 #pragma once
 
+#include <chrono>
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -10,7 +11,8 @@
 namespace corvane {
 
 // Runs the client handshake on a connected socket: TLS 1.2 at least, the certificate checked
-// against the system store plus `caFile` (PEM, may be empty), the host name (or address) checked
+// against the system store plus `caFile` (PEM, may be empty; only a regular file of at most a
+// few megabytes is read), the host name (or address) checked
 // against the certificate, the name sent as SNI. The handshake ends after receiveTimeout() at the
 // latest. On success the descriptor is registered and 1 is returned; on failure `error` holds a
 // message a user can act on, nothing is registered, and the caller closes the socket.
@@ -22,7 +24,10 @@ bool tlsIsActive(int socket);
 // The same contracts as netSend / netReceive (without the debug log), over the TLS session.
 // A close by the server (close_notify or a bare end of the stream) is a receive of 0 bytes.
 int tlsSend(std::string &error, int socket, const char *bytes, std::size_t length);
-int tlsReceive(std::string &error, int socket, char *buffer, std::size_t capacity, std::size_t &size);
+// Every wait ends at `deadline` (tlsReceive) or one receive wait (the handshake, each piece sent),
+// or soon after a cancel ("Operation cancelled by user.").
+int tlsReceive(std::string &error, int socket, char *buffer, std::size_t capacity, std::size_t &size,
+               std::chrono::steady_clock::time_point deadline);
 
 // The host names and addresses a DER certificate is made out for, as the messages show them
 // (printable ASCII, cut short); "" when the bytes are no certificate. The certificate comes from

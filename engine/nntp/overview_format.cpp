@@ -37,6 +37,9 @@ int nntpReadOverviewFormat(std::string &error, Connection connection) {
     if (!netSend(error, connection, "list overview.fmt\r\n")) return 0;
     std::string answer;
     std::size_t end;
+    // The list is a few lines: like a single-line reply it has one deadline for all its
+    // receives, so a server that drips it cannot hold the call.
+    const ReceiveLimits limits = singleLineLimits();
     while ((end = answer.find(kResponseTerminator)) == std::string::npos) {
         // A refusal (for example 503) has no list behind it; do not wait for one.
         const std::size_t statusEnd = answer.find("\r\n");
@@ -45,7 +48,8 @@ int nntpReadOverviewFormat(std::string &error, Connection connection) {
             error = answer.substr(0, statusEnd + 2);
             return 0;
         }
-        if (!receiveMore(error, connection, answer, kOverviewFormatCapacity, "Overview format too long.")) return 0;
+        if (!receiveMore(error, connection, answer, kOverviewFormatCapacity, "Overview format too long.", limits))
+            return 0;
     }
     keepPendingBytes(connection, std::string_view(answer).substr(end + kResponseTerminator.size()));
     answer.resize(end + kResponseTerminator.size());

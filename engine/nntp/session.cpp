@@ -1,5 +1,6 @@
 #include "nntp/session.h"
 
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 
@@ -26,6 +27,8 @@ bool readNumberWord(std::string_view text, std::size_t &pos, int64_t &value) {
     value = std::strtoll(std::string(text.substr(start, pos - start)).c_str(), nullptr, 10);
     return true;
 }
+
+constexpr std::chrono::milliseconds kQuitGrace{500};
 
 }  // namespace
 
@@ -111,9 +114,11 @@ int nntpQuit(Connection connection) {
     if (connection == 0) return 1;
     std::string ignored;
     if (netSend(ignored, connection, "QUIT\r\n")) {
+        // A server answers QUIT at once; one that does not must not keep the caller: its reply is
+        // taken only within a short grace.
         char buffer[kReceiveBlock + 1];
         std::size_t size = kReceiveBlock;
-        netReceive(ignored, connection, buffer, size);
+        netReceive(ignored, connection, buffer, size, std::chrono::steady_clock::now() + kQuitGrace);
     }
     netClose(connection);
     return 1;

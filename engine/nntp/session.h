@@ -27,7 +27,8 @@ int nntpGroup(std::string &error, Connection connection, std::string_view group,
 // "list overview.fmt": learns the field positions of the overview lines.
 int nntpReadOverviewFormat(std::string &error, Connection connection);
 
-// Says QUIT, takes the reply (ignored) and closes. Connection 0 does nothing. Always 1.
+// Says QUIT, takes the reply (ignored) when it comes within half a second, and closes.
+// Connection 0 does nothing. Always 1.
 int nntpQuit(Connection connection);
 // Ends a session after a failure with `error`. After a time-out the server is not answering:
 // QUIT is still said, but its reply is not waited for, which would keep the caller another wait.

@@ -3,6 +3,7 @@
 // the caller of mp3Settings as its error text.
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <chrono>
 #include <filesystem>
 
@@ -126,6 +127,49 @@ TEST_F(TlsFlows, RefusedCertificateIsTheServerCheckError) {
     std::string error;
     EXPECT_EQ(check(server->port(), error), 0);
     EXPECT_EQ(error, "Certificate is for another host (news.example.net).");
+}
+
+std::atomic<bool> stopSent{false};
+
+// Presses Stop at the first progress report of the overview, when many replies are on the way.
+void CORVANE_CALL stoppingCallback(int32_t code, const char16_t *text) {
+    if (code == kNotifyProgress && !stopSent.exchange(true)) mp3CancelFunc();
+    ReportRecorder::callback()(code, text);
+}
+
+// A Stop in the middle of a pipelined read leaves replies on the way; none of them may reach the
+// next operation, whose connection may well get the same descriptor number. Over TLS and over
+// plain TCP, every search after a Stop is complete.
+TEST_F(TlsFlows, EverySearchAfterAStopIsComplete) {
+    store.addGroup(kGroup, 0, true);
+    harbeat::newsd::SyntheticGroupOptions songs;
+    songs.partsPerSong = 2;
+    store.addSyntheticGroup(kSongs, 6, 1, songs);
+    store.addSyntheticGroup("alt.binaries.sounds.mp3.big", 200000, 1, songs);
+    const auto tlsServer = startServer(certificates.trusted());
+    harbeat::newsd::NewsServer plainServer(store, {});
+    plainServer.start(0);
+    for (const bool overTls : {true, false}) {
+        SCOPED_TRACE(overTls ? "tls" : "plain");
+        ASSERT_EQ(mp3SetOption("tls", overTls ? "1" : "0"), -1);
+        std::string error;
+        ASSERT_EQ(check(overTls ? tlsServer->port() : plainServer.port(), error), -1) << error;
+        for (int round = 0; round < 3; ++round) {
+            ReportRecorder::clear();
+            stopSent = false;
+            corvane::storeStatusCallback(&stoppingCallback);
+            ASSERT_NE(mp3GetSongs("alt.binaries.sounds.mp3.big\tbig\r\n"), -1);
+            ASSERT_TRUE(ReportRecorder::waitFor({kNotifyError}, 20s));
+            EXPECT_EQ(textsOf(ReportRecorder::reports(), kNotifyError).back(), "Operation cancelled by user.");
+
+            ReportRecorder::clear();
+            corvane::storeStatusCallback(ReportRecorder::callback());
+            ASSERT_NE(mp3GetSongs((std::string(kSongs) + "\trock\r\n").c_str()), -1);
+            ASSERT_TRUE(ReportRecorder::waitFor({kNotifySearchDone, kNotifyError}, 20s));
+            EXPECT_EQ(textsOf(ReportRecorder::reports(), kNotifyError), std::vector<std::string>{});
+            EXPECT_EQ(textsOf(ReportRecorder::reports(), kNotifySong).size(), 3u);
+        }
+    }
 }
 
 }  // namespace

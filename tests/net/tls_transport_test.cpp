@@ -7,18 +7,23 @@
 #include <netinet/in.h>
 #include <openssl/ssl.h>
 #include <sys/socket.h>
+#include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <filesystem>
+#include <future>
 #include <memory>
 #include <set>
 #include <thread>
 
 #include "core/debug_log.h"
 #include "core/engine_options.h"
+#include "core/operation.h"
 #include "http/http_fetch.h"
 #include "net/connection.h"
 #include "net/multiline.h"
+#include "net/pending_bytes.h"
 #include "newsd/news_server.h"
 #include "newsd/tls_server.h"
 #include "support/scripted_peer.h"
@@ -31,6 +36,7 @@ using harbeat::newsd::NewsServer;
 using harbeat::newsd::NewsStore;
 using harbeat::test::CertificateFiles;
 using harbeat::test::ScriptedPeer;
+using harbeat::test::ShortReceiveWait;
 using harbeat::test::TestCertificates;
 
 namespace {
@@ -293,6 +299,80 @@ TEST(TlsOn, HttpFetchStaysPlain) {
     setHttpPortForTests(0);
     resetEngineOptionsForTests();
     EXPECT_TRUE(peer.failures().empty());
+}
+
+// Bytes kept behind a reply belong to their connection alone: after a close on any path, a
+// connection that is given the same descriptor number starts with nothing kept, over TLS as over
+// plain TCP.
+TEST_F(TlsTransport, KeptBytesDieWithTheirConnection) {
+    Server tls(&certificates().trusted());
+    Server plain;
+    for (const bool overTls : {true, false}) {
+        SCOPED_TRACE(overTls ? "tls" : "plain");
+        ASSERT_TRUE(setEngineOption("tls", overTls ? "1" : "0"));
+        const int port = (overTls ? tls : plain).server.port();
+        std::string error;
+        const Connection first = netConnect(error, "127.0.0.1", port, nullptr);
+        ASSERT_NE(first, 0) << error;
+        keepPendingBytes(first, "211 1 1 1 planted.group\r\n");
+        netClose(first);
+        EXPECT_FALSE(hasPendingBytes(first));
+
+        // A row left behind by a socket closed outside netClose is not handed to the next one.
+        const Connection second = netConnect(error, "127.0.0.1", port, nullptr);
+        ASSERT_NE(second, 0) << error;
+        keepPendingBytes(second + 1, "stale");
+        netClose(second);
+        const Connection third = netConnect(error, "127.0.0.1", port, nullptr);
+        const Connection fourth = netConnect(error, "127.0.0.1", port, nullptr);
+        for (const Connection c : {third, fourth}) {
+            ASSERT_NE(c, 0) << error;
+            EXPECT_FALSE(hasPendingBytes(c)) << c;
+            EXPECT_EQ(receiveText(c).substr(0, 4), "200 ");
+        }
+        netClose(third);
+        netClose(fourth);
+        dropPendingBytes(second + 1);
+    }
+}
+
+// Stop ends a handshake that the server never answers, and a file of trusted certificates that
+// is a FIFO is refused at once instead of blocking the call (and every other connection).
+TEST_F(TlsTransport, NeitherASilentHandshakeNorAFifoHoldsTheCall) {
+    ShortReceiveWait wait(20s);
+    ScriptedPeer peer;
+    peer.silent(30s);
+    peer.start();
+    auto operation = std::make_unique<OperationScope>(beginOperation(OperationKind::Call));
+    std::thread stop([] {
+        std::this_thread::sleep_for(200ms);
+        cancelRunningOperations();
+    });
+    std::string error;
+    const auto started = std::chrono::steady_clock::now();
+    EXPECT_EQ(netConnect(error, "127.0.0.1", peer.port(), nullptr), 0);
+    stop.join();
+    EXPECT_EQ(error, "Operation cancelled by user.");
+    EXPECT_LT(std::chrono::steady_clock::now() - started, 5s);
+
+    operation.reset();
+    harbeat::test::TemporaryHome home;
+    const std::string fifo = (home.path() / "trusted.pem").string();
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    ASSERT_TRUE(setEngineOption("tls-ca-file", fifo));
+    Server tls(&certificates().trusted());
+    auto connecting = std::async(std::launch::async, [&tls] {
+        std::string error;
+        const Connection c = netConnect(error, "127.0.0.1", tls.server.port(), nullptr);
+        netClose(c);
+        return error;
+    });
+    if (connecting.wait_for(5s) != std::future_status::ready) {
+        ADD_FAILURE() << "the connect blocks on the FIFO";
+        const int writer = open(fifo.c_str(), O_WRONLY);  // lets it go on
+        close(writer);
+    }
+    EXPECT_EQ(connecting.get(), "The file of trusted certificates cannot be read (" + fifo + ").");
 }
 
 }  // namespace
