@@ -138,6 +138,31 @@ TEST_F(DownloadTest, RefusalWithManyArticlesOnTheWayLeavesThemUnreadForANewSessi
     EXPECT_TRUE(peer.received()[0].ends_with("QUIT\r\n"));
 }
 
+TEST_F(DownloadTest, ArticleOfTooManyPartsFailsItsSongAndTheNextFollows) {
+    std::string body = "Subject: many\r\n\r\n";
+    for (int i = 0; i <= 1000; ++i) body += "=ybegin line=128 size=3 name=tiny.mp3\r\nklm\r\n=yend size=3\r\n";
+    ScriptedPeer peer;
+    scriptGreetingAndGroup(peer);
+    peer.expect("article <many@harbeat.test>\r\n");
+    peer.send(articleReply("<many@harbeat.test>", body));
+    peer.expect(std::string("group ") + kGroup + "\r\n");
+    peer.send(std::string("211 3 1 3 ") + kGroup + "\r\n");
+    scriptArticle(peer, "<uu-59@harbeat.test>", "uu_59.article");
+    scriptQuit(peer);
+    const std::vector<Report> reports =
+        download(peer, requestLine({"<many@harbeat.test>"}) + requestLine({"<uu-59@harbeat.test>"}));
+    EXPECT_EQ(reports, (std::vector<Report>{{kNotifyStatus, "Downloading requested songs (1/2)..."},
+                                            {kNotifyError,
+                                             "An article of more than 1,000 encoded parts cannot be "
+                                             "decoded."},
+                                            {kNotifyStatus, "Downloading requested songs (2/2)..."},
+                                            {kNotifyProgress, "100.00"},
+                                            {kNotifyFileWritten, pathOf("song_59.mp3")},
+                                            {kNotifySaveDone, "Downloading requested songs...DONE!"},
+                                            {kNotifyDownloadDone, " "}}));
+    EXPECT_FALSE(fs::exists(pathOf("tiny.mp3")));
+}
+
 TEST_F(DownloadTest, RefusedGroupFailsItsSongAndTheNextFollows) {
     ScriptedPeer peer;
     peer.send("200 news.example ready\r\n");
