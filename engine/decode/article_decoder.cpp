@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "core/engine_settings.h"
 #include "decode/line_decoders.h"
 #include "decode/yenc_decode.h"
 #include "songs/part_number.h"
@@ -69,6 +70,18 @@ int decodeArticle(const char *text, std::size_t length, DecodedFileList *list) {
     if (!text || !list) return kArticleMissing;
     const std::string_view article(text, length);
     DecodeState state;
+    int parts = 0;
+    // Called where a part starts: whether the scan may go on.
+    const auto mayDecodePart = [&parts](int &result) {
+        if (cancelRequested())
+            result = kArticleCancelled;
+        else if (parts == kMaxPartsPerArticle)
+            result = kArticleTooManyParts;
+        else
+            ++parts;
+        return result == kArticleScanned;
+    };
+    int result = kArticleScanned;
     std::size_t position = 0;
     while (position < article.size()) {
         const std::size_t lineEnd = findLineEnd(article, position);
@@ -76,6 +89,7 @@ int decodeArticle(const char *text, std::size_t length, DecodedFileList *list) {
         // A yEnc part names its file and its place in it, in whatever article of the song it
         // travels; the Subject line is not needed to place it.
         if (std::size_t yencPosition = position; isYencBegin(article, yencPosition)) {
+            if (!mayDecodePart(result)) return result;
             YencPart part;
             yencDecodePart(article, yencPosition, part,
                            [list](const YencPart &header) { return placeYencPart(*list, header); });
@@ -95,16 +109,19 @@ int decodeArticle(const char *text, std::size_t length, DecodedFileList *list) {
                 skipHeaderBlock(article, position);
                 // Later parts of a yEnc post carry their own =ybegin line: the scan finds it.
                 if (bodyStartsYenc(article, position)) continue;
+                if (!mayDecodePart(result)) return result;
                 if (uuDecodeLines(state, article, position) == kDecoded) storePart(*list, state);
                 continue;
             }
         }
         if (const std::size_t keyAt = line.find(kEncodingKey); keyAt != std::string_view::npos) {
+            if (!mayDecodePart(result)) return result;
             decodeMimePart(*list, state, article, position, line, keyAt);
         } else if (line.find(kBeginKey) != std::string_view::npos) {
             state.encoding = kEncodingUuencode;
-            if (findFileName(state, line, 0) == kFileNameFound && uuDecodeLines(state, article, position) == kDecoded)
-                storePart(*list, state);
+            if (findFileName(state, line, 0) != kFileNameFound) continue;
+            if (!mayDecodePart(result)) return result;
+            if (uuDecodeLines(state, article, position) == kDecoded) storePart(*list, state);
         }
     }
     return kArticleScanned;

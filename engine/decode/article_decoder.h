@@ -12,10 +12,22 @@
 
 namespace corvane {
 
-enum DecodeArticleResult { kArticleScanned = 0, kArticleMissing = 2 };
+enum DecodeArticleResult {
+    kArticleScanned = 0,
+    kArticleMissing = 2,
+    kArticleCancelled = 3,     // a cancel was requested: the scan stopped between two parts
+    kArticleTooManyParts = 4,  // the scan stopped before part kMaxPartsPerArticle + 1
+};
+
+// A real post carries one encoded file per article, a few at most; an article of thousands of
+// tiny parts is made to keep the decoder busy.
+inline constexpr int kMaxPartsPerArticle = 1000;
+inline constexpr std::string_view kTooManyPartsError = "An article of more than 1,000 encoded parts cannot be decoded.";
 
 // Scans the article (lines ending in CR LF, already unstuffed) and adds every decoded part to
-// the list. kArticleMissing when the text or the list is missing.
+// the list. kArticleMissing when the text or the list is missing. Stops early, with the parts
+// decoded so far in the list, on a cancel (kArticleCancelled) and before decoding more than
+// kMaxPartsPerArticle parts (kArticleTooManyParts).
 int decodeArticle(const char *text, std::size_t length, DecodedFileList *list);
 
 enum FindFileNameResult { kFileNameFound = 0, kNoFileName = 1, kFileNameRejected = 3 };

@@ -1,4 +1,5 @@
 // Base64 lines: groups of four characters of "A-Z a-z 0-9 + /" with "=" as padding.
+#include <algorithm>
 #include <array>
 #include <new>
 
@@ -57,44 +58,45 @@ std::size_t decodeLine(const unsigned char *in, std::size_t length, unsigned cha
 
 int base64DecodeLines(DecodeState &state, std::string_view text, std::size_t &position) {
     if (position >= text.size()) return kNothingDecoded;
-    std::string out;
+    const auto *const source = reinterpret_cast<const unsigned char *>(text.data());
+    const uint16_t *const pairs = base64PairTable();
+    std::size_t lines = 0;
+    std::size_t pos = position;
     try {
-        sizeOutputBuffer(out, (text.size() - position) / 4 * 3 + 4);  // a byte more for decodeCleanGroups
+        DecodedOutput out(DecodedOutput::kFirstRoom, (text.size() - position) / 4 * 3);
+        std::size_t lastLength = 0;
+        // A MIME boundary line is not a stop of its own: the empty line in front of it ends the data.
+        while (pos < text.size()) {
+            // Encoders write lines of one length: a line as long as the last one, of whole groups
+            // without padding, followed by CR LF (and so holding no CR of its own) is decoded at
+            // once. decodeCleanGroups writes a byte beyond the groups.
+            const std::size_t expectedEnd = pos + lastLength;
+            const std::size_t lineBytes = lastLength / 4 * 3;
+            if (lastLength > 0 && lastLength % 4 == 0 && lineBytes < DecodedOutput::kBlockBytes &&
+                expectedEnd + 1 < text.size() && text[expectedEnd] == '\r' && text[expectedEnd + 1] == '\n' &&
+                decodeCleanGroups(pairs, text.data() + pos, lastLength / 4, out.block(lineBytes + 1))) {
+                out.wrote(lineBytes);
+                ++lines;
+                pos = expectedEnd + 2;
+                continue;
+            }
+            const std::size_t lineEnd = findLineEnd(text, pos);
+            if (lineEnd == std::string_view::npos || lineEnd == pos) break;
+            lastLength = lineEnd - pos;
+            // A line longer than a block is decoded a block's worth of whole groups at a time.
+            constexpr std::size_t kPieceChars = DecodedOutput::kBlockBytes / 3 * 4;
+            for (std::size_t at = pos; at < lineEnd; at += kPieceChars) {
+                const std::size_t chars = std::min(kPieceChars, lineEnd - at);
+                out.wrote(decodeLine(source + at, chars, out.block(chars / 4 * 3)));
+            }
+            ++lines;
+            pos = lineEnd + 2;
+        }
+        if (lines == 0) return kNothingDecoded;
+        state.bytes = out.take();
     } catch (const std::bad_alloc &) {
         return kNothingDecoded;
     }
-
-    auto *const target = reinterpret_cast<unsigned char *>(out.data());
-    const auto *const source = reinterpret_cast<const unsigned char *>(text.data());
-    const uint16_t *const pairs = base64PairTable();
-    std::size_t written = 0;
-    std::size_t lines = 0;
-    std::size_t pos = position;
-    std::size_t lastLength = 0;
-    // A MIME boundary line is not a stop of its own: the empty line in front of it ends the data.
-    while (pos < text.size()) {
-        // Encoders write lines of one length: a line as long as the last one, of whole groups
-        // without padding, followed by CR LF (and so holding no CR of its own) is decoded at once.
-        const std::size_t expectedEnd = pos + lastLength;
-        if (lastLength > 0 && lastLength % 4 == 0 && expectedEnd + 1 < text.size() && text[expectedEnd] == '\r' &&
-            text[expectedEnd + 1] == '\n' &&
-            decodeCleanGroups(pairs, text.data() + pos, lastLength / 4, target + written)) {
-            written += lastLength / 4 * 3;
-            ++lines;
-            pos = expectedEnd + 2;
-            continue;
-        }
-        const std::size_t lineEnd = findLineEnd(text, pos);
-        if (lineEnd == std::string_view::npos || lineEnd == pos) break;
-        lastLength = lineEnd - pos;
-        written += decodeLine(source + pos, lastLength, target + written);
-        ++lines;
-        pos = lineEnd + 2;
-    }
-    if (lines == 0) return kNothingDecoded;
-
-    out.resize(written);
-    state.bytes = std::move(out);
     position = pos;
     return kDecoded;
 }

@@ -5,7 +5,7 @@
 namespace corvane {
 namespace {
 
-// Decoders size their output for the whole rest of the article; a part much smaller than that
+// A decoder's room may be larger than the part it decoded; a part much smaller than its room
 // gives the surplus back, as a song's parts stay in memory until its files are written.
 std::string takeBytes(std::string &bytes) {
     if (bytes.capacity() > bytes.size() * 2 + 4096) bytes.shrink_to_fit();

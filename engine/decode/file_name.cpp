@@ -26,7 +26,7 @@ int mimeFileName(DecodeState &state, std::string_view text, std::size_t position
     // The encoding header was the last of its block: this part has no name of its own.
     if (text.substr(position, 2) == "\r\n") return kNoFileName;
     constexpr std::string_view kKey = "filename=";
-    const std::size_t key = text.find(kKey, position);
+    const std::size_t key = state.fileNameKey.find(text, kKey, position);
     if (key == std::string_view::npos) return kNoFileName;
 
     std::size_t start = key + kKey.size();

@@ -39,9 +39,12 @@ bool decodeLine(std::string_view line, std::string &out) {
 
 int quotedPrintableDecodeLines(DecodeState &state, std::string_view text, std::size_t &position) {
     if (position >= text.size()) return kNothingDecoded;
+    // The part ends with the line that holds the boundary; without one it is not taken.
+    const std::size_t boundary = state.partEnd.find(text, kPartEnd, position);
+    if (boundary == std::string_view::npos) return kNothingDecoded;
     std::string out;
     try {
-        out.reserve(text.size() - position);
+        out.reserve(boundary - position);
         std::size_t pos = position;
         for (;;) {
             const std::size_t lineEnd = findLineEnd(text, pos);

@@ -54,60 +54,49 @@ std::size_t findLineEnd(std::string_view text, std::size_t from) {
 }
 
 int uuDecodeLines(DecodeState &state, std::string_view text, std::size_t &position) {
-    std::string out;
-    std::size_t written = 0;
+    const uint16_t *const pairs = uuPairTable();
+    std::size_t pos = position;
     try {
         // Well-formed lines never yield more than 3 bytes per 4 characters; a malformed one may,
-        // and the buffer then grows.
-        sizeOutputBuffer(out, (text.size() - std::min(position, text.size())) / 4 * 3 + kMaxEncodedChars);
+        // and the room then grows.
+        DecodedOutput out(DecodedOutput::kFirstRoom, (text.size() - std::min(position, text.size())) / 4 * 3);
+        while (pos < text.size() && !stopsDecoding(text, pos)) {
+            const std::size_t count = static_cast<unsigned char>(text[pos]) - 32u;
+            const std::size_t encodedChars = (count + 2) / 3 * 4;
+            // The groups of a line, and the byte decodeCleanGroups writes beyond them.
+            unsigned char *const target = out.block(encodedChars / 4 * 3 + 1);
+
+            // The usual line: its encoded characters, then CR LF, and no control character among
+            // them (so no earlier CR LF either).
+            const std::size_t expectedEnd = pos + 1 + encodedChars;
+            if (expectedEnd + 1 < text.size() && text[expectedEnd] == '\r' && text[expectedEnd + 1] == '\n' &&
+                decodeCleanGroups(pairs, text.data() + pos + 1, encodedChars / 4, target)) {
+                out.wrote(count);
+                pos = expectedEnd + 2;
+                continue;
+            }
+
+            const std::size_t lineEnd = findLineEnd(text, pos);
+            if (lineEnd == std::string_view::npos) break;
+            const std::size_t available = lineEnd - pos - 1;
+            if (available >= encodedChars) {
+                decodeGroups(text.data() + pos + 1, encodedChars / 4, target);
+            } else {
+                // Mail and news gateways strip trailing blanks, and a blank stands for 0: a short
+                // line is read as if its missing characters were blanks, never into the next line.
+                char padded[kMaxEncodedChars];
+                std::memset(padded, ' ', encodedChars);
+                std::memcpy(padded, text.data() + pos + 1, available);
+                decodeGroups(padded, encodedChars / 4, target);
+            }
+            out.wrote(count);
+            // The next line starts after this line's CR LF, whatever follows the encoded characters.
+            pos = lineEnd + 2;
+        }
+        state.bytes = out.take();
     } catch (const std::bad_alloc &) {
         return kNothingDecoded;
     }
-
-    const uint16_t *const pairs = uuPairTable();
-    std::size_t pos = position;
-    while (pos < text.size() && !stopsDecoding(text, pos)) {
-        const std::size_t count = static_cast<unsigned char>(text[pos]) - 32u;
-        const std::size_t encodedChars = (count + 2) / 3 * 4;
-        if (out.size() - written < encodedChars / 4 * 3 + 1) {
-            try {
-                out.resize(out.size() * 2 + kMaxEncodedChars);
-            } catch (const std::bad_alloc &) {
-                return kNothingDecoded;
-            }
-        }
-        auto *target = reinterpret_cast<unsigned char *>(out.data() + written);
-
-        // The usual line: its encoded characters, then CR LF, and no control character among
-        // them (so no earlier CR LF either).
-        const std::size_t expectedEnd = pos + 1 + encodedChars;
-        if (expectedEnd + 1 < text.size() && text[expectedEnd] == '\r' && text[expectedEnd + 1] == '\n' &&
-            decodeCleanGroups(pairs, text.data() + pos + 1, encodedChars / 4, target)) {
-            written += count;
-            pos = expectedEnd + 2;
-            continue;
-        }
-
-        const std::size_t lineEnd = findLineEnd(text, pos);
-        if (lineEnd == std::string_view::npos) break;
-        const std::size_t available = lineEnd - pos - 1;
-        if (available >= encodedChars) {
-            decodeGroups(text.data() + pos + 1, encodedChars / 4, target);
-        } else {
-            // Mail and news gateways strip trailing blanks, and a blank stands for 0: a short
-            // line is read as if its missing characters were blanks, never into the next line.
-            char padded[kMaxEncodedChars];
-            std::memset(padded, ' ', encodedChars);
-            std::memcpy(padded, text.data() + pos + 1, available);
-            decodeGroups(padded, encodedChars / 4, target);
-        }
-        written += count;
-        // The next line starts after this line's CR LF, whatever follows the encoded characters.
-        pos = lineEnd + 2;
-    }
-
-    out.resize(written);
-    state.bytes = std::move(out);
     position = pos;
     return kDecoded;
 }

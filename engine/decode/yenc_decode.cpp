@@ -2,6 +2,7 @@
 
 #include <zlib.h>
 
+#include <algorithm>
 #include <cstring>
 #include <new>
 
@@ -18,9 +19,6 @@ namespace {
 constexpr std::string_view kBeginKeyword = "=ybegin ";
 constexpr std::string_view kPartKeyword = "=ypart ";
 constexpr std::string_view kEndKeyword = "=yend";
-// The decoder writes whole 16-byte blocks and lets the next block overwrite what lies beyond the
-// last valid byte, so its buffer needs this much room behind the output.
-constexpr std::size_t kOutputSlack = 16;
 constexpr std::size_t kReportedNameLength = 200;
 
 bool startsWith(std::string_view text, std::size_t position, std::string_view prefix) {
@@ -210,6 +208,20 @@ std::size_t countRestOfData(std::string_view text, std::size_t pos) {
     }
 }
 
+// Decodes the data from `pos` into bytes of their own, as many as it holds, and says how the data
+// ended (never in an overflow). `expected`: the size the part announced.
+std::string decodeOwnBytes(std::string_view text, std::size_t &pos, std::size_t expected, DataEnd &dataEnd) {
+    DecodedOutput out(std::min(expected, DecodedOutput::kFirstRoom), text.size() - pos);
+    for (;;) {
+        // A block with room for a few SSE stores, so that no call decodes only a byte or two.
+        unsigned char *const block = out.block(64);
+        std::size_t written = 0;
+        dataEnd = decodeData(text, pos, block, out.blockRoom(), written);
+        out.wrote(written);
+        if (dataEnd != DataEnd::kOverflow) return out.take();
+    }
+}
+
 // Moves `pos` to the next line that starts with "=y", or to the end of the text.
 void skipToKeywordLine(std::string_view text, std::size_t &pos) {
     while (pos < text.size() && !startsWith(text, pos, "=y")) {
@@ -324,28 +336,25 @@ bool yencDecodePart(std::string_view text, std::size_t &position, YencPart &part
     // (a yEnc byte takes at least one character): a size that lies is not reserved.
     const bool rangeFits = part.end >= part.begin && static_cast<uint64_t>(part.end - part.begin) < text.size() - pos;
     const YencTarget target = placeFor && rangeFits ? placeFor(part) : YencTarget();
-    std::string out;
-    unsigned char *data = reinterpret_cast<unsigned char *>(target.data);
-    std::size_t capacity = target.capacity;
-    if (!data) {
+    const std::size_t capacity = target.capacity;
+    DataEnd dataEnd;
+    if (target.data) {
+        dataEnd = decodeData(text, pos, reinterpret_cast<unsigned char *>(target.data), capacity, part.size);
+        part.crc = crc32Of(std::string_view(target.data, part.size));
+        part.inPlace = true;
+    } else {
         try {
-            sizeOutputBuffer(out, text.size() - pos + kOutputSlack);
+            const std::size_t announced =
+                rangeFits ? static_cast<std::size_t>(part.end - part.begin + 1) : DecodedOutput::kFirstRoom;
+            part.bytes = decodeOwnBytes(text, pos, announced, dataEnd);
         } catch (const std::bad_alloc &) {
             checks.fail("Not enough memory to decode " + checks.partLabel() + ".");
             skipToKeywordLine(text, pos);
             position = pos;
             return true;
         }
-        data = reinterpret_cast<unsigned char *>(out.data());
-        capacity = out.size();
-    }
-    const DataEnd dataEnd = decodeData(text, pos, data, capacity, part.size);
-    part.crc = crc32Of(std::string_view(reinterpret_cast<const char *>(data), part.size));
-    if (target.data) {
-        part.inPlace = true;
-    } else {
-        out.resize(part.size);
-        part.bytes = std::move(out);
+        part.size = part.bytes.size();
+        part.crc = crc32Of(part.bytes);
     }
 
     switch (dataEnd) {

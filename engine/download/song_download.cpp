@@ -24,6 +24,10 @@ void sendArticleProgress(int64_t runningArticle, int64_t totalArticles) {
                                      : 100.0);
 }
 
+// When a song ends early, at most this many replies still on the way are read away to keep the
+// session.
+constexpr std::size_t kMostRepliesToDrain = 4;
+
 // A 4xx or 5xx reply is its status line alone: the reader took it whole and the connection is
 // still in step. Any other failure (a socket error, a time-out, an unexpected reply that may have
 // lines behind it) leaves it out of step.
@@ -79,6 +83,13 @@ void closeConnection(Connection &connection) {
     connection = 0;
 }
 
+// A song that ends before its last reply: a few replies still on the way are read away; more
+// would be whole articles downloaded only to be thrown away, and a new session for the next song
+// costs less than that.
+void keepInStepOrClose(ArticleWindow &window, Connection &connection) {
+    if (window.unanswered() > kMostRepliesToDrain || !window.drain(connection)) closeConnection(connection);
+}
+
 }  // namespace
 
 int downloadSong(std::string &error, Connection &connection, const DownloadParameters &parameters,
@@ -98,18 +109,22 @@ int downloadSong(std::string &error, Connection &connection, const DownloadParam
         std::string text;
         if (!window.fill(error, connection) ||
             !readMultiLineResponse(error, connection, 220, kResponseTerminator, text)) {
-            // A refusal (430: no such article) was read whole; the replies behind it are read away.
-            bool inStep = false;
+            // A refusal (430: no such article) was read whole and leaves the connection in step.
             if (isRefusal(error)) {
                 window.answered();
-                inStep = window.drain(connection);
+                keepInStepOrClose(window, connection);
+            } else {
+                closeConnection(connection);
             }
-            if (!inStep) closeConnection(connection);
             return 0;
         }
         window.answered();
         undoDotStuffing(text);
-        decodeArticle(text.data(), text.size(), &list);
+        if (decodeArticle(text.data(), text.size(), &list) == kArticleTooManyParts) {
+            error = kTooManyPartsError;
+            keepInStepOrClose(window, connection);
+            return 0;
+        }
         sendArticleProgress(runningArticle, totalArticles);
         ++runningArticle;
         text = std::string();

@@ -11,7 +11,7 @@
 namespace corvane {
 namespace {
 
-std::atomic<int32_t> subjectIndex{0}, linesIndex{0}, messageIdIndex{0}, dateIndex{0};
+std::atomic<int32_t> subjectIndex{0}, linesIndex{0}, messageIdIndex{0}, dateIndex{0}, bytesIndex{0};
 
 // The answer is collected in a buffer of this size; a longer one is not an overview format.
 constexpr std::size_t kOverviewFormatCapacity = 64000;
@@ -23,7 +23,8 @@ bool startsWithNoCase(std::string_view text, std::string_view prefix) {
 }  // namespace
 
 OverviewLayout overviewLayout() {
-    return OverviewLayout{subjectIndex.load(), linesIndex.load(), messageIdIndex.load(), dateIndex.load()};
+    return OverviewLayout{subjectIndex.load(), linesIndex.load(), messageIdIndex.load(), dateIndex.load(),
+                          bytesIndex.load()};
 }
 
 void storeOverviewLayout(const OverviewLayout &layout) {
@@ -31,6 +32,7 @@ void storeOverviewLayout(const OverviewLayout &layout) {
     linesIndex.store(layout.linesIndex);
     messageIdIndex.store(layout.messageIdIndex);
     dateIndex.store(layout.dateIndex);
+    bytesIndex.store(layout.bytesIndex);
 }
 
 int nntpReadOverviewFormat(std::string &error, Connection connection) {
@@ -61,10 +63,14 @@ int nntpReadOverviewFormat(std::string &error, Connection connection) {
     while (pos < answer.size()) {
         const std::size_t end = std::min(answer.find_first_of("\r\n", pos), answer.size());
         const std::string_view field = std::string_view(answer).substr(pos, end - pos);
+        // RFC 3977 servers name the size fields ":bytes" and ":lines", older ones "Bytes:" and "Lines:".
+        const std::string_view metadata = field.starts_with(':') ? field.substr(1) : std::string_view();
         if (startsWithNoCase(field, "subject"))
             layout.subjectIndex = piece;
-        else if (startsWithNoCase(field, "lines"))
+        else if (startsWithNoCase(field, "lines") || startsWithNoCase(metadata, "lines"))
             layout.linesIndex = piece;
+        else if (startsWithNoCase(field, "bytes") || startsWithNoCase(metadata, "bytes"))
+            layout.bytesIndex = piece;
         else if (startsWithNoCase(field, "message-id"))
             layout.messageIdIndex = piece;
         else if (startsWithNoCase(field, "date"))

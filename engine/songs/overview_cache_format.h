@@ -32,7 +32,10 @@
 
 namespace corvane {
 
-inline constexpr uint32_t kOverviewCacheVersion = 1;
+// Raised whenever the choice of usable articles changes: a file written by an older rule is
+// rebuilt instead of bringing back articles the search no longer lists. 2: an .mp3 subject without a
+// part number counts only for an article as large as a song.
+inline constexpr uint32_t kOverviewCacheVersion = 2;
 
 // Which server and group a file belongs to. Two servers, or one server over TLS and plain TCP,
 // never share a file.

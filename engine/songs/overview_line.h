@@ -10,7 +10,7 @@
 namespace corvane {
 
 // An article whose subject carries a part number such as (2/5) or [2/5], or a one-article song. The texts are views
-// into the overview line. The Lines field is not kept: the engine computes no song size.
+// into the overview line. The Bytes and Lines fields are not kept: the engine computes no song size.
 struct OverviewEntry {
     std::string_view baseName;   // the subject before its last opening bracket
     std::string_view messageId;  // exactly as received, angle brackets included
@@ -30,8 +30,10 @@ inline constexpr std::size_t kSubjectCapacity = 1023;
 // Splits the line at its TABs (field 0 is the article number) and takes the subject, message-id
 // and date at the layout's positions. Returns 1 and fills `entry` (views into `line`) when the
 // subject carries a usable part number, or names an .mp3 file without any part marker (a song of
-// one article, part 1 of 1: see parseSongSubject); returns 0 when it does not, or when the line
-// lacks one of those fields or has an empty message-id (no download could fetch such a part).
+// one article, part 1 of 1: see parseSongSubject) and the article looks like an encoded file: a
+// yEnc subject, or a Bytes field of at least 2,000 or a Lines field of at least 20 (a text post
+// about a song is far smaller). Returns 0 otherwise, or when the line lacks one of those fields or
+// has an empty message-id (no download could fetch such a part).
 int parseOverviewLine(std::string_view line, const OverviewLayout &layout, OverviewEntry &entry);
 
 }  // namespace corvane

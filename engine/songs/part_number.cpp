@@ -110,13 +110,27 @@ bool namesMp3File(std::string_view subject) {
 
 }  // namespace
 
-int parseSongSubject(std::string_view subject, std::string_view &baseName, int32_t &partIndex, int32_t &partCount) {
+int parseSongSubject(std::string_view subject, std::string_view &baseName, int32_t &partIndex, int32_t &partCount,
+                     bool *unmarked) {
+    if (unmarked) *unmarked = false;
     const int result = parsePartNumber(subject, baseName, partIndex, partCount);
     if (result >= 0 || !namesMp3File(subject) || hasPartMarker(subject)) return result;
     baseName = subject.substr(0, kBaseNameCapacity);
     partIndex = 0;
     partCount = 1;
+    if (unmarked) *unmarked = true;
     return 0;
+}
+
+bool namesYenc(std::string_view subject) {
+    const auto isLetter = [](char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); };
+    for (std::size_t at = 0; at + 4 <= subject.size(); ++at) {
+        if (subject[at] != 'y' && subject[at] != 'Y') continue;
+        if ((at > 0 && isLetter(subject[at - 1])) || (at + 4 < subject.size() && isLetter(subject[at + 4]))) continue;
+        const char e = subject[at + 1], n = subject[at + 2], c = subject[at + 3];
+        if ((e == 'e' || e == 'E') && (n == 'n' || n == 'N') && (c == 'c' || c == 'C')) return true;
+    }
+    return false;
 }
 
 }  // namespace corvane

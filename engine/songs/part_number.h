@@ -22,9 +22,14 @@ int parsePartNumber(std::string_view subject, std::string_view &baseName, int32_
 
 // The part number of a subject as the song search reads it: parsePartNumber's, and besides a
 // subject that names an .mp3 file (any letter case) and carries no part marker "(n/m)",
-// "[n/m]" or "(n of m)" anywhere is a whole song of one article: its base name is the whole subject, part
-// index 0 of 1. Subjects without ".mp3" stay as parsePartNumber reads them.
-int parseSongSubject(std::string_view subject, std::string_view &baseName, int32_t &partIndex, int32_t &partCount);
+// "[n/m]" or "(n of m)" anywhere may be a whole song of one article: its base name is the whole
+// subject, part index 0 of 1, and `unmarked` (when given) is set, as such a subject alone cannot
+// tell a song from a text post about one. Subjects without ".mp3" stay as parsePartNumber reads them.
+int parseSongSubject(std::string_view subject, std::string_view &baseName, int32_t &partIndex, int32_t &partCount,
+                     bool *unmarked = nullptr);
+
+// Whether the subject carries the word "yEnc" (any letter case), as yEnc posters' subjects do.
+bool namesYenc(std::string_view subject);
 
 // Position of the last character of `text` that occurs in `set`, or npos.
 std::size_t findLastOf(std::string_view text, std::string_view set);

@@ -109,6 +109,60 @@ TEST_F(DownloadTest, ExpiredArticleFailsItsSongButNotTheDownload) {
     EXPECT_FALSE(fs::exists(folder));
 }
 
+TEST_F(DownloadTest, RefusalWithManyArticlesOnTheWayLeavesThemUnreadForANewSession) {
+    std::vector<std::string> ids;
+    for (int i = 0; i < 12; ++i) ids.push_back("<many-" + std::to_string(i) + "@harbeat.test>");
+    ScriptedPeer peer;
+    scriptGreetingAndGroup(peer);
+    for (const std::string &id : ids) peer.expect("article " + id + "\r\n");
+    // The first is refused; the eleven articles behind it are on the way, but the client says QUIT
+    // instead of reading them.
+    std::string rest = "430 no such article\r\n";
+    for (std::size_t i = 1; i < ids.size(); ++i) rest += articleReply(ids[i], fixture("uu_59.article"));
+    peer.send(rest);
+    peer.expect("QUIT\r\n");
+    peer.nextConnection();
+    scriptGreetingAndGroup(peer);
+    scriptArticle(peer, "<uu-59@harbeat.test>", "uu_59.article");
+    scriptQuit(peer);
+    const std::vector<Report> reports = download(peer, requestLine(ids) + requestLine({"<uu-59@harbeat.test>"}));
+    EXPECT_EQ(reports, (std::vector<Report>{{kNotifyStatus, "Downloading requested songs (1/2)..."},
+                                            {kNotifyError, "430 no such article"},
+                                            {kNotifyStatus, "Downloading requested songs (2/2)..."},
+                                            {kNotifyProgress, "100.00"},
+                                            {kNotifyFileWritten, pathOf("song_59.mp3")},
+                                            {kNotifySaveDone, "Downloading requested songs...DONE!"},
+                                            {kNotifyDownloadDone, " "}}));
+    EXPECT_EQ(peer.connectionsAccepted(), 2);
+    ASSERT_EQ(peer.received().size(), 2u);
+    EXPECT_TRUE(peer.received()[0].ends_with("QUIT\r\n"));
+}
+
+TEST_F(DownloadTest, ArticleOfTooManyPartsFailsItsSongAndTheNextFollows) {
+    std::string body = "Subject: many\r\n\r\n";
+    for (int i = 0; i <= 1000; ++i) body += "=ybegin line=128 size=3 name=tiny.mp3\r\nklm\r\n=yend size=3\r\n";
+    ScriptedPeer peer;
+    scriptGreetingAndGroup(peer);
+    peer.expect("article <many@harbeat.test>\r\n");
+    peer.send(articleReply("<many@harbeat.test>", body));
+    peer.expect(std::string("group ") + kGroup + "\r\n");
+    peer.send(std::string("211 3 1 3 ") + kGroup + "\r\n");
+    scriptArticle(peer, "<uu-59@harbeat.test>", "uu_59.article");
+    scriptQuit(peer);
+    const std::vector<Report> reports =
+        download(peer, requestLine({"<many@harbeat.test>"}) + requestLine({"<uu-59@harbeat.test>"}));
+    EXPECT_EQ(reports, (std::vector<Report>{{kNotifyStatus, "Downloading requested songs (1/2)..."},
+                                            {kNotifyError,
+                                             "An article of more than 1,000 encoded parts cannot be "
+                                             "decoded."},
+                                            {kNotifyStatus, "Downloading requested songs (2/2)..."},
+                                            {kNotifyProgress, "100.00"},
+                                            {kNotifyFileWritten, pathOf("song_59.mp3")},
+                                            {kNotifySaveDone, "Downloading requested songs...DONE!"},
+                                            {kNotifyDownloadDone, " "}}));
+    EXPECT_FALSE(fs::exists(pathOf("tiny.mp3")));
+}
+
 TEST_F(DownloadTest, RefusedGroupFailsItsSongAndTheNextFollows) {
     ScriptedPeer peer;
     peer.send("200 news.example ready\r\n");

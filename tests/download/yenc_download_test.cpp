@@ -143,7 +143,7 @@ TEST_F(YencDownload, SyntheticYencSongsAreFoundAndSaved) {
     options.yencEvery = 2;
     const std::string group = "alt.binaries.sounds.mp3.synthetic";
     store.addSyntheticGroup(group, 12, 1, options);
-    corvane::storeOverviewLayout({1, 7, 4, 3});
+    corvane::storeOverviewLayout({1, 7, 4, 3, 6});
     ASSERT_NE(mp3GetSongs((group + "\tassorted\r\n").c_str()), -1);
     ASSERT_TRUE(ReportRecorder::waitFor({kNotifySearchDone}, std::chrono::seconds(20)));
     std::string request;

@@ -15,7 +15,7 @@
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, std::size_t size) {
     const std::string_view input(reinterpret_cast<const char *>(data), size);
     // The first byte picks a field layout, so that unusual "list overview.fmt" orders are tried.
-    const corvane::OverviewLayout layouts[] = {{1, 7, 4, 3}, {1, 2, 3, 4}, {4, 1, 2, 3}, {31, 30, 29, 28}};
+    const corvane::OverviewLayout layouts[] = {{1, 7, 4, 3, 6}, {1, 2, 3, 4, 5}, {4, 1, 2, 3, 0}, {31, 30, 29, 28, 40}};
     const corvane::OverviewLayout layout = size > 0 ? layouts[data[0] % 4] : layouts[0];
     corvane::PartsTable parts;
     std::size_t start = size > 0 ? 1 : 0;

@@ -26,7 +26,7 @@ int readFormat(std::vector<std::string> answer, std::string &error) {
 
 bool operator==(const OverviewLayout &a, const OverviewLayout &b) {
     return a.subjectIndex == b.subjectIndex && a.linesIndex == b.linesIndex && a.messageIdIndex == b.messageIdIndex &&
-           a.dateIndex == b.dateIndex;
+           a.dateIndex == b.dateIndex && a.bytesIndex == b.bytesIndex;
 }
 
 }  // namespace
@@ -35,7 +35,18 @@ TEST(OverviewFormat, UsualAnswerGivesTheUsualPositions) {
     storeOverviewLayout({});
     std::string error;
     ASSERT_EQ(readFormat({ScriptedPeer::usualOverviewFormat()}, error), 1) << error;
-    EXPECT_TRUE((overviewLayout() == OverviewLayout{1, 7, 4, 3}));
+    EXPECT_TRUE((overviewLayout() == OverviewLayout{1, 7, 4, 3, 6}));
+}
+
+TEST(OverviewFormat, SizeFieldsAreFoundUnderTheirNewerNames) {
+    storeOverviewLayout({});
+    std::string error;
+    ASSERT_EQ(readFormat({"215 fmt\r\nSubject:\r\nFrom:\r\nDate:\r\nMessage-ID:\r\nReferences:\r\n:bytes\r\n:lines\r\n"
+                          "Xref:full\r\n.\r\n"},
+                         error),
+              1)
+        << error;
+    EXPECT_TRUE((overviewLayout() == OverviewLayout{1, 7, 4, 3, 6}));
 }
 
 TEST(OverviewFormat, CapitalsCountAndMissingFieldsKeepTheirOldValue) {

@@ -169,7 +169,7 @@ TEST(OverviewCacheFormat, RefusesWellSealedLies) {
         const char *why;
         std::string bytes;
     } cases[] = {
-        {"another version", sealed(std::string("HBOVCACH") + std::string("\x02\0\0\0", 4) + "\x01s\x77\x00\x01g") +
+        {"another version", sealed(std::string("HBOVCACH") + std::string("\x01\0\0\0", 4) + "\x01s\x77\x00\x01g") +
                                 segment(std::string("\x01\x05\x00", 3), "")},
         {"no segment", head},
         {"first above last", head + segment("\x05\x01\x00", "")},
@@ -181,7 +181,7 @@ TEST(OverviewCacheFormat, RefusesWellSealedLies) {
          head + segment("\x01\x05\x01", std::string("\x00\x01\x03\x01<m>d\x00\x02", 10))},
         {"empty message-id", head + segment("\x01\x05\x01", std::string("\x00\x00\x01n\x00\x01d\x00\x02", 9))},
         {"records longer than their count", head + segment("\x01\x05\x01", record + "x")},
-        {"tls flag not 0 or 1", sealed(std::string("HBOVCACH") + std::string("\x01\0\0\0", 4) + "\x01s\x77\x02\x01g") +
+        {"tls flag not 0 or 1", sealed(std::string("HBOVCACH") + std::string("\x02\0\0\0", 4) + "\x01s\x77\x02\x01g") +
                                     segment(std::string("\x01\x05\x00", 3), "")},
     };
     OverviewCacheHeader header;

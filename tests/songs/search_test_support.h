@@ -17,12 +17,13 @@ namespace harbeat::test {
 
 inline constexpr const char *kPostDate = "Fri, 01 Mar 2024 00:00:00 +0000";
 
-// One overview line (CR LF included) as the usual "list overview.fmt" orders the fields.
+// One overview line (CR LF included) as the usual "list overview.fmt" orders the fields; the
+// article is as large as a song unless `bytes` and `lines` say otherwise.
 inline std::string overviewLine(long number, const std::string &subject, const std::string &messageId,
-                                const std::string &date = kPostDate) {
+                                const std::string &date = kPostDate, int bytes = 5000, int lines = 40) {
     const std::string n = std::to_string(number);
-    return n + "\t" + subject + "\tposter@example.com\t" + date + "\t" + messageId +
-           "\t\t5000\t40\tXref: news.example g:" + n + "\r\n";
+    return n + "\t" + subject + "\tposter@example.com\t" + date + "\t" + messageId + "\t\t" + std::to_string(bytes) +
+           "\t" + std::to_string(lines) + "\tXref: news.example g:" + n + "\r\n";
 }
 
 inline std::string overviewReply(const std::vector<std::string> &lines) {
@@ -68,7 +69,7 @@ protected:
     void SetUp() override {
         ReportRecorder::clear();
         corvane::storeStatusCallback(ReportRecorder::callback());
-        corvane::storeOverviewLayout({1, 7, 4, 3});
+        corvane::storeOverviewLayout({1, 7, 4, 3, 6});
         corvane::setCancelRequested(false);
     }
     void TearDown() override { corvane::setCancelRequested(false); }
