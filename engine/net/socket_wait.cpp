@@ -12,7 +12,7 @@ namespace corvane {
 namespace {
 
 // How long a wait may go without looking at the cancel flag.
-constexpr std::chrono::milliseconds kCancelCheck{250};
+constexpr std::chrono::milliseconds kCancelCheck{100};
 
 thread_local WaitClock::time_point callDeadline = WaitClock::time_point::max();
 
@@ -21,17 +21,20 @@ thread_local WaitClock::time_point callDeadline = WaitClock::time_point::max();
 WaitResult waitForSocket(int socket, short events, WaitClock::time_point deadline) {
     pollfd waitFor{socket, events, 0};
     for (;;) {
+        // A cancel that is already there still lets what has arrived be taken, without waiting.
+        const bool cancelled = cancelRequested();
         const auto now = WaitClock::now();
         const auto left = deadline > now ? std::chrono::duration_cast<std::chrono::milliseconds>(deadline - now)
                                          : std::chrono::milliseconds(0);
-        // Whole milliseconds round down: wait one more so that a deadline is never missed by a
-        // fraction and polled again with 0 for its last microseconds.
-        const auto slice = std::min(left + std::chrono::milliseconds(left < kCancelCheck ? 1 : 0), kCancelCheck);
-        const int ready = poll(&waitFor, 1, deadline > now ? static_cast<int>(slice.count()) : 0);
+        // Whole milliseconds round down: one more, so that the deadline is not missed by a
+        // fraction and then polled again for its last microseconds.
+        const auto slice = cancelled || deadline <= now ? std::chrono::milliseconds(0)
+                                                        : std::min(left + std::chrono::milliseconds(1), kCancelCheck);
+        const int ready = poll(&waitFor, 1, static_cast<int>(slice.count()));
         if (ready > 0) return WaitResult::Ready;
         if (ready < 0 && errno != EINTR) return WaitResult::Failed;
+        if (cancelled) return WaitResult::Cancelled;
         if (ready == 0 && WaitClock::now() >= deadline) return WaitResult::TimedOut;
-        if (cancelRequested()) return WaitResult::Cancelled;
     }
 }
 

@@ -1,6 +1,6 @@
 // Every wait of the engine on a socket: for data, for room to send, for a connect or a TLS
 // handshake. A wait ends when the socket is ready, when its deadline passes, or soon after a
-// cancel is requested: the cancel is looked at several times a second, so Stop never waits for
+// cancel is requested: the cancel is looked at ten times a second, so Stop never waits for
 // a silent server.
 #pragma once
 
