@@ -37,10 +37,11 @@ long peakKilobytes() {
 void writeNzb(const std::filesystem::path &path, long files, long segments) {
     FILE *out = std::fopen(path.c_str(), "wb");
     if (!out) std::exit(1);
-    std::fputs("<?xml version=\"1.0\" encoding=\"iso-8859-1\" ?>\n"
-               "<!DOCTYPE nzb PUBLIC \"-//newzBin//DTD NZB 1.1//EN\" \"http://www.newzbin.com/DTD/nzb/nzb-1.1.dtd\">\n"
-               "<nzb xmlns=\"http://www.newzbin.com/DTD/2003/nzb\">\n",
-               out);
+    std::fputs(
+        "<?xml version=\"1.0\" encoding=\"iso-8859-1\" ?>\n"
+        "<!DOCTYPE nzb PUBLIC \"-//newzBin//DTD NZB 1.1//EN\" \"http://www.newzbin.com/DTD/nzb/nzb-1.1.dtd\">\n"
+        "<nzb xmlns=\"http://www.newzbin.com/DTD/2003/nzb\">\n",
+        out);
     for (long f = 0; f < files; ++f) {
         const bool par2 = f % 20 == 19;
         std::fprintf(out,
@@ -49,10 +50,11 @@ void writeNzb(const std::filesystem::path &path, long files, long segments) {
                      "    <groups>\n      <group>alt.binaries.sounds.mp3</group>\n    </groups>\n    <segments>\n",
                      1709251200 + f, f / 20, f % 20 + 1, f % 20 + 1, f, par2 ? "par2" : "mp3", segments);
         for (long s = 1; s <= segments; ++s)
-            std::fprintf(out,
-                         "      <segment bytes=\"396288\" number=\"%ld\">part%ldof%ld.Xy7Qw3ZkLm9PaB4cRt1%08ld@powerpost2000AA."
-                         "local</segment>\n",
-                         s, s, segments, f);
+            std::fprintf(
+                out,
+                "      <segment bytes=\"396288\" number=\"%ld\">part%ldof%ld.Xy7Qw3ZkLm9PaB4cRt1%08ld@powerpost2000AA."
+                "local</segment>\n",
+                s, s, segments, f);
         std::fputs("    </segments>\n  </file>\n", out);
     }
     std::fputs("</nzb>\n", out);
@@ -78,10 +80,11 @@ void list(const char *label, const std::filesystem::path &path, double plainMega
     corvane::nzbListWorker(path.string());
     const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     const long peak = peakKilobytes();
-    std::printf("%-6s %7.1f MB file  %6ld songs  end %d  %6.3f s  peak RSS %6.1f MB (%.2fx the plain file; %.1f MB before)\n",
-                label, static_cast<double>(std::filesystem::file_size(path)) / (1024.0 * 1024.0), songLines, lastCode, seconds,
-                static_cast<double>(peak) / 1024.0, static_cast<double>(peak) / 1024.0 / plainMegabytes,
-                static_cast<double>(before) / 1024.0);
+    std::printf(
+        "%-6s %7.1f MB file  %6ld songs  end %d  %6.3f s  peak RSS %6.1f MB (%.2fx the plain file; %.1f MB before)\n",
+        label, static_cast<double>(std::filesystem::file_size(path)) / (1024.0 * 1024.0), songLines, lastCode, seconds,
+        static_cast<double>(peak) / 1024.0, static_cast<double>(peak) / 1024.0 / plainMegabytes,
+        static_cast<double>(before) / 1024.0);
 }
 
 }  // namespace

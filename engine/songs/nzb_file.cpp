@@ -69,7 +69,8 @@ std::string gzipError(gzFile file) {
 
 }  // namespace
 
-bool readNzbFile(const std::string &path, NzbList &list, std::string &error, const std::function<void(double)> &progress) {
+bool readNzbFile(const std::string &path, NzbList &list, std::string &error,
+                 const std::function<void(double)> &progress) {
     uint64_t size = 0;
     const int fd = openRegularFile(path, size, error);
     if (fd < 0) return false;

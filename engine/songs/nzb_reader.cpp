@@ -81,9 +81,7 @@ struct NzbReader::State {
         XML_StopParser(parser, XML_FALSE);
     }
 
-    std::string atLine() const {
-        return " (line " + std::to_string(XML_GetCurrentLineNumber(parser)) + ")";
-    }
+    std::string atLine() const { return " (line " + std::to_string(XML_GetCurrentLineNumber(parser)) + ")"; }
 
     std::string notXml(XML_Error code) const {
         return "it is not XML (" + std::string(XML_ErrorString(code)) + ", line " +

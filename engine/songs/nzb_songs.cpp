@@ -65,9 +65,8 @@ std::string nzbDateText(int64_t seconds) {
     std::tm utc{};
     if (!gmtime_r(&time, &utc)) return {};
     char text[64];
-    std::snprintf(text, sizeof text, "%s, %02d %s %04d %02d:%02d:%02d +0000", kDayNames[utc.tm_wday % 7],
-                  utc.tm_mday, kMonthNames[utc.tm_mon % 12], utc.tm_year + 1900, utc.tm_hour, utc.tm_min,
-                  utc.tm_sec);
+    std::snprintf(text, sizeof text, "%s, %02d %s %04d %02d:%02d:%02d +0000", kDayNames[utc.tm_wday % 7], utc.tm_mday,
+                  kMonthNames[utc.tm_mon % 12], utc.tm_year + 1900, utc.tm_hour, utc.tm_min, utc.tm_sec);
     return text;
 }
 

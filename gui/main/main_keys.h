@@ -7,18 +7,7 @@
 
 namespace harbeat {
 
-enum class MainCommand {
-    None,
-    StartSearch,
-    Stop,
-    SaveSong,
-    PreviewSong,
-    RequestSong,
-    Options,
-    Help,
-    Exit,
-    OpenNzb
-};
+enum class MainCommand { None, StartSearch, Stop, SaveSong, PreviewSong, RequestSong, Options, Help, Exit, OpenNzb };
 
 // Esc, F5 and F1 with any modifier; S, P, R, X and O with Ctrl held, Shift too or not, except
 // Ctrl+Shift+O, which opens an NZB file. Anything else is None.

@@ -15,9 +15,9 @@
 
 namespace {
 
-const std::set<std::string> kExports = {"mp3Settings",   "mp3CancelFunc",  "mp3GetNewsgroups", "mp3GetSongs",
-                                        "mp3BuildSongs", "mp3PostAritcle", "httpOpenURL",      "mp3SetOption",
-                                        "mp3OpenNzb"};
+const std::set<std::string> kExports = {"mp3Settings", "mp3CancelFunc", "mp3GetNewsgroups",
+                                        "mp3GetSongs", "mp3BuildSongs", "mp3PostAritcle",
+                                        "httpOpenURL", "mp3SetOption",  "mp3OpenNzb"};
 
 // The library is built into the folder of the test programs.
 std::filesystem::path libraryPath() {

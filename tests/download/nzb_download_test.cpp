@@ -22,7 +22,8 @@ std::vector<std::string> textsOf(const std::vector<Report> &reports, int32_t cod
 // A <file> element; the segments as (number, message-id without angle brackets).
 std::string nzbFile(const std::string &subject, const std::vector<std::pair<int, std::string>> &segments) {
     std::string text = "<file poster=\"poster@example.com\" date=\"1709251200\" subject=\"" + subject +
-                       "\">\n<groups><group>" + kGroup + "</group><group>alt.binaries.mp3</group></groups>\n<segments>\n";
+                       "\">\n<groups><group>" + kGroup +
+                       "</group><group>alt.binaries.mp3</group></groups>\n<segments>\n";
     for (const auto &[number, id] : segments)
         text += "<segment bytes=\"1000\" number=\"" + std::to_string(number) + "\">" + id + "</segment>\n";
     return text + "</segments>\n</file>\n";
@@ -35,9 +36,9 @@ std::string nzbText(const std::string &files) {
 
 // The three uuencoded parts of song3.mp3 listed out of order, one of them twice.
 const std::string kUuSong = nzbFile("Test Artist - song3.mp3 (1/3)", {{2, "song3-2@harbeat.test"},
-                                                                     {1, "song3-1@harbeat.test"},
-                                                                     {3, "song3-3@harbeat.test"},
-                                                                     {2, "song3-2@harbeat.test"}});
+                                                                      {1, "song3-1@harbeat.test"},
+                                                                      {3, "song3-3@harbeat.test"},
+                                                                      {2, "song3-2@harbeat.test"}});
 
 class NzbSave : public DownloadTest {
 protected:
@@ -94,20 +95,22 @@ TEST_F(NzbSave, SongsOfEveryEncodingAreSavedByteForByte) {
     settings.port = server.port();
     corvane::storeEngineSettings(settings);
 
-    const std::string request = listAndBuildRequest(nzbText(
-        kUuSong + nzbFile("Test Artist - song_45014.mp3", {{1, "mime-45014@harbeat.test"}}) +
-        nzbFile("[2/3] - &quot;Artist - Yenc Song.mp3&quot; yEnc (1/4) 300000",
-                {{4, "yenc-4@harbeat.test"}, {3, "yenc-3@harbeat.test"}, {1, "yenc-1@harbeat.test"},
-                 {2, "yenc-2@harbeat.test"}}) +
-        nzbFile("[3/3] - &quot;Artist.par2&quot; yEnc (1/1)", {{1, "song2-1@harbeat.test"}})));
+    const std::string request = listAndBuildRequest(
+        nzbText(kUuSong + nzbFile("Test Artist - song_45014.mp3", {{1, "mime-45014@harbeat.test"}}) +
+                nzbFile("[2/3] - &quot;Artist - Yenc Song.mp3&quot; yEnc (1/4) 300000", {{4, "yenc-4@harbeat.test"},
+                                                                                         {3, "yenc-3@harbeat.test"},
+                                                                                         {1, "yenc-1@harbeat.test"},
+                                                                                         {2, "yenc-2@harbeat.test"}}) +
+                nzbFile("[3/3] - &quot;Artist.par2&quot; yEnc (1/1)", {{1, "song2-1@harbeat.test"}})));
     EXPECT_EQ(std::count(request.begin(), request.end(), '\n'), 3);
 
     ASSERT_NE(mp3BuildSongs(folder.c_str(), "", request.c_str(), 0), -1);
     ASSERT_TRUE(ReportRecorder::waitFor({kNotifyDownloadDone}, std::chrono::seconds(20)));
     const std::vector<Report> reports = ReportRecorder::reports();
     EXPECT_EQ(textsOf(reports, kNotifyError), std::vector<std::string>{});
-    EXPECT_EQ(textsOf(reports, kNotifyFileWritten),
-              (std::vector<std::string>{pathOf("song3.mp3"), pathOf("song_45014.mp3"), pathOf("Artist - Yenc Song.mp3")}));
+    EXPECT_EQ(
+        textsOf(reports, kNotifyFileWritten),
+        (std::vector<std::string>{pathOf("song3.mp3"), pathOf("song_45014.mp3"), pathOf("Artist - Yenc Song.mp3")}));
     EXPECT_EQ(readFile(pathOf("song3.mp3")), fixture("payload_song3.bin"));
     EXPECT_EQ(readFile(pathOf("song_45014.mp3")), fixture("payload_45014.bin"));
     EXPECT_EQ(readFile(pathOf("Artist - Yenc Song.mp3")), yenc);

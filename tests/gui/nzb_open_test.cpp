@@ -1,5 +1,7 @@
 // Opening an NZB file from the window: the File menu and its key, a dropped file, the command
 // line; the songs it lists replace the list as a search's do and are saved the same way.
+#include "main/nzb_open.h"
+
 #include <QAction>
 #include <QDir>
 #include <QMenuBar>
@@ -14,11 +16,10 @@
 #include "gui_test_main.h"
 #include "main/frm_main.h"
 #include "main/main_keys.h"
-#include "main/nzb_open.h"
 #include "main/song_list_model.h"
 #include "notify/notify_slots.h"
-#include "pages/tip_pages.h"
 #include "ole_text.h"
+#include "pages/tip_pages.h"
 #include "recording_engine.h"
 #include "recording_platform.h"
 #include "settings/settings.h"
@@ -138,7 +139,8 @@ private slots:
         QTest::newRow("none") << QStringList{} << "";
         QTest::newRow("debug log") << QStringList{"debug", "log"} << "";
         QTest::newRow("absolute") << QStringList{"/music/a.nzb"} << "/music/a.nzb";
-        QTest::newRow("relative, compressed") << QStringList{"b.Nzb.Gz"} << QDir::current().absoluteFilePath("b.Nzb.Gz");
+        QTest::newRow("relative, compressed")
+            << QStringList{"b.Nzb.Gz"} << QDir::current().absoluteFilePath("b.Nzb.Gz");
         QTest::newRow("other file") << QStringList{"a.nzb.txt"} << "";
     }
     void commandLine() {

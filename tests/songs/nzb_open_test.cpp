@@ -44,9 +44,7 @@ const std::string kNzb =
 const std::string kSongLine =
     "\tSong.mp3\tnzb\tFri, 01 Mar 2024 00:00:00 +0000\talt.binaries.sounds.mp3\t2\t<a@x>\f<b@x>\f\r\n";
 
-void writeFile(const fs::path &path, const std::string &bytes) {
-    std::ofstream(path, std::ios::binary) << bytes;
-}
+void writeFile(const fs::path &path, const std::string &bytes) { std::ofstream(path, std::ios::binary) << bytes; }
 
 void writeGzip(const fs::path &path, const std::string &bytes) {
     gzFile file = gzopen(path.c_str(), "wb");
@@ -131,64 +129,64 @@ TEST_P(OpenBadNzb, OneClearErrorAndNothingListed) {
                                                {kNotifyError, GetParam().error}}));
 }
 
-const auto kBadPaths = ::testing::Values(
-    BadPathCase{"Missing", [](const fs::path &folder) { return folder / "missing.nzb"; },
-                "Cannot list missing.nzb: it cannot be opened (No such file or directory)."},
-    BadPathCase{"Folder",
-                [](const fs::path &folder) {
-                    fs::create_directory(folder / "folder.nzb");
-                    return folder / "folder.nzb";
-                },
-                "Cannot list folder.nzb: it is a folder."},
-    // Opening a FIFO for reading waits for a writer, unless the reader refuses it first.
-    BadPathCase{"Fifo",
-                [](const fs::path &folder) {
-                    const fs::path path = folder / "pipe.nzb";
-                    return mkfifo(path.c_str(), 0600) == 0 ? path : fs::path();
-                },
-                "Cannot list pipe.nzb: it is not a regular file."},
-    BadPathCase{"Device", [](const fs::path &) { return fs::path("/dev/zero"); },
-                "Cannot list zero: it is not a regular file."},
-    // 2 GB on paper, nothing on disk: refused by its size before a byte is read.
-    BadPathCase{"Huge",
-                [](const fs::path &folder) {
-                    const fs::path path = folder / "huge.nzb";
-                    writeFile(path, kNzb);
-                    fs::resize_file(path, 2ull << 30);
-                    return path;
-                },
-                "Cannot list huge.nzb: it is larger than 256 MB, more than any NZB file."},
-    BadPathCase{"Unreadable",
-                [](const fs::path &folder) {
-                    const fs::path path = folder / "locked.nzb";
-                    writeFile(path, kNzb);
-                    chmod(path.c_str(), 0);
-                    // The super-user reads it all the same.
-                    return access(path.c_str(), R_OK) == 0 ? fs::path() : path;
-                },
-                "Cannot list locked.nzb: it cannot be opened (Permission denied)."},
-    BadPathCase{"CutGzip",
-                [](const fs::path &folder) {
-                    const fs::path path = folder / "cut.nzb.gz";
-                    writeGzip(path, kNzb);
-                    fs::resize_file(path, fs::file_size(path) - 12);
-                    return path;
-                },
-                "Cannot list cut.nzb.gz: it is a damaged gzip file (unexpected end of file)."},
-    BadPathCase{"NotXml",
-                [](const fs::path &folder) {
-                    writeFile(folder / "notes.nzb", "just some notes\n");
-                    return folder / "notes.nzb";
-                },
-                "Cannot list notes.nzb: it is not XML (syntax error, line 1)."},
-    BadPathCase{"BadMessageId",
-                [](const fs::path &folder) {
-                    std::string bad = kNzb;
-                    bad.replace(bad.find("c@x"), 3, "c-x");
-                    writeFile(folder / "bad.nzb", bad);
-                    return folder / "bad.nzb";
-                },
-                "Cannot list bad.nzb: a message-id has no @ (line 10)."});
+const auto kBadPaths =
+    ::testing::Values(BadPathCase{"Missing", [](const fs::path &folder) { return folder / "missing.nzb"; },
+                                  "Cannot list missing.nzb: it cannot be opened (No such file or directory)."},
+                      BadPathCase{"Folder",
+                                  [](const fs::path &folder) {
+                                      fs::create_directory(folder / "folder.nzb");
+                                      return folder / "folder.nzb";
+                                  },
+                                  "Cannot list folder.nzb: it is a folder."},
+                      // Opening a FIFO for reading waits for a writer, unless the reader refuses it first.
+                      BadPathCase{"Fifo",
+                                  [](const fs::path &folder) {
+                                      const fs::path path = folder / "pipe.nzb";
+                                      return mkfifo(path.c_str(), 0600) == 0 ? path : fs::path();
+                                  },
+                                  "Cannot list pipe.nzb: it is not a regular file."},
+                      BadPathCase{"Device", [](const fs::path &) { return fs::path("/dev/zero"); },
+                                  "Cannot list zero: it is not a regular file."},
+                      // 2 GB on paper, nothing on disk: refused by its size before a byte is read.
+                      BadPathCase{"Huge",
+                                  [](const fs::path &folder) {
+                                      const fs::path path = folder / "huge.nzb";
+                                      writeFile(path, kNzb);
+                                      fs::resize_file(path, 2ull << 30);
+                                      return path;
+                                  },
+                                  "Cannot list huge.nzb: it is larger than 256 MB, more than any NZB file."},
+                      BadPathCase{"Unreadable",
+                                  [](const fs::path &folder) {
+                                      const fs::path path = folder / "locked.nzb";
+                                      writeFile(path, kNzb);
+                                      chmod(path.c_str(), 0);
+                                      // The super-user reads it all the same.
+                                      return access(path.c_str(), R_OK) == 0 ? fs::path() : path;
+                                  },
+                                  "Cannot list locked.nzb: it cannot be opened (Permission denied)."},
+                      BadPathCase{"CutGzip",
+                                  [](const fs::path &folder) {
+                                      const fs::path path = folder / "cut.nzb.gz";
+                                      writeGzip(path, kNzb);
+                                      fs::resize_file(path, fs::file_size(path) - 12);
+                                      return path;
+                                  },
+                                  "Cannot list cut.nzb.gz: it is a damaged gzip file (unexpected end of file)."},
+                      BadPathCase{"NotXml",
+                                  [](const fs::path &folder) {
+                                      writeFile(folder / "notes.nzb", "just some notes\n");
+                                      return folder / "notes.nzb";
+                                  },
+                                  "Cannot list notes.nzb: it is not XML (syntax error, line 1)."},
+                      BadPathCase{"BadMessageId",
+                                  [](const fs::path &folder) {
+                                      std::string bad = kNzb;
+                                      bad.replace(bad.find("c@x"), 3, "c-x");
+                                      writeFile(folder / "bad.nzb", bad);
+                                      return folder / "bad.nzb";
+                                  },
+                                  "Cannot list bad.nzb: a message-id has no @ (line 10)."});
 
 INSTANTIATE_TEST_SUITE_P(Paths, OpenBadNzb, kBadPaths, [](const auto &info) { return std::string(info.param.name); });
 
@@ -204,8 +202,9 @@ TEST_F(OpenNzb, CompressedFileUnpackingTooFarIsRefused) {
     for (int i = 0; i < 257; ++i) gzwrite(file, filler.data(), static_cast<unsigned>(filler.size()));
     ASSERT_EQ(gzclose(file), Z_OK);
     EXPECT_EQ(open(path), (std::vector<Report>{{kNotifyStatus, "Reading bomb.nzb.gz..."},
-                                               {kNotifyError, "Cannot list bomb.nzb.gz: it unpacks to more than 256 MB, "
-                                                              "more than any NZB file."}}));
+                                               {kNotifyError,
+                                                "Cannot list bomb.nzb.gz: it unpacks to more than 256 MB, "
+                                                "more than any NZB file."}}));
 }
 
 }  // namespace

@@ -1,11 +1,12 @@
 // NZB files as indexers and posting programs write them, turned into song lines; and the files
 // that must be refused whole.
+#include "songs/nzb_reader.h"
+
 #include <gtest/gtest.h>
 
 #include <string>
 #include <vector>
 
-#include "songs/nzb_reader.h"
 #include "songs/nzb_songs.h"
 
 using namespace corvane;
@@ -19,8 +20,8 @@ constexpr const char *kHeader =
 // One <file> with the given groups and (number, message-id) segments, pretty-printed as
 // indexers write them.
 std::string fileElement(const std::string &subject, const std::vector<std::string> &groups,
-                        const std::vector<std::pair<int, std::string>> &segments, const std::string &date = "1709251200",
-                        const std::string &prefix = "") {
+                        const std::vector<std::pair<int, std::string>> &segments,
+                        const std::string &date = "1709251200", const std::string &prefix = "") {
     std::string text = "  <" + prefix + "file poster=\"Poster &lt;p@example.com&gt;\" date=\"" + date +
                        "\" subject=\"" + subject + "\">\n    <" + prefix + "groups>\n";
     for (const std::string &group : groups) text += "      <" + prefix + "group>" + group + "</" + prefix + "group>\n";
@@ -31,7 +32,8 @@ std::string fileElement(const std::string &subject, const std::vector<std::strin
     return text + "    </" + prefix + "segments>\n  </" + prefix + "file>\n";
 }
 
-std::string nzb(const std::string &files, const std::string &open = "<nzb xmlns=\"http://www.newzbin.com/DTD/2003/nzb\">",
+std::string nzb(const std::string &files,
+                const std::string &open = "<nzb xmlns=\"http://www.newzbin.com/DTD/2003/nzb\">",
                 const std::string &close = "</nzb>") {
     return kHeader + open + "\n  <head><meta type=\"title\">Some Album</meta></head>\n" + files + close + "\n";
 }
@@ -69,7 +71,8 @@ TEST_P(NzbShapes, ListEverySongFileAsASearchWould) {
 
 const std::string kAlbum = nzb(
     fileElement("Artist - Album [01/05] - &quot;01 - Intro.mp3&quot; yEnc (1/3)", {kGroup, "alt.binaries.mp3"},
-                {{1, "part1of3.AbC@news.example.com"}, {2, "part2of3.AbC@news.example.com"},
+                {{1, "part1of3.AbC@news.example.com"},
+                 {2, "part2of3.AbC@news.example.com"},
                  {3, "part3of3.AbC@news.example.com"}}) +
     fileElement("Artist - Album [02/05] - &quot;Album.nfo&quot; yEnc (1/1)", {kGroup}, {{1, "nfo@news.example.com"}}) +
     fileElement("Artist - Album [03/05] - &quot;Album.mp3.par2&quot; yEnc (1/1)", {kGroup}, {{1, "par@x.y"}}) +
@@ -79,7 +82,8 @@ const std::string kAlbum = nzb(
 
 const auto kShapes = ::testing::Values(
     // Several files and groups: only the songs, each with its first group and its own date.
-    ShapeCase{"AlbumWithExtras", kAlbum,
+    ShapeCase{"AlbumWithExtras",
+              kAlbum,
               {std::string("\t01 - Intro.mp3\tnzb\t") + kDate + "\t" + kGroup +
                    "\t3\t<part1of3.AbC@news.example.com>\f<part2of3.AbC@news.example.com>\f"
                    "<part3of3.AbC@news.example.com>\f\r\n",
@@ -88,8 +92,7 @@ const auto kShapes = ::testing::Values(
     ShapeCase{"SegmentsOutOfOrderAndRepeated",
               nzb(fileElement("Artist - Title.mp3 (1/3)", {kGroup},
                               {{3, "c@x"}, {1, "a@x"}, {2, "b@x"}, {1, "again@x"}, {3, "c2@x"}})),
-              {std::string("\tArtist - Title.mp3 \tnzb\t") + kDate + "\t" + kGroup +
-               "\t3\t<a@x>\f<b@x>\f<c@x>\f\r\n"}},
+              {std::string("\tArtist - Title.mp3 \tnzb\t") + kDate + "\t" + kGroup + "\t3\t<a@x>\f<b@x>\f<c@x>\f\r\n"}},
     // No namespace, no DOCTYPE, everything on one line, ids already in angle brackets.
     ShapeCase{"PlainOneLine",
               "<nzb><file subject=\"Song.mp3\" date=\"0\"><groups><group>a.b.c</group></groups><segments>"
@@ -144,8 +147,7 @@ const auto kRefused = ::testing::Values(
                 "it is XML but not an NZB file (its root element is <rss>)"},
     RefusedCase{"NoFiles", nzb(""), "it lists no files"},
     RefusedCase{"BillionLaughs", billionLaughs(), "it declares entities, which an NZB file never does"},
-    RefusedCase{"OneInternalEntity",
-                "<!DOCTYPE nzb [<!ENTITY a \"x\">]><nzb>" + kGoodFile + "</nzb>",
+    RefusedCase{"OneInternalEntity", "<!DOCTYPE nzb [<!ENTITY a \"x\">]><nzb>" + kGoodFile + "</nzb>",
                 "it declares entities, which an NZB file never does"},
     // Behind a DOCTYPE naming an external DTD, which is never read, and without one.
     RefusedCase{"UndeclaredEntity", nzb(fileElement("Song.mp3", {"alt.&nbsp;"}, {{1, "a@x"}})),
@@ -154,11 +156,9 @@ const auto kRefused = ::testing::Values(
                 "it is not XML (undefined entity, line 1)"},
     RefusedCase{"MessageIdWithoutAt", nzb(fileElement("Song.mp3", {kGroup}, {{1, "a@x"}, {2, "nothing.here"}})),
                 "a message-id has no @ (line 11)"},
-    RefusedCase{"MessageIdWithControlCharacter",
-                nzb(fileElement("Song.mp3", {kGroup}, {{1, "a&#9;QUIT@x"}})),
+    RefusedCase{"MessageIdWithControlCharacter", nzb(fileElement("Song.mp3", {kGroup}, {{1, "a&#9;QUIT@x"}})),
                 "a message-id holds a blank or a control character (line 10)"},
-    RefusedCase{"MessageIdWithLineEnd",
-                nzb(fileElement("Song.mp3", {kGroup}, {{1, "a&#13;&#10;QUIT@x"}})),
+    RefusedCase{"MessageIdWithLineEnd", nzb(fileElement("Song.mp3", {kGroup}, {{1, "a&#13;&#10;QUIT@x"}})),
                 "a message-id holds a blank or a control character (line 10)"},
     RefusedCase{"MessageIdWithBlank", nzb(fileElement("Song.mp3", {kGroup}, {{1, "a b@x"}})),
                 "a message-id holds a blank or a control character (line 10)"},
