@@ -16,6 +16,7 @@ public:
     void beep() override {}
     bool documentOpen(QWidget *, const QString &) override { return true; }
     QString pickFolder(QWidget *, const QString &, const QString &) override { return {}; }
+    QString pickFile(QWidget *, const QString &, const QString &) override { return {}; }
     void pause(int, QWidget *) override {}
     void endProgram() override {}
 };

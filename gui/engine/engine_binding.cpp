@@ -148,6 +148,12 @@ int32_t mp3SetOption(const char *name, const char *value) {
     return function ? function(name, value) : 0;
 }
 
+intptr_t mp3OpenNzb(const char *path) {
+    using Fn = intptr_t(CORVANE_CALL *)(const char *);
+    static const Fn function = exportNamed<Fn>("mp3OpenNzb");
+    return function ? function(path) : -1;
+}
+
 QString fromEngineText(const char *text) { return text ? QString::fromUtf8(text) : QString(); }
 
 QString loadedFrom() { return engineLibrary().loadedFrom(); }

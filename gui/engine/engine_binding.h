@@ -30,6 +30,8 @@ int32_t mp3PostAritcle(char *errorText, const char *from, const char *newsgroups
 const char *httpOpenURL(const char *address);
 // 0 (refused) when the engine or the export is missing: an older engine knows no options.
 int32_t mp3SetOption(const char *name, const char *value);
+// -1 (no worker) when the engine or the export is missing.
+intptr_t mp3OpenNzb(const char *path);
 
 // Size of the error-text buffers the program hands to the engine (255 characters and a zero).
 inline constexpr int kErrorTextSize = 256;

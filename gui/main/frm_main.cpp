@@ -27,6 +27,7 @@
 #include "main/avi_reader.h"
 #include "main/catalogue_choices.h"
 #include "main/main_layout.h"
+#include "main/nzb_open.h"
 #include "main/panel_status_bar.h"
 #include "main/shared_flags.h"
 #include "main/song_list_model.h"
@@ -107,6 +108,7 @@ frmMain::frmMain(QWidget *parent) : QMainWindow(parent) {
         forwarding->installEventFilter(this);
     wbrHead->viewport()->installEventFilter(this);
     central_->installEventFilter(this);
+    installNzbOpening(*this);
 
     updateSongCommands();
     setMessagePane(wbr);

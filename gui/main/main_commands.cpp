@@ -9,6 +9,7 @@
 #include <QToolButton>
 
 #include "main/frm_main.h"
+#include "main/nzb_open.h"
 #include "main/song_list_model.h"
 #include "main/toolbar_art.h"
 #include "options/frm_options.h"
@@ -152,6 +153,7 @@ void frmMain::runCommand(MainCommand command) {
         case MainCommand::Options: mnuOptions_Click(); break;
         case MainCommand::Help: mnuHelp_Click(); break;
         case MainCommand::Exit: ExitProgram(); break;
+        case MainCommand::OpenNzb: chooseNzbFile(*this); break;
         case MainCommand::None: break;
     }
 }

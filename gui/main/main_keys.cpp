@@ -19,7 +19,7 @@ MainCommand commandForKey(int key, Qt::KeyboardModifiers modifiers) {
         case Qt::Key_P: return MainCommand::PreviewSong;
         case Qt::Key_R: return MainCommand::RequestSong;
         case Qt::Key_X: return MainCommand::Exit;
-        case Qt::Key_O: return MainCommand::Options;
+        case Qt::Key_O: return modifiers & Qt::ShiftModifier ? MainCommand::OpenNzb : MainCommand::Options;
         default: return MainCommand::None;
     }
 }

@@ -7,9 +7,10 @@
 
 namespace harbeat {
 
-enum class MainCommand { None, StartSearch, Stop, SaveSong, PreviewSong, RequestSong, Options, Help, Exit };
+enum class MainCommand { None, StartSearch, Stop, SaveSong, PreviewSong, RequestSong, Options, Help, Exit, OpenNzb };
 
-// Esc, F5 and F1 with any modifier; S, P, R, X and O with Ctrl held. Anything else is None.
+// Esc, F5 and F1 with any modifier; S, P, R, X and O with Ctrl held, Shift too or not, except
+// Ctrl+Shift+O, which opens an NZB file. Anything else is None.
 MainCommand commandForKey(int key, Qt::KeyboardModifiers modifiers);
 
 // The command of a toolbar button's key ("Refresh" starts a search, as "Start Search" does).

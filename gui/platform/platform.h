@@ -1,6 +1,6 @@
 // Everything that shows something to the user and waits for them, or reaches outside the
-// program: message and question boxes, the beep, opening a file or web page, the folder picker
-// and blocking pauses. The program calls these only through platform(), so tests can install a
+// program: message and question boxes, the beep, opening a file or web page, the folder and file
+// pickers and blocking pauses. The program calls these only through platform(), so tests can install a
 // recording fake and no test ever waits on a modal box or a real pause.
 #pragma once
 
@@ -27,6 +27,9 @@ public:
     // The folder browser, opened at `startFolder` ("" for the desktop's choice); the chosen
     // folder, or "" when the user cancelled.
     virtual QString pickFolder(QWidget *owner, const QString &prompt, const QString &startFolder) = 0;
+    // The file chooser for opening one file, with a filter such as "NZB files (*.nzb)"; the
+    // chosen file, or "" when the user cancelled.
+    virtual QString pickFile(QWidget *owner, const QString &prompt, const QString &filter) = 0;
     // Blocks the GUI thread for the given time. The window of keepVisible is repainted first so
     // that what it shows stays on screen while nothing else is painted.
     virtual void pause(int milliseconds, QWidget *keepVisible) = 0;

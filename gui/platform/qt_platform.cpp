@@ -47,6 +47,10 @@ QString QtPlatform::pickFolder(QWidget *owner, const QString &prompt, const QStr
     return QFileDialog::getExistingDirectory(owner, prompt, startFolder, QFileDialog::ShowDirsOnly);
 }
 
+QString QtPlatform::pickFile(QWidget *owner, const QString &prompt, const QString &filter) {
+    return QFileDialog::getOpenFileName(owner, prompt, QString(), filter);
+}
+
 void QtPlatform::pause(int milliseconds, QWidget *keepVisible) {
     if (keepVisible) keepVisible->window()->repaint();
     QThread::msleep(static_cast<unsigned long>(std::max(milliseconds, 0)));

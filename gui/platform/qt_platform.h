@@ -12,6 +12,7 @@ public:
     void beep() override;
     bool documentOpen(QWidget *owner, const QString &target) override;
     QString pickFolder(QWidget *owner, const QString &prompt, const QString &startFolder) override;
+    QString pickFile(QWidget *owner, const QString &prompt, const QString &filter) override;
     void pause(int milliseconds, QWidget *keepVisible) override;
     void endProgram() override;
 };

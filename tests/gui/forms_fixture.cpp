@@ -39,6 +39,7 @@ QFunctionPointer linkedExport(const char *name) {
         {"mp3PostAritcle", reinterpret_cast<QFunctionPointer>(&::mp3PostAritcle)},
         {"httpOpenURL", reinterpret_cast<QFunctionPointer>(&::httpOpenURL)},
         {"mp3SetOption", reinterpret_cast<QFunctionPointer>(&::mp3SetOption)},
+        {"mp3OpenNzb", reinterpret_cast<QFunctionPointer>(&::mp3OpenNzb)},
     };
     for (const Export &entry : exports)
         if (std::strcmp(entry.name, name) == 0) return entry.function;

@@ -1,6 +1,6 @@
 // corvane_n: the Harbeat engine's public interface.
 //
-// Seven functions with C linkage, and mp3SetOption for capabilities beyond them. Texts are zero-terminated 8-bit texts (UTF-8 on Linux);
+// Seven functions with C linkage, and mp3SetOption and mp3OpenNzb for capabilities beyond them. Texts are zero-terminated 8-bit texts (UTF-8 on Linux);
 // error-text buffers passed as the first argument receive at most 255 characters plus the
 // terminating zero. Results of yes/no calls are -1 for success and 0 for failure.
 #pragma once
@@ -75,6 +75,11 @@ CORVANE_EXPORT const char *CORVANE_CALL httpOpenURL(const char *address);
 // "pipeline" (1-1024, default 64), "search-depth" (0 = all), "overview-cache" (folder, "" = none).
 // Returns -1 when the name is known and the value valid; 0 otherwise, and nothing changes.
 CORVANE_EXPORT int32_t CORVANE_CALL mp3SetOption(const char *name, const char *value);
+
+// Starts a worker that lists the songs of an NZB file (plain or gzip-compressed) as a search
+// does: 9000, one 9009 SongLine per song file (category "nzb"), then 9003 "DONE"; or 9001 with
+// the reason and nothing listed. Returns a non-zero thread value, or -1.
+CORVANE_EXPORT intptr_t CORVANE_CALL mp3OpenNzb(const char *path);
 
 #ifdef __cplusplus
 }

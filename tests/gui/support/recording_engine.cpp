@@ -22,10 +22,16 @@ intptr_t buildSongs(const char *folder, const char *fixedName, const char *songL
     return 1;
 }
 
+intptr_t openNzb(const char *path) {
+    engineCalls().push_back({QStringLiteral("mp3OpenNzb"), {QString::fromUtf8(path)}});
+    return 1;
+}
+
 QFunctionPointer recordingExport(const char *name) {
     if (std::strcmp(name, "mp3CancelFunc") == 0) return reinterpret_cast<QFunctionPointer>(&cancel);
     if (std::strcmp(name, "mp3GetSongs") == 0) return reinterpret_cast<QFunctionPointer>(&getSongs);
     if (std::strcmp(name, "mp3BuildSongs") == 0) return reinterpret_cast<QFunctionPointer>(&buildSongs);
+    if (std::strcmp(name, "mp3OpenNzb") == 0) return reinterpret_cast<QFunctionPointer>(&openNzb);
     return nullptr;
 }
 

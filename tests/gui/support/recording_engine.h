@@ -10,7 +10,7 @@
 namespace harbeat::guitest {
 
 struct EngineCall {
-    // "mp3GetSongs", "mp3BuildSongs" or "mp3CancelFunc".
+    // "mp3GetSongs", "mp3BuildSongs", "mp3OpenNzb" or "mp3CancelFunc".
     QString name;
     QStringList arguments;
     bool operator==(const EngineCall &) const = default;

@@ -34,6 +34,14 @@ QString RecordingPlatform::pickFolder(QWidget *, const QString &prompt, const QS
     return answer;
 }
 
+QString RecordingPlatform::pickFile(QWidget *, const QString &prompt, const QString &) {
+    record(QStringLiteral("pickFile"), prompt);
+    if (fileAnswers.empty()) return QString();
+    const QString answer = fileAnswers.front();
+    fileAnswers.pop_front();
+    return answer;
+}
+
 void RecordingPlatform::pause(int milliseconds, QWidget *) { record(QStringLiteral("pause"), QString(), milliseconds); }
 
 void RecordingPlatform::endProgram() { record(QStringLiteral("endProgram"), QString()); }

@@ -13,9 +13,10 @@
 namespace harbeat::guitest {
 
 struct PlatformCall {
-    // "information", "warning", "question", "beep", "open", "pickFolder", "pause" or "endProgram".
+    // "information", "warning", "question", "beep", "open", "pickFolder", "pickFile", "pause" or
+    // "endProgram".
     QString kind;
-    // The box text, the opened target or the folder prompt.
+    // The box text, the opened target or the folder or file prompt.
     QString text;
     // The length of a pause.
     int milliseconds = 0;
@@ -34,6 +35,7 @@ public:
     void beep() override;
     bool documentOpen(QWidget *owner, const QString &target) override;
     QString pickFolder(QWidget *owner, const QString &prompt, const QString &startFolder) override;
+    QString pickFile(QWidget *owner, const QString &prompt, const QString &filter) override;
     void pause(int milliseconds, QWidget *keepVisible) override;
     void endProgram() override;
 
@@ -48,6 +50,8 @@ public:
     std::vector<QString> folderStarts;
     // Answers of the folder picker; "" (cancelled) when the script is used up.
     std::deque<QString> folderAnswers;
+    // Answers of the file picker; "" (cancelled) when the script is used up.
+    std::deque<QString> fileAnswers;
     bool documentOpenResult = true;
     // Called after each call is recorded, while the caller waits: a test can look at the
     // windows as the user sees them during a box or a pause.
