@@ -1,7 +1,7 @@
 // Every wait of the engine on a socket: for data, for room to send, for a connect or a TLS
-// handshake. A wait ends when the socket is ready, when its deadline passes, or soon after a
-// cancel is requested: the cancel is looked at ten times a second, so Stop never waits for
-// a silent server.
+// handshake. A wait ends when the socket is ready, when its deadline passes, or on a cancel once
+// the server has been silent for a second: the cancel is looked at ten times a second, so Stop
+// never waits for a silent server, and a server that answers at once is still heard out.
 #pragma once
 
 #include <chrono>
