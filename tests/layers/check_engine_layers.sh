@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
 # Fails when an engine file includes a folder of a higher layer than its own. The layers, from the
-# ground up: core; net; nntp and http; songs and decode; download; api (the exports).
+# ground up: include (the public contract, which includes no engine folder at all); core; net;
+# nntp and http; songs and decode; download; api (the exports).
 set -euo pipefail
 engine=${1:?usage: check_engine_layers.sh ENGINE_FOLDER}
-declare -A rank=([core]=0 [net]=1 [nntp]=2 [http]=2 [songs]=3 [decode]=3 [download]=4 [api]=5)
+declare -A rank=([include]=-1 [core]=0 [net]=1 [nntp]=2 [http]=2 [songs]=3 [decode]=3 [download]=4 [api]=5)
 status=0
 for folder in "${!rank[@]}"; do
     while IFS= read -r hit; do
