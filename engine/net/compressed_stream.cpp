@@ -81,7 +81,14 @@ long CompressedStream::fail(std::string message) {
 long CompressedStream::read(char *out, std::size_t capacity) {
     if (failed()) return -1;
     if (capacity == 0) return 0;
-    return method_ == CompressionMethod::Deflate ? readDeflate(out, capacity) : readGzip(out, capacity);
+    if (method_ == CompressionMethod::Deflate) return readDeflate(out, capacity);
+    // The end of a compressed reply may yield no byte and still move on to what follows it.
+    for (;;) {
+        const std::size_t consumed = inputStart_;
+        const State state = state_;
+        const long produced = readGzip(out, capacity);
+        if (produced != 0 || (inputStart_ == consumed && state_ == state)) return produced;
+    }
 }
 
 long CompressedStream::readDeflate(char *out, std::size_t capacity) {
