@@ -115,7 +115,17 @@ int nntpStartCompression(std::string &error, Connection connection, std::string_
     std::string reply;
     if (!readReplyLine(error, connection, reply)) return 0;
     const int code = replyCode(reply);
-    if (code == (deflate ? 206 : 290)) return compressStart(error, connection, method, key);
+    if (code == (deflate ? 206 : 290)) {
+        // After 290 the server waits for a command: anything already sent is out of step.
+        if (!deflate && hasPendingBytes(connection)) {
+            markCompressionFailed(key);
+            error = std::string(kCompressedDataPrefix) +
+                    "is out of step: the server sent more after agreeing to compress. The next connection goes "
+                    "without compression.";
+            return 0;
+        }
+        return compressStart(error, connection, method, key);
+    }
     // 480 comes from a login that did not succeed: it says nothing about the server. Any other
     // refusal (403, 500, 502) holds for its next connections too.
     if (code != 480) remember(key, CompressionMethod::None);
