@@ -34,8 +34,9 @@ bool ClientConnection::startDeflate() {
     if (!flush()) return false;
     auto state = std::make_unique<Deflate>();
     state->inOpen = inflateInit2(&state->in, -MAX_WBITS) == Z_OK;
+    // The fastest level, as for the gzip replies (session_compression.cpp).
     state->outOpen =
-        deflateInit2(&state->out, Z_DEFAULT_COMPRESSION, Z_DEFLATED, -MAX_WBITS, 8, Z_DEFAULT_STRATEGY) == Z_OK;
+        deflateInit2(&state->out, Z_BEST_SPEED, Z_DEFLATED, -MAX_WBITS, 8, Z_DEFAULT_STRATEGY) == Z_OK;
     if (!state->inOpen || !state->outOpen) return false;
     deflate_ = std::move(state);
     // Bytes that came behind the COMPRESS command are already compressed.

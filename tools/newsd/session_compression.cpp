@@ -53,6 +53,8 @@ bool NntpSession::gzipsReplyTo(const Command &command) const {
     return verb == "XOVER" || verb == "OVER" || verb == "LIST" || verb == "NEWGROUPS";
 }
 
+// The fastest level: on one machine the server's compressing would otherwise weigh on the
+// client's measurements; the bytes stay well under a quarter of the clear text.
 void NntpSession::gzipReplyFrom(std::size_t mark) {
     std::string &out = connection_.output();
     const std::size_t statusEnd = out.find("\r\n", mark);
@@ -64,7 +66,7 @@ void NntpSession::gzipReplyFrom(std::size_t mark) {
     uLongf packedSize = compressBound(static_cast<uLong>(lines.size()));
     std::string packed(packedSize, '\0');
     if (compress2(reinterpret_cast<Bytef *>(packed.data()), &packedSize, reinterpret_cast<const Bytef *>(lines.data()),
-                  static_cast<uLong>(lines.size()), Z_DEFAULT_COMPRESSION) != Z_OK)
+                  static_cast<uLong>(lines.size()), Z_BEST_SPEED) != Z_OK)
         return;
     packed.resize(packedSize);
     out.resize(statusEnd);
