@@ -122,7 +122,10 @@ int compressReceive(std::string &error, Connection connection, char *buffer, std
                     std::size_t &size, const RawReceive &rawReceive) {
     size = 0;
     const auto state = find(connection);
-    if (!state) return 0;
+    if (!state) {
+        error = kNotConnected;
+        return 0;
+    }
     std::size_t rawWithoutText = 0;
     for (;;) {
         const long produced = state->stream.read(buffer, capacity);
@@ -155,9 +158,9 @@ int compressReceive(std::string &error, Connection connection, char *buffer, std
     }
 }
 
-void compressClose(Connection connection) {
+bool compressClose(Connection connection) {
     std::lock_guard lock(tableMutex);
-    connections.erase(connection);
+    return connections.erase(connection) != 0;
 }
 
 bool compressionFailedFor(std::string_view serverKey) {

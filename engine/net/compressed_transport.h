@@ -35,8 +35,9 @@ using RawReceive = std::function<int(std::string &error, char *buffer, std::size
 int compressReceive(std::string &error, Connection connection, char *buffer, std::size_t capacity,
                     std::size_t &size, const RawReceive &rawReceive);
 
-// Forgets the connection's state (at close, and for a descriptor number handed out again).
-void compressClose(Connection connection);
+// Forgets the connection's state (at close, and for a descriptor number handed out again). False
+// when the connection had none.
+bool compressClose(Connection connection);
 
 // Servers whose compressed stream failed since the settings were last stored: their next
 // connections go without compression.

@@ -122,12 +122,11 @@ Connection netConnect(std::string &error, std::string_view host, int32_t port, s
 
 void netClose(Connection connection) {
     if (connection == 0) return;
-    // Whatever was kept behind a reply belongs to this connection alone, on every path. The
-    // compressed stream ends here too: what the server still sends is drained unread.
+    // Whatever was kept behind a reply belongs to this connection alone, on every path.
     dropPendingBytes(connection);
-    compressClose(connection);
-    // What a TLS server still sends is encrypted and goes unread; the debug log holds clear text.
-    if (tlsClose(connection)) {
+    // What a TLS or compressing server still sends goes unread: the debug log holds clear text.
+    const bool compressed = compressClose(connection);
+    if (tlsClose(connection) || compressed) {
         shutdown(connection, SHUT_RDWR);
         close(connection);
         return;

@@ -209,6 +209,26 @@ TEST_F(CompressionNegotiation, StoringTheSettingsAgainAsksAfresh) {
     EXPECT_EQ(peer.failures(), std::vector<std::string>{});
 }
 
+TEST_F(CompressionNegotiation, ADeflateBombStopsAtTheReadersCap) {
+    // A few hundred kB that inflate to more than the overview reader holds.
+    std::string lines;
+    const std::string line = std::string(1000, 'x') + "\r\n";
+    while (lines.size() < kMaxResponseLineBuffer + (std::size_t(1) << 20)) lines += line;
+    const std::string bomb = rawDeflate({"224 Overview follows\r\n" + lines + ".\r\n"});
+    ASSERT_LT(bomb.size(), std::size_t(1) << 20);
+    ScriptedPeer peer;
+    peer.send(kGreeting).expect("CAPABILITIES\r\n").send(capabilities("COMPRESS DEFLATE\r\n"));
+    peer.expect("COMPRESS DEFLATE\r\n").send("206 Compression active\r\n" + bomb);
+    peer.silent(std::chrono::milliseconds(2000));
+    peer.start();
+    std::string error, line0;
+    const Connection c = nntpOpenSession(error, "127.0.0.1", peer.port(), nullptr, "", "", nullptr);
+    ASSERT_NE(c, 0) << error;
+    EXPECT_FALSE(readResponseLine(error, c, line0, 4096, true));
+    EXPECT_EQ(error, "Server response too large (more than 64 MB).");
+    netClose(c);
+}
+
 TEST(CapabilitiesList, NamesDeflateOnlyOnTheCompressLine) {
     EXPECT_TRUE(capabilitiesOfferDeflate("VERSION 2\r\nCOMPRESS DEFLATE\r\n"));
     EXPECT_TRUE(capabilitiesOfferDeflate("compress shrink deflate\r\n"));
