@@ -244,6 +244,10 @@ long CompressedStream::inflateReply(char *out, std::size_t capacity) {
     return static_cast<long>(produced);
 }
 
+bool CompressedStream::awaitingFirstByte() const {
+    return method_ == CompressionMethod::Deflate && !inflater_->sawInput && inputStart_ >= input_.size();
+}
+
 bool CompressedStream::endOfInput() {
     if (failed()) return false;
     if (method_ == CompressionMethod::Deflate) {

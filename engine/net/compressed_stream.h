@@ -43,6 +43,8 @@ public:
     bool endOfInput();
 
     bool failed() const { return !error_.empty(); }
+    // Deflate: no byte of the stream has arrived yet (the server has only said "206").
+    bool awaitingFirstByte() const;
     const std::string &error() const { return error_; }
 
 private:

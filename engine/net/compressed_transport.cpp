@@ -49,6 +49,15 @@ std::shared_ptr<CompressedConnection> find(Connection connection) {
     return found == connections.end() ? nullptr : found->second;
 }
 
+// A server that agreed to compress and then drops the connection before sending a single
+// compressed byte (a reset as much as a close) did not keep its word.
+void noteLostConnection(std::string &error, CompressedConnection &state) {
+    if (error == kTimedOut || error == kCancelled || !state.stream.awaitingFirstByte() || state.reported) return;
+    markCompressionFailed(state.serverKey);
+    state.reported = true;
+    error += " The next connection goes without compression.";
+}
+
 int failStream(std::string &error, CompressedConnection &state) {
     if (!state.reported) {
         markCompressionFailed(state.serverKey);
@@ -92,17 +101,14 @@ CompressionMethod compressMethod(Connection connection) {
     return state ? state->method : CompressionMethod::None;
 }
 
-int compressOutgoing(std::string &error, Connection connection, const char *bytes, std::size_t length,
-                     std::string &wire) {
+int compressSend(std::string &error, Connection connection, const char *bytes, std::size_t length,
+                 const RawSend &rawSend) {
     const auto state = find(connection);
-    if (!state || !state->deflating) {
-        wire.assign(bytes, length);
-        return 1;
-    }
+    if (!state || !state->deflating) return rawSend(error, bytes, length);
     z_stream &z = state->deflater;
     z.next_in = reinterpret_cast<Bytef *>(const_cast<char *>(bytes));
     z.avail_in = static_cast<uInt>(length);
-    wire.clear();
+    std::string wire;
     // Every command is flushed whole, so the server can answer it at once.
     do {
         char out[4096];
@@ -115,7 +121,9 @@ int compressOutgoing(std::string &error, Connection connection, const char *byte
         }
         wire.append(out, sizeof out - z.avail_out);
     } while (z.avail_out == 0 || z.avail_in != 0);
-    return 1;
+    if (rawSend(error, wire.data(), wire.size())) return 1;
+    noteLostConnection(error, *state);
+    return 0;
 }
 
 int compressReceive(std::string &error, Connection connection, char *buffer, std::size_t capacity,
@@ -147,7 +155,10 @@ int compressReceive(std::string &error, Connection connection, char *buffer, std
         }
         state->raw.resize(kRawBlock + 1);
         std::size_t got = kRawBlock;
-        if (!rawReceive(error, state->raw.data(), got)) return 0;
+        if (!rawReceive(error, state->raw.data(), got)) {
+            noteLostConnection(error, *state);
+            return 0;
+        }
         if (got == 0) {
             state->closed = true;
             if (!state->stream.endOfInput()) return failStream(error, *state);

@@ -23,10 +23,11 @@ bool compressIsActive(Connection connection);
 // The method in use on the connection (None when it has no compression).
 CompressionMethod compressMethod(Connection connection);
 
-// netSend's part: the bytes as they go on the wire (deflated and flushed for COMPRESS DEFLATE,
-// unchanged otherwise).
-int compressOutgoing(std::string &error, Connection connection, const char *bytes, std::size_t length,
-                     std::string &wire);
+// netSend's part: sends the bytes as they go on the wire (deflated and flushed for COMPRESS
+// DEFLATE, unchanged otherwise) through `rawSend`.
+using RawSend = std::function<int(std::string &error, const char *bytes, std::size_t length)>;
+int compressSend(std::string &error, Connection connection, const char *bytes, std::size_t length,
+                 const RawSend &rawSend);
 
 // netReceive's part: fills `buffer` (capacity bytes) with clear bytes, calling `rawReceive` for
 // the server's bytes as needed. A damaged stream fails with a message that says so and marks the

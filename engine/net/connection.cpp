@@ -167,9 +167,10 @@ int netSend(std::string &error, Connection connection, const char *bytes, std::s
     }
     debugLogAppend(bytes, length);
     if (compressIsActive(connection)) {
-        std::string wire;
-        if (!compressOutgoing(error, connection, bytes, length, wire)) return 0;
-        return rawSend(error, connection, wire.data(), wire.size());
+        const RawSend raw = [connection](std::string &sendError, const char *wire, std::size_t size) {
+            return rawSend(sendError, connection, wire, size);
+        };
+        return compressSend(error, connection, bytes, length, raw);
     }
     return rawSend(error, connection, bytes, length);
 }
