@@ -39,7 +39,10 @@ struct CompressedStream::Inflater {
     bool sawInput = false;  // deflate: any byte since the start
     bool ended = false;     // deflate: the server finished its stream
 
+    // A gzip session inflates one stream per reply: the state of the last one is reset rather
+    // than freed and allocated again.
     int start(int windowBits) {
+        if (open && inflateReset2(&stream, windowBits) == Z_OK) return Z_OK;
         end();
         stream = z_stream{};
         const int rc = inflateInit2(&stream, windowBits);
@@ -233,7 +236,6 @@ long CompressedStream::inflateReply(char *out, std::size_t capacity) {
     inflatedTail_.append(out, produced);
     if (inflatedTail_.size() > 5) inflatedTail_.erase(0, inflatedTail_.size() - 5);
     if (rc == Z_STREAM_END) {
-        inflater_->end();
         // Lines end with CR LF; a stream that stops inside a line has lost its end.
         if (replyBytes_ > 0 && !inflatedTail_.ends_with("\r\n")) return fail("is damaged (it ends inside a line).");
         const bool ownTerminator =
