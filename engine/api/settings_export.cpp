@@ -5,6 +5,7 @@
 #include "core/operation.h"
 #include "corvane_n.h"
 #include "net/socket_wait.h"
+#include "nntp/compression.h"
 #include "nntp/server_check.h"
 
 namespace {
@@ -30,6 +31,8 @@ extern "C" int32_t CORVANE_CALL mp3Settings(char *errorText, StatusCallback call
         settings.password = copyArgument(password, kPasswordCapacity);
         settings.connectSpeed = connectSpeed;
         storeEngineSettings(settings);
+        // Each server is asked afresh what it compresses, and one that failed gets another chance.
+        forgetServerCompression();
 
         if (postingAllowed) *postingAllowed = 0;
         if (serverReachable) *serverReachable = 0;

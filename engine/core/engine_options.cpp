@@ -47,6 +47,9 @@ bool setEngineOption(std::string_view name, std::string_view value) {
     } else if (name == "search-depth") {
         if (!parseWholeNumber(value, 0, INT64_MAX, number)) return false;
         storedOptions.searchDepth = number;
+    } else if (name == "compress") {
+        if (value != "0" && value != "1") return false;
+        storedOptions.compress = value == "1";
     } else if (name == "overview-cache") {
         if (!validPath(value)) return false;
         storedOptions.overviewCache = value;

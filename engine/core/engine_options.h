@@ -14,6 +14,7 @@ struct EngineOptions {
     int pipeline = 64;          // "pipeline": overview commands in flight on one connection
     int64_t searchDepth = 0;    // "search-depth": newest articles read per group; 0: all
     std::string overviewCache;  // "overview-cache": folder of the overview cache; empty: none
+    bool compress = false;      // "compress": use the server's compression when it offers one
 };
 
 // The largest accepted "pipeline" value.

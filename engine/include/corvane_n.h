@@ -72,7 +72,8 @@ CORVANE_EXPORT const char *CORVANE_CALL httpOpenURL(const char *address);
 
 // Sets one process-wide option; it takes effect from the next call that opens a connection or
 // starts a worker. Names: "tls" ("0"/"1"), "tls-ca-file" (PEM path, "" = system store only),
-// "pipeline" (1-1024, default 64), "search-depth" (0 = all), "overview-cache" (folder, "" = none).
+// "pipeline" (1-1024, default 64), "search-depth" (0 = all), "overview-cache" (folder, "" = none),
+// "compress" ("1": use the server's COMPRESS DEFLATE or XFEATURE COMPRESS GZIP; "0" default: never).
 // Returns -1 when the name is known and the value valid; 0 otherwise, and nothing changes.
 CORVANE_EXPORT int32_t CORVANE_CALL mp3SetOption(const char *name, const char *value);
 

@@ -15,6 +15,7 @@
 #include "core/debug_log.h"
 #include "core/engine_options.h"
 #include "core/error_text.h"
+#include "net/compressed_transport.h"
 #include "net/pending_bytes.h"
 #include "net/socket_errors.h"
 #include "net/socket_wait.h"
@@ -104,6 +105,7 @@ Connection netConnectPlain(std::string &error, std::string_view host, int32_t po
     // The system may hand out the number of a socket closed before; nothing kept for that one
     // may reach this connection.
     dropPendingBytes(fd);
+    compressClose(fd);
     return fd;
 }
 
@@ -122,8 +124,9 @@ void netClose(Connection connection) {
     if (connection == 0) return;
     // Whatever was kept behind a reply belongs to this connection alone, on every path.
     dropPendingBytes(connection);
-    // What a TLS server still sends is encrypted and goes unread; the debug log holds clear text.
-    if (tlsClose(connection)) {
+    // What a TLS or compressing server still sends goes unread: the debug log holds clear text.
+    const bool compressed = compressClose(connection);
+    if (tlsClose(connection) || compressed) {
         shutdown(connection, SHUT_RDWR);
         close(connection);
         return;
@@ -138,12 +141,9 @@ void netClose(Connection connection) {
     close(connection);
 }
 
-int netSend(std::string &error, Connection connection, const char *bytes, std::size_t length) {
-    if (connection == 0) {
-        error = kNotConnected;
-        return 0;
-    }
-    debugLogAppend(bytes, length);
+namespace {
+
+int rawSend(std::string &error, Connection connection, const char *bytes, std::size_t length) {
     if (tlsIsActive(connection)) return tlsSend(error, connection, bytes, length);
     std::size_t sent = 0;
     while (sent < length) {
@@ -158,23 +158,37 @@ int netSend(std::string &error, Connection connection, const char *bytes, std::s
     return 1;
 }
 
-int netSend(std::string &error, Connection connection, std::string_view text) {
-    return netSend(error, connection, text.data(), text.size());
-}
+}  // namespace
 
-int netReceive(std::string &error, Connection connection, char *buffer, std::size_t &size,
-               std::chrono::steady_clock::time_point deadline) {
-    const std::size_t capacity = size;
-    deadline = std::min(deadline, receiveDeadline());
-    buffer[0] = '\0';
+int netSend(std::string &error, Connection connection, const char *bytes, std::size_t length) {
     if (connection == 0) {
         error = kNotConnected;
         return 0;
     }
+    debugLogAppend(bytes, length);
+    if (compressIsActive(connection)) {
+        const RawSend raw = [connection](std::string &sendError, const char *wire, std::size_t size) {
+            return rawSend(sendError, connection, wire, size);
+        };
+        return compressSend(error, connection, bytes, length, raw);
+    }
+    return rawSend(error, connection, bytes, length);
+}
+
+int netSend(std::string &error, Connection connection, std::string_view text) {
+    return netSend(error, connection, text.data(), text.size());
+}
+
+namespace {
+
+// One receive of the bytes as they come over the wire (decrypted, still compressed), without the
+// debug log.
+int rawReceive(std::string &error, Connection connection, char *buffer, std::size_t &size,
+               std::chrono::steady_clock::time_point deadline) {
+    const std::size_t capacity = size;
     if (tlsIsActive(connection)) {
         if (!tlsReceive(error, connection, buffer, capacity, size, deadline)) return 0;
         buffer[size] = '\0';
-        debugLogAppend(buffer, size);
         return 1;
     }
     // Data that is already there is taken at once; only an empty socket is waited for.
@@ -205,8 +219,35 @@ int netReceive(std::string &error, Connection connection, char *buffer, std::siz
     }
     // The byte behind the data is always zero, so one receive can be read as text.
     buffer[n] = '\0';
-    debugLogAppend(buffer, static_cast<std::size_t>(n));
     size = static_cast<std::size_t>(n);
+    return 1;
+}
+
+}  // namespace
+
+int netReceive(std::string &error, Connection connection, char *buffer, std::size_t &size,
+               std::chrono::steady_clock::time_point deadline) {
+    deadline = std::min(deadline, receiveDeadline());
+    buffer[0] = '\0';
+    if (connection == 0) {
+        error = kNotConnected;
+        return 0;
+    }
+    if (compressIsActive(connection)) {
+        const std::size_t capacity = size;
+        const RawReceive raw = [connection, deadline](std::string &rawError, char *into, std::size_t &got) {
+            return rawReceive(rawError, connection, into, got, deadline);
+        };
+        if (!compressReceive(error, connection, buffer, capacity, size, raw)) {
+            size = 0;
+            return 0;
+        }
+    } else if (!rawReceive(error, connection, buffer, size, deadline)) {
+        return 0;
+    }
+    // The log holds clear text, whatever the wire carried.
+    buffer[size] = '\0';
+    debugLogAppend(buffer, size);
     return 1;
 }
 

@@ -4,9 +4,11 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "core/engine_options.h"
 #include "core/engine_settings.h"
 #include "core/error_text.h"
 #include "net/text_helpers.h"
+#include "nntp/compression.h"
 
 namespace corvane {
 namespace {
@@ -61,8 +63,13 @@ Connection nntpOpenSession(std::string &error, std::string_view server, int32_t 
             return 0;
         }
     }
-    if (user.empty()) return connection;
-    if (!nntpAuthenticate(error, connection, user, password)) {
+    if (!user.empty() && !nntpAuthenticate(error, connection, user, password)) {
+        netClose(connection);
+        return 0;
+    }
+    // After the login, so that nothing secret crosses the compressed stream and AUTHINFO (which
+    // a compressing server refuses) is already done.
+    if (engineOptions().compress && !nntpStartCompression(error, connection, server, port)) {
         netClose(connection);
         return 0;
     }

@@ -124,6 +124,8 @@ frmOptions::frmOptions(frmMain &main, QWidget *parent) : QDialog(parent), main_(
     depthRow->addWidget(txtSearchDepth);
     depthRow->addWidget(new QLabel(QStringLiteral("articles of each group (0 = all)"), otherBox), 1);
     otherGrid->addLayout(depthRow, 3, 0, 1, 3);
+    chkCompressOverviews = new QCheckBox(QStringLiteral("Compress overviews when the server offers it"), otherBox);
+    otherGrid->addWidget(chkCompressOverviews, 4, 0, 1, 3);
 
     // The buttons.
     cmdReset = new QPushButton(QStringLiteral("Reset &Newsgroups"), this);
@@ -156,6 +158,7 @@ frmOptions::frmOptions(frmMain &main, QWidget *parent) : QDialog(parent), main_(
                                                         {txtEmail, "txtEmail"},
                                                         {chkPlaySound, "chkPlaySound"},
                                                         {txtSearchDepth, "txtSearchDepth"},
+                                                        {chkCompressOverviews, "chkCompressOverviews"},
                                                         {cmdBrowseFolder, "cmdBrowseFolder"},
                                                         {cmdReset, "cmdReset"},
                                                         {cmdHelp, "cmdHelp"},
@@ -192,6 +195,7 @@ void frmOptions::Form_Load() {
     txtUserID->setText(trimBlanks(Settings.UserName.text()));
     txtPassword->setText(trimBlanks(Settings.Password.text()));
     txtSearchDepth->setText(QString::number(Settings.SearchDepth));
+    chkCompressOverviews->setChecked(Settings.CompressOverviews);
 
     bStartupCheck = false;
 
@@ -253,6 +257,7 @@ void frmOptions::storeFields() {
     Settings.PlaySounds = chkPlaySound->isChecked();
     // A text that is no whole number keeps the depth in force.
     Settings.SearchDepth = searchDepthFromText(txtSearchDepth->text()).value_or(Settings.SearchDepth);
+    Settings.CompressOverviews = chkCompressOverviews->isChecked();
     for (std::size_t index = 0; index < SpeedChoices.size(); ++index) {
         if (optConnectSpeeds[index]->isChecked()) {
             Settings.ConnectSpeed = QString::fromLatin1(SpeedChoices[index].value);

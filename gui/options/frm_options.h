@@ -54,7 +54,8 @@ public:
     QPushButton *cmdBrowseFolder;
     QLineEdit *txtEmail;
     QCheckBox *chkPlaySound;
-    QLineEdit *txtSearchDepth;  // "Search the newest" [N] "articles of each group (0 = all)"
+    QLineEdit *txtSearchDepth;
+    QCheckBox *chkCompressOverviews;  // "Compress overviews when the server offers it"  // "Search the newest" [N] "articles of each group (0 = all)"
     QPushButton *cmdReset;
     QPushButton *cmdHelp;
     QPushButton *cmdOK;

@@ -116,6 +116,8 @@ void LoadSettings() {
     Settings.UseTLS = ReadRegValue(kRoot, QStringLiteral("UseTLS"), QStringLiteral("FALSE")) == u"TRUE";
     Settings.SearchDepth = searchDepthFromText(ReadRegValue(kRoot, QStringLiteral("SearchDepth"), QString()))
                                .value_or(kDefaultSearchDepth);
+    Settings.CompressOverviews =
+        ReadRegValue(kRoot, QStringLiteral("CompressOverviews"), QStringLiteral("TRUE")) != u"FALSE";
 
     loadMainFormGeometry();
 
@@ -137,6 +139,8 @@ void SaveSettings() {
                   Settings.PlaySounds ? QStringLiteral("TRUE") : QStringLiteral("FALSE"));
     WriteRegValue(kRoot, QStringLiteral("UseTLS"), Settings.UseTLS ? QStringLiteral("TRUE") : QStringLiteral("FALSE"));
     WriteRegValue(kRoot, QStringLiteral("SearchDepth"), QString::number(Settings.SearchDepth));
+    WriteRegValue(kRoot, QStringLiteral("CompressOverviews"),
+                  Settings.CompressOverviews ? QStringLiteral("TRUE") : QStringLiteral("FALSE"));
 
     if (mainForm) {
         const int16_t state = mainForm->formWindowState();

@@ -29,6 +29,9 @@ struct SettingsRecord {
     bool UseTLS = false;
     // How many of the newest articles a search reads in each group; 0 reads all of them.
     int64_t SearchDepth = kDefaultSearchDepth;
+    // Overviews are read compressed when the server offers it; stored as CompressOverviews, on by
+    // default (the user's explicit choice that compressing under TLS asks for).
+    bool CompressOverviews = true;
     // Not stored: LoadSettings sets it to "Harbeat_Preview.mp3".
     QString PreviewFileName;
 };

@@ -103,6 +103,7 @@ private slots:
         // Every check hands the engine the options first; the catalogue reset empties the cache.
         if (checked) {
             QCOMPARE(corvane::engineOptions().searchDepth, 1000);
+            QVERIFY(corvane::engineOptions().compress);  // the box is ticked unless the user unticks it
             QCOMPARE(QString::fromStdString(corvane::engineOptions().overviewCache), OverviewCacheFolder());
         }
         QCOMPARE(QFile::exists(cacheFile), !reset);
@@ -290,6 +291,29 @@ private slots:
 
         QCOMPARE(static_cast<qlonglong>(Settings.SearchDepth), stored);
         QVERIFY(OverviewCacheFolder().endsWith("/harbeat/overview"));
+    }
+
+    void compressOverviews_storedAndHandedToTheEngine_data() {
+        QTest::addColumn<bool>("ticked");
+        QTest::newRow("ticked") << true;
+        QTest::newRow("unticked") << false;
+    }
+    void compressOverviews_storedAndHandedToTheEngine() {
+        QFETCH(bool, ticked);
+        Settings.CompressOverviews = !ticked;
+        frmMain main;
+        frmOptions &form = openOptions(main);
+        QCOMPARE(form.chkCompressOverviews->isChecked(), !ticked);
+        form.bStartupCheck = true;
+        form.chkCompressOverviews->setChecked(ticked);
+
+        form.cmdOK_Click();
+
+        QCOMPARE(Settings.CompressOverviews, ticked);
+        corvane::resetEngineOptionsForTests();
+        ApplyEngineOptions();
+        QCOMPARE(corvane::engineOptions().compress, ticked);
+        corvane::resetEngineOptionsForTests();
     }
 
     void cancel_storesNothing() {

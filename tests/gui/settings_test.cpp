@@ -116,6 +116,11 @@ private slots:
                                            << "0";
         QTest::newRow("depth with blanks") << StoredValues{{"", "SearchDepth", " 2000 "}} << "SearchDepth"
                                            << "2000";
+        QTest::newRow("empty store: compressed overviews") << StoredValues{} << "CompressOverviews"
+                                                           << "true";
+        QTest::newRow("compression turned off") << StoredValues{{"", "CompressOverviews", "FALSE"}}
+                                                << "CompressOverviews"
+                                                << "false";
         for (const char *bad : {"", "-5", "1e6", "many", "+7"})
             QTest::newRow(qPrintable(QStringLiteral("depth \"%1\" is missing").arg(bad)))
                 << StoredValues{{"", "SearchDepth", bad}} << "SearchDepth"
@@ -141,6 +146,7 @@ private slots:
             {"NumberOf", QString::number(Groups.NumberOf)},
             {"LastChecked", Groups.LastChecked},
             {"SearchDepth", QString::number(Settings.SearchDepth)},
+            {"CompressOverviews", Settings.CompressOverviews ? "true" : "false"},
         };
         QCOMPARE(loaded.value(field), expected);
     }
@@ -199,12 +205,15 @@ private slots:
         QCOMPARE(stored("", "PlaySounds"), QStringLiteral("FALSE"));
         QCOMPARE(stored("", "UseTLS"), QStringLiteral("FALSE"));
         QCOMPARE(stored("", "SearchDepth"), QStringLiteral("500000"));
+        QCOMPARE(stored("", "CompressOverviews"), QStringLiteral("TRUE"));
         // The trimmed texts are kept in memory too.
         QCOMPARE(Settings.Server.text(), QStringLiteral("news.example.com"));
         QCOMPARE(Settings.PostEmail.text(), QStringLiteral("me@example.com"));
         Settings.PlaySounds = true;
         Settings.UseTLS = true;
+        Settings.CompressOverviews = false;
         SaveSettings();
+        QCOMPARE(stored("", "CompressOverviews"), QStringLiteral("FALSE"));
         QCOMPARE(stored("", "PlaySounds"), QStringLiteral("TRUE"));
         QCOMPARE(stored("", "UseTLS"), QStringLiteral("TRUE"));
     }

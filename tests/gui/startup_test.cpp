@@ -367,7 +367,10 @@ private slots:
         splash.Label2_Click();
 
         QVERIFY(QuitRequested);
-        QCOMPARE(notifySlots().text(NotifySlot::EndSlot), kQuitMarker);
+        // The cancelled update may already have put its own end report there (an update that is
+        // still connecting or asking about compression stops at once).
+        const QString end = notifySlots().text(NotifySlot::EndSlot);
+        QVERIFY2(end == kQuitMarker || end == QStringLiteral("Operation cancelled by user."), qPrintable(end));
         QCOMPARE(fake.kinds(), QStringList{"endProgram"});
         QVERIFY(!main.isVisible());
         // The cancelled update ends with its own report; no tick of the form handles it.

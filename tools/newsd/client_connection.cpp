@@ -4,6 +4,8 @@
 #include <openssl/ssl.h>
 #include <sys/socket.h>
 
+#include <zlib.h>
+
 #include <cerrno>
 #include <cstring>
 
@@ -11,6 +13,56 @@ namespace harbeat::newsd {
 
 namespace {
 constexpr std::size_t kReceiveChunk = 64 * 1024;
+// Commands inflated from one receive beyond this are no client's: the connection is closed.
+constexpr std::size_t kMaxInflatedInput = std::size_t(4) << 20;
+}
+
+struct ClientConnection::Deflate {
+    z_stream in{};
+    z_stream out{};
+    bool inOpen = false;
+    bool outOpen = false;
+    ~Deflate() {
+        if (inOpen) inflateEnd(&in);
+        if (outOpen) deflateEnd(&out);
+    }
+};
+
+ClientConnection::ClientConnection(int socket, ssl_st *tls) : socket_(socket), tls_(tls) {}
+
+bool ClientConnection::startDeflate() {
+    if (!flush()) return false;
+    auto state = std::make_unique<Deflate>();
+    state->inOpen = inflateInit2(&state->in, -MAX_WBITS) == Z_OK;
+    // The fastest level, as for the gzip replies (session_compression.cpp).
+    state->outOpen =
+        deflateInit2(&state->out, Z_BEST_SPEED, Z_DEFLATED, -MAX_WBITS, 8, Z_DEFAULT_STRATEGY) == Z_OK;
+    if (!state->inOpen || !state->outOpen) return false;
+    deflate_ = std::move(state);
+    // Bytes that came behind the COMPRESS command are already compressed.
+    const std::string raw = input_.substr(inputStart_);
+    input_.resize(inputStart_);
+    scanned_ = 0;
+    return inflateInto(raw);
+}
+
+bool ClientConnection::inflateInto(std::string_view raw) {
+    z_stream &z = deflate_->in;
+    z.next_in = reinterpret_cast<Bytef *>(const_cast<char *>(raw.data()));
+    z.avail_in = static_cast<uInt>(raw.size());
+    const std::size_t start = input_.size();
+    while (z.avail_in > 0) {
+        const std::size_t used = input_.size();
+        input_.resize(used + kReceiveChunk);
+        z.next_out = reinterpret_cast<Bytef *>(input_.data() + used);
+        z.avail_out = kReceiveChunk;
+        const int rc = inflate(&z, Z_SYNC_FLUSH);
+        input_.resize(used + kReceiveChunk - z.avail_out);
+        if (rc != Z_OK && rc != Z_BUF_ERROR) return false;
+        if (input_.size() - start > kMaxInflatedInput) return false;
+        if (rc == Z_BUF_ERROR && z.avail_out != 0) break;
+    }
+    return true;
 }
 
 long ClientConnection::receiveSome(char *into, std::size_t length) {
@@ -91,10 +143,17 @@ bool ClientConnection::receiveMore() {
         inputBase_ += inputStart_;
         inputStart_ = 0;
     }
-    const std::size_t used = input_.size();
-    input_.resize(used + kReceiveChunk);
-    const long received = receiveSome(input_.data() + used, kReceiveChunk);
-    input_.resize(used + (received > 0 ? std::size_t(received) : 0));
+    long received;
+    if (deflate_) {
+        std::string raw(kReceiveChunk, '\0');
+        received = receiveSome(raw.data(), raw.size());
+        if (received > 0 && !inflateInto(std::string_view(raw).substr(0, std::size_t(received)))) received = -1;
+    } else {
+        const std::size_t used = input_.size();
+        input_.resize(used + kReceiveChunk);
+        received = receiveSome(input_.data() + used, kReceiveChunk);
+        input_.resize(used + (received > 0 ? std::size_t(received) : 0));
+    }
     if (delayed_ && received > 0) arrivals_.emplace_back(inputBase_ + input_.size(), Clock::now());
     return received > 0;
 }
@@ -144,6 +203,22 @@ void ClientConnection::drainUntilClosed() {
 }
 
 bool ClientConnection::flush() {
+    if (deflate_ && !output_.empty()) {
+        // Each flush ends on a block boundary, so the client can read every reply at once.
+        z_stream &z = deflate_->out;
+        z.next_in = reinterpret_cast<Bytef *>(output_.data());
+        z.avail_in = static_cast<uInt>(output_.size());
+        std::string wire;
+        do {
+            const std::size_t used = wire.size();
+            wire.resize(used + kReceiveChunk);
+            z.next_out = reinterpret_cast<Bytef *>(wire.data() + used);
+            z.avail_out = kReceiveChunk;
+            deflate(&z, Z_SYNC_FLUSH);
+            wire.resize(used + kReceiveChunk - z.avail_out);
+        } while (z.avail_out == 0 || z.avail_in != 0);
+        output_ = std::move(wire);
+    }
     if (delayed_ && !output_.empty()) {
         {
             std::lock_guard lock(queueMutex_);

@@ -8,6 +8,7 @@
 #include <condition_variable>
 #include <cstddef>
 #include <deque>
+#include <memory>
 #include <mutex>
 #include <string>
 #include <string_view>
@@ -29,7 +30,7 @@ public:
     using Clock = std::chrono::steady_clock;
 
     // With a TLS session, every byte goes through it.
-    explicit ClientConnection(int socket, ssl_st *tls = nullptr) : socket_(socket), tls_(tls) {}
+    explicit ClientConnection(int socket, ssl_st *tls = nullptr);
     // Sends what is still held back for latency before it returns.
     ~ClientConnection();
     ClientConnection(const ClientConnection &) = delete;
@@ -42,8 +43,13 @@ public:
 
     std::string &output() { return output_; }
     void flushIfLarge() {
-        if (output_.size() >= kFlushSize) flush();
+        if (output_.size() >= kFlushSize && !holdOutput_) flush();
     }
+    // While held, output stays buffered whatever its size (a reply that is compressed whole).
+    void holdOutput(bool hold) { holdOutput_ = hold; }
+    // From now on every byte both ways is one raw DEFLATE stream; output so far leaves clear.
+    // False when zlib cannot start.
+    bool startDeflate();
     // Sends everything buffered; false when sending has failed (now or before).
     bool flush();
     bool failed() const { return failed_.load(); }
@@ -80,6 +86,12 @@ private:
     std::size_t scanned_ = 0;     // bytes after inputStart_ known to hold no LF
     std::string output_;
     std::atomic<bool> failed_{false};
+    bool holdOutput_ = false;
+
+    // RFC 8054 compression, once started.
+    struct Deflate;
+    std::unique_ptr<Deflate> deflate_;
+    bool inflateInto(std::string_view raw);
 
     // Delayed sending: blocks with the time they may leave, sent in order by sender_.
     bool delayed_ = false;

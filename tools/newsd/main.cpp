@@ -44,6 +44,9 @@ Serves until SIGINT or SIGTERM.
                             chain and private key (PEM)
   --latency-ms N            every reply leaves N ms after its command arrived (a network
                             of N / 2 ms one way); pipelined commands overlap
+  --compress deflate|gzip|none
+                            offer COMPRESS DEFLATE (RFC 8054) or XFEATURE COMPRESS
+                            GZIP; none (default) offers no compression
   --log                     write every command to standard error
   --help                    show this text
 )";
@@ -137,6 +140,12 @@ int parseArguments(int argc, char **argv, Arguments &arguments) {
             unsigned milliseconds = 0;
             valid = parseNumber(value, milliseconds) && milliseconds <= 60000;
             arguments.options.latency = std::chrono::milliseconds(milliseconds);
+        } else if (option == "--compress") {
+            using Compression = harbeat::newsd::ServerOptions::Compression;
+            valid = value == "deflate" || value == "gzip" || value == "none";
+            arguments.options.compression = value == "deflate" ? Compression::Deflate
+                                            : value == "gzip"  ? Compression::Gzip
+                                                               : Compression::None;
         } else if (option == "--log") {
             arguments.options.logCommands = true;
         } else {

@@ -180,6 +180,12 @@ struct ServerOptions {
     // pipelined commands overlap as they would over a real network. A round trip seen by the
     // client is this value, so a path of L ms one way is latency 2 L. 0: reply at once.
     std::chrono::milliseconds latency{0};
+    // Compression offered, as the servers that have it do: Deflate lists "COMPRESS DEFLATE" in
+    // CAPABILITIES and answers COMPRESS DEFLATE with 206, after which the session is one raw
+    // DEFLATE stream both ways (RFC 8054); Gzip answers XFEATURE COMPRESS GZIP with 290, after
+    // which overview and list replies carry "[COMPRESS=GZIP]" and a zlib stream of their lines.
+    enum class Compression { None, Deflate, Gzip };
+    Compression compression = Compression::None;
 };
 
 // Serves a NewsStore on 127.0.0.1, one thread per connection.

@@ -169,6 +169,18 @@ NntpSession::Next NntpSession::applyRules(const Command &command) {
 }
 
 NntpSession::Next NntpSession::dispatch(const Command &command) {
+    if (!gzipsReplyTo(command)) return dispatchCommand(command);
+    // The reply is built whole, then its lines are compressed.
+    const std::size_t mark = connection_.output().size();
+    connection_.holdOutput(true);
+    const Next next = dispatchCommand(command);
+    connection_.holdOutput(false);
+    gzipReplyFrom(mark);
+    connection_.flushIfLarge();
+    return next;
+}
+
+NntpSession::Next NntpSession::dispatchCommand(const Command &command) {
     const std::string &verb = command.verb;
     const bool loginFree =
         verb == "AUTHINFO" || verb == "QUIT" || verb == "CAPABILITIES" ||
@@ -198,7 +210,8 @@ NntpSession::Next NntpSession::dispatch(const Command &command) {
         out.append("VERSION 2\r\nREADER\r\n");
         if (options_.postingAllowed) out.append("POST\r\n");
         out.append("LIST ACTIVE ACTIVE.TIMES NEWSGROUPS OVERVIEW.FMT\r\nOVER MSGID\r\n");
-        if (!authenticated_) out.append("AUTHINFO USER\r\n");
+        if (!authenticated_ && !deflateActive_) out.append("AUTHINFO USER\r\n");
+        appendCompressionCapabilities(out);
         out.append("IMPLEMENTATION harbeat-newsd\r\n.\r\n");
     } else if (verb == "DATE" && argumentCount == 0) {
         const auto now = std::chrono::system_clock::now().time_since_epoch();
@@ -237,6 +250,10 @@ NntpSession::Next NntpSession::dispatch(const Command &command) {
         overview(command);
     } else if (verb == "AUTHINFO") {
         authinfo(command);
+    } else if (verb == "COMPRESS" && options_.compression == ServerOptions::Compression::Deflate) {
+        compress(command);
+    } else if (verb == "XFEATURE" && options_.compression == ServerOptions::Compression::Gzip) {
+        xfeature(command);
     } else if (verb == "POST") {
         if (argumentCount != 0) {
             reply(501, "Syntax error");

@@ -48,6 +48,7 @@ private:
     Next handle(std::string_view line);
     Next applyRules(const Command &command);
     Next dispatch(const Command &command);
+    Next dispatchCommand(const Command &command);
     void reply(int code, std::string_view text);
     void log(std::string_view text) const;
 
@@ -71,6 +72,13 @@ private:
     bool parseRange(std::string_view text, std::uint64_t &from, std::uint64_t &to) const;
     void sendOverviewRange(const GroupView &view, std::uint64_t from, std::uint64_t to);
 
+    // Compression (session_compression.cpp).
+    void compress(const Command &command);
+    void xfeature(const Command &command);
+    bool gzipsReplyTo(const Command &command) const;
+    void gzipReplyFrom(std::size_t mark);
+    void appendCompressionCapabilities(std::string &out) const;
+
     // Login and posting (session_posting.cpp).
     void authinfo(const Command &command);
     Next post();
@@ -87,6 +95,9 @@ private:
     bool authenticated_ = false;
     std::optional<std::string> pendingUser_;
     std::vector<int> ruleMatches_;
+    bool deflateActive_ = false;
+    bool gzipActive_ = false;
+    bool gzipTerminatorInside_ = false;
 };
 
 }  // namespace harbeat::newsd

@@ -4,6 +4,11 @@
 namespace harbeat::newsd {
 
 void NntpSession::authinfo(const Command &command) {
+    // RFC 8054: no login once the session is compressed.
+    if (deflateActive_) {
+        reply(502, "Command unavailable");
+        return;
+    }
     if (command.arguments.size() != 2) {
         reply(501, "Syntax error, expected AUTHINFO USER name or AUTHINFO PASS password");
         return;

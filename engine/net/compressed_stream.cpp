@@ -1,0 +1,274 @@
+#include "net/compressed_stream.h"
+
+#include <zlib.h>
+
+#include <algorithm>
+#include <cstring>
+
+namespace corvane {
+namespace {
+
+// A status line is read this far for its code and marker; the rest passes unread.
+constexpr std::size_t kStatusLineKept = 512;
+
+// Multi-line replies of the commands the engine sends (LISTGROUP's 211 is never asked for, and
+// GROUP's 211 is a single line).
+bool startsDataLines(int code) {
+    switch (code) {
+        case 100: case 101: case 215: case 220: case 221: case 222: case 224: case 225: case 230: case 231:
+        case 282: return true;
+        default: return false;
+    }
+}
+
+int statusCode(std::string_view line) {
+    if (line.size() < 3) return 0;
+    int code = 0;
+    for (std::size_t i = 0; i < 3; ++i) {
+        if (line[i] < '0' || line[i] > '9') return 0;
+        code = code * 10 + (line[i] - '0');
+    }
+    return code;
+}
+
+}  // namespace
+
+struct CompressedStream::Inflater {
+    z_stream stream{};
+    bool open = false;
+    bool sawInput = false;  // deflate: any byte since the start
+    bool ended = false;     // deflate: the server finished its stream
+
+    // A gzip session inflates one stream per reply: the state of the last one is reset rather
+    // than freed and allocated again.
+    int start(int windowBits) {
+        if (open && inflateReset2(&stream, windowBits) == Z_OK) return Z_OK;
+        end();
+        stream = z_stream{};
+        const int rc = inflateInit2(&stream, windowBits);
+        open = rc == Z_OK;
+        return rc;
+    }
+    void end() {
+        if (open) inflateEnd(&stream);
+        open = false;
+    }
+    ~Inflater() { end(); }
+};
+
+CompressedStream::CompressedStream(CompressionMethod method, std::size_t maxReplyBytes)
+    : method_(method), maxReplyBytes_(maxReplyBytes), inflater_(std::make_unique<Inflater>()) {
+    // Raw DEFLATE (no header) for RFC 8054; the gzip replies are started per reply.
+    if (method_ == CompressionMethod::Deflate && inflater_->start(-MAX_WBITS) != Z_OK)
+        error_ = std::string(kCompressedDataPrefix) + "could not be read: out of memory.";
+}
+
+CompressedStream::~CompressedStream() = default;
+
+void CompressedStream::feed(std::string_view raw) {
+    if (inputStart_ >= input_.size()) {
+        input_.assign(raw);
+    } else {
+        input_.erase(0, inputStart_);
+        input_.append(raw);
+    }
+    inputStart_ = 0;
+}
+
+long CompressedStream::fail(std::string message) {
+    if (error_.empty()) error_ = std::string(kCompressedDataPrefix) + message;
+    inflater_->end();
+    return -1;
+}
+
+long CompressedStream::read(char *out, std::size_t capacity) {
+    if (failed()) return -1;
+    if (capacity == 0) return 0;
+    if (method_ == CompressionMethod::Deflate) return readDeflate(out, capacity);
+    // The end of a compressed reply may yield no byte and still move on to what follows it.
+    for (;;) {
+        const std::size_t consumed = inputStart_;
+        const State state = state_;
+        const long produced = readGzip(out, capacity);
+        if (produced != 0 || (inputStart_ == consumed && state_ == state)) return produced;
+    }
+}
+
+long CompressedStream::readDeflate(char *out, std::size_t capacity) {
+    Inflater &inflater = *inflater_;
+    if (inputStart_ >= input_.size()) return 0;
+    if (inflater.ended) return fail("goes on after its end.");
+    inflater.sawInput = true;
+    z_stream &z = inflater.stream;
+    z.next_in = reinterpret_cast<Bytef *>(input_.data() + inputStart_);
+    z.avail_in = static_cast<uInt>(std::min<std::size_t>(input_.size() - inputStart_, UINT32_MAX));
+    z.next_out = reinterpret_cast<Bytef *>(out);
+    z.avail_out = static_cast<uInt>(std::min<std::size_t>(capacity, UINT32_MAX));
+    const int rc = inflate(&z, Z_SYNC_FLUSH);
+    inputStart_ = input_.size() - z.avail_in;
+    const std::size_t produced = capacity - z.avail_out;
+    switch (rc) {
+        case Z_OK:
+        case Z_BUF_ERROR: break;
+        case Z_STREAM_END: inflater.ended = true; break;
+        case Z_MEM_ERROR: return fail("could not be read: out of memory.");
+        default: return fail(std::string("is damaged (") + (z.msg ? z.msg : "invalid data") + ").");
+    }
+    if (inflater.ended && inputStart_ < input_.size()) return fail("goes on after its end.");
+    return static_cast<long>(produced);
+}
+
+long CompressedStream::readGzip(char *out, std::size_t capacity) {
+    switch (state_) {
+        case State::StatusLine:
+        case State::DataLines: return passClear(out, capacity);
+        case State::Inflating: return inflateReply(out, capacity);
+        case State::Terminator: {
+            // The clear terminating line that follows a stream without one of its own.
+            constexpr std::string_view kDotLine = ".\r\n";
+            std::size_t written = 0;
+            while (written < capacity && inputStart_ < input_.size() && terminatorSeen_ < kDotLine.size()) {
+                const char c = input_[inputStart_];
+                if (c != kDotLine[terminatorSeen_]) return fail("is followed by data that is not its ending line.");
+                out[written++] = c;
+                ++inputStart_;
+                ++terminatorSeen_;
+            }
+            if (terminatorSeen_ == kDotLine.size()) state_ = State::StatusLine;
+            return static_cast<long>(written);
+        }
+    }
+    return 0;
+}
+
+void CompressedStream::noteStatusLine() {
+    const int code = statusCode(statusLine_);
+    const bool multiLine = startsDataLines(code);
+    if (multiLine && statusLine_.find(kGzipReplyMarker) != std::string::npos) {
+        // zlib or gzip header, whichever the server sends.
+        if (inflater_->start(MAX_WBITS + 32) != Z_OK) {
+            fail("could not be read: out of memory.");
+            return;
+        }
+        state_ = State::Inflating;
+        replyBytes_ = 0;
+        inflatedTail_.clear();
+    } else if (multiLine) {
+        state_ = State::DataLines;
+        atLineStart_ = true;
+        lineStart_.clear();
+    }
+    statusLine_.clear();
+}
+
+long CompressedStream::passClear(char *out, std::size_t capacity) {
+    std::size_t written = 0;
+    while (written < capacity && inputStart_ < input_.size() && !failed()) {
+        const char *from = input_.data() + inputStart_;
+        const std::size_t available = std::min(capacity - written, input_.size() - inputStart_);
+        if (state_ == State::StatusLine) {
+            const void *lf = std::memchr(from, '\n', available);
+            const std::size_t take = lf ? static_cast<const char *>(lf) - from + 1 : available;
+            if (statusLine_.size() < kStatusLineKept)
+                statusLine_.append(from, std::min(take, kStatusLineKept - statusLine_.size()));
+            std::memcpy(out + written, from, take);
+            written += take;
+            inputStart_ += take;
+            // The bytes behind a status line may be compressed: the caller sees the line first.
+            if (lf) {
+                noteStatusLine();
+                break;
+            }
+            continue;
+        }
+        // Data lines of a clear reply: only the start of each line is looked at.
+        if (!atLineStart_ && lineStart_.empty()) {
+            const void *lf = std::memchr(from, '\n', available);
+            const std::size_t take = lf ? static_cast<const char *>(lf) - from + 1 : available;
+            std::memcpy(out + written, from, take);
+            written += take;
+            inputStart_ += take;
+            atLineStart_ = lf != nullptr;
+            continue;
+        }
+        const char c = *from;
+        out[written++] = c;
+        ++inputStart_;
+        atLineStart_ = false;
+        lineStart_ += c;
+        if (lineStart_ == ".\r\n") {
+            lineStart_.clear();
+            atLineStart_ = true;
+            state_ = State::StatusLine;
+            break;
+        }
+        if (!std::string_view(".\r\n").starts_with(lineStart_)) {
+            atLineStart_ = c == '\n';
+            lineStart_.clear();
+        }
+    }
+    if (failed()) return -1;
+    return static_cast<long>(written);
+}
+
+long CompressedStream::inflateReply(char *out, std::size_t capacity) {
+    if (inputStart_ >= input_.size()) return 0;
+    z_stream &z = inflater_->stream;
+    z.next_in = reinterpret_cast<Bytef *>(input_.data() + inputStart_);
+    z.avail_in = static_cast<uInt>(std::min<std::size_t>(input_.size() - inputStart_, UINT32_MAX));
+    // Never more than the reply may still grow by: a bomb stops at the cap, not after it.
+    const std::size_t room = maxReplyBytes_ - replyBytes_ + 1;
+    const std::size_t want = std::min(capacity, room);
+    z.next_out = reinterpret_cast<Bytef *>(out);
+    z.avail_out = static_cast<uInt>(std::min<std::size_t>(want, UINT32_MAX));
+    const int rc = inflate(&z, Z_NO_FLUSH);
+    inputStart_ = input_.size() - z.avail_in;
+    const std::size_t produced = want - z.avail_out;
+    switch (rc) {
+        case Z_OK:
+        case Z_BUF_ERROR:
+        case Z_STREAM_END: break;
+        case Z_MEM_ERROR: return fail("could not be read: out of memory.");
+        default: return fail(std::string("is damaged (") + (z.msg ? z.msg : "invalid data") + ").");
+    }
+    replyBytes_ += produced;
+    if (replyBytes_ > maxReplyBytes_) return fail("inflates to more than a reply may hold.");
+    inflatedTail_.append(out, produced);
+    if (inflatedTail_.size() > 5) inflatedTail_.erase(0, inflatedTail_.size() - 5);
+    if (rc == Z_STREAM_END) {
+        // Lines end with CR LF; a stream that stops inside a line has lost its end.
+        if (replyBytes_ > 0 && !inflatedTail_.ends_with("\r\n")) return fail("is damaged (it ends inside a line).");
+        const bool ownTerminator =
+            inflatedTail_.ends_with("\r\n.\r\n") || (replyBytes_ == 3 && inflatedTail_ == ".\r\n");
+        state_ = ownTerminator ? State::StatusLine : State::Terminator;
+        terminatorSeen_ = 0;
+    }
+    return static_cast<long>(produced);
+}
+
+bool CompressedStream::awaitingFirstByte() const {
+    return method_ == CompressionMethod::Deflate && !inflater_->sawInput && inputStart_ >= input_.size();
+}
+
+bool CompressedStream::endOfInput() {
+    if (failed()) return false;
+    if (method_ == CompressionMethod::Deflate) {
+        const Inflater &inflater = *inflater_;
+        // A close is clean at the end of a flushed block (every reply ends with one) or after
+        // the end of the stream; a close before any compressed byte means the server did not
+        // keep its word.
+        const bool atBlockEnd = inflater.ended || (inflater.sawInput && (inflater.stream.data_type & 128) != 0);
+        if (inputStart_ < input_.size() || !atBlockEnd) {
+            fail("ended early: the server closed the connection inside it.");
+            return false;
+        }
+        return true;
+    }
+    if (state_ == State::Inflating || state_ == State::Terminator) {
+        fail("ended early: the server closed the connection inside a compressed reply.");
+        return false;
+    }
+    return true;
+}
+
+}  // namespace corvane
