@@ -101,7 +101,6 @@ void frmPost::cmdOK_Click() {
         platform().messageBox(this, kNoAddress, BoxIcon::Information);
         return;
     }
-    Settings.PostEmail = txtEmail->text();
     // The placeholder is no subject: posting it would ask for a song called "<Enter Song ...>".
     const QString subject = trimBlanks(txtSubject->text());
     if (subject.isEmpty() || subject == kInitialSubject) {
@@ -111,6 +110,9 @@ void frmPost::cmdOK_Click() {
         txtSubject->selectAll();
         return;
     }
+    // Only a request that is sent keeps its address; a refused one leaves the stored address as
+    // it was, so that a Cancel after it changes nothing.
+    Settings.PostEmail = txtEmail->text();
 
     // The box keeps its lines apart with LF; the article's lines end with CR LF, as the
     // signature's do. The signature is shown in the box too, so the user sees what is posted.

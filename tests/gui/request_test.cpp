@@ -179,14 +179,26 @@ private slots:
         QVERIFY(store.postedArticles().empty());
     }
 
+    void cancel_keepsTheStoredAddress_data() {
+        QTest::addColumn<bool>("refusedFirst");  // OK was refused for its subject before the Cancel
+        QTest::newRow("cancel") << false;
+        QTest::newRow("cancel after a refused subject") << true;
+    }
     void cancel_keepsTheStoredAddress() {
+        QFETCH(bool, refusedFirst);
         Settings.PostEmail = "old@example.com";
         WriteRegValue("", "PostEmail", "old@example.com");
+        RecordingPlatform fake;
         frmMain main;
         frmPost form(main);
         form.show();
         QCOMPARE(form.txtEmail->text(), QStringLiteral("old@example.com"));
         form.txtEmail->setText("new@example.com");
+        if (refusedFirst) {
+            form.cmdOK_Click();
+            QCOMPARE(fake.count("information"), 1);
+            QVERIFY(form.isVisible());
+        }
 
         form.cmdQuit_Click();
 
