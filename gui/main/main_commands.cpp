@@ -17,6 +17,7 @@
 #include "platform/platform.h"
 #include "platform/product.h"
 #include "platform/program_folder.h"
+#include "server/server_check.h"
 #include "settings/settings.h"
 #include "settings/value_text.h"
 
@@ -143,6 +144,12 @@ void frmMain::barToolbar_ButtonMenuClick(const QString &) {
 }
 
 void frmMain::runCommand(MainCommand command) {
+    // While a server check waits for the engine, the window handles its events, but the commands
+    // that would reach the server beside the check (Options' OK checks again, a request posts)
+    // are refused; Stop, Help and Exit stay usable.
+    const bool servedDuringCheck =
+        command == MainCommand::Stop || command == MainCommand::Help || command == MainCommand::Exit;
+    if (ServerCheckRunning() && !servedDuringCheck) return;
     switch (command) {
         case MainCommand::StartSearch: mnuStartSearch_Click(); break;
         case MainCommand::Stop: mnuStop_Click(); break;
