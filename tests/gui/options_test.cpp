@@ -10,7 +10,6 @@
 #include <QRadioButton>
 #include <QTest>
 #include <QTimer>
-#include <chrono>
 
 #include "catalogue/catalogue.h"
 #include "core/engine_options.h"
@@ -18,7 +17,6 @@
 #include "gui_test_main.h"
 #include "main/frm_main.h"
 #include "main/shared_flags.h"
-#include "net/connection.h"
 #include "options/frm_options.h"
 #include "platform/program_folder.h"
 #include "recording_platform.h"
@@ -39,13 +37,6 @@ const QString kQuestion = QStringLiteral(
     "continue.");
 
 constexpr int kMusicGroups = 4;
-
-// A longer receive wait for the scope's life (the fixture's own afterwards), so that a check
-// against a silent server is certainly still waiting when the test acts during it.
-struct LongerReceiveWait {
-    LongerReceiveWait() { corvane::setReceiveTimeoutForTests(std::chrono::milliseconds(1000)); }
-    ~LongerReceiveWait() { useLinkedEngine(); }
-};
 
 // How many connections one server check opens, against a server that answers.
 std::size_t connectionsOfOneCheck() {
@@ -305,7 +296,6 @@ private slots:
         Settings.Port = silent->port();
         Groups.entries.assign(1, GroupEntry{"alt.binaries.sounds.mp3.jazz", "jazz", true});
         Groups.NumberOf = 1;
-        const LongerReceiveWait longer;
         // Options' OK would check the server again; any other form is closed at once.
         OptionsDriver driver({[](frmOptions &form) { form.cmdOK->click(); }});
         QStringList otherForms;
@@ -357,7 +347,6 @@ private slots:
         auto silent = startServer(store, silentFrom("GROUP"));
         Settings.Server = "127.0.0.1";
         Settings.Port = silent->port();
-        const LongerReceiveWait longer;
         QString inner;
         bool innerAccepted = true;
         QString outer;
