@@ -5,7 +5,7 @@
 // The window's work is spread over several files: frm_main.cpp (controls, load, activation,
 // unload), main_layout.cpp (resize), main_commands.cpp (toolbar, menu, Options, Help, Exit),
 // main_keys.cpp (key releases), group_list.cpp (lstGroups), search_flow.cpp (search, Stop, the
-// keyword box) and song_commands.cpp (Save, Preview, Request).
+// keyword box), song_commands.cpp (Save, Preview, Request) and poll_tick.cpp (the timer's tick).
 #pragma once
 
 #include <QIcon>
@@ -186,7 +186,7 @@ public:
     // Runs one command, whatever started it.
     void runCommand(MainCommand command);
 
-    // One tick of timTimer: handles the engine's reports (notify/poll_tick.h).
+    // One tick of timTimer: handles the engine's reports (main/poll_tick.h).
     void timTimer_Timer();
 
     // The window's load: the start-up form, the category list, pages, the animation and the

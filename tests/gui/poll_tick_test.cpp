@@ -1,5 +1,5 @@
 // One tick of timTimer: every slot's handling, their order within one tick, and the tip pages.
-#include "notify/poll_tick.h"
+#include "main/poll_tick.h"
 
 #include <QAction>
 #include <QFile>

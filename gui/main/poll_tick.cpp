@@ -1,4 +1,4 @@
-#include "notify/poll_tick.h"
+#include "main/poll_tick.h"
 
 #include <QHeaderView>
 #include <QLocale>
