@@ -211,6 +211,8 @@ void frmMain::RerunStartupCheck() {
     }
 }
 
+void frmMain::unloadForQuit() { close(); }
+
 void frmMain::Form_Load(const QStringList &arguments) {
     QuitRequested = false;
     Idle = false;

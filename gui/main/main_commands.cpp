@@ -168,11 +168,26 @@ void frmMain::mnuOptions_Click() {
     // The form may be opened while an operation runs; afterwards the window is as busy as it was.
     const bool idleBefore = Idle;
     Idle = false;
-    loadOptionsForm(*this).exec();
+    optionsForm().exec();
     Idle = idleBefore;
     reloadHeaderPane();
     SaveSettings();
     timTimer->start();
+}
+
+frmOptions &frmMain::optionsForm() {
+    frmOptions &form = loadOptionsForm(*this);
+    if (connectedOptions_ == &form) return form;
+    connectedOptions_ = &form;
+    connect(&form, &frmOptions::catalogueResetStarting, this, &QWidget::hide);
+    connect(&form, &frmOptions::startupCheckRequested, this, &frmMain::RerunStartupCheck);
+    connect(&form, &frmOptions::catalogueResetFinished, this, [this] {
+        ShowGroupList();
+        clearSongList();
+        setStatusPanelText(2, QString());
+        show();
+    });
+    return form;
 }
 
 void frmMain::mnuHelp_Click() {

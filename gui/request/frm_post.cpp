@@ -11,7 +11,6 @@
 #include <array>
 
 #include "engine/engine_binding.h"
-#include "main/frm_main.h"
 #include "notify/notify_slots.h"
 #include "platform/platform.h"
 #include "platform/product.h"
@@ -34,7 +33,7 @@ QString RequestSignature() {
            QStringLiteral("Found @ ") + kVendorAddress + QStringLiteral(" (Try it FREE today!)") + kCrLf;
 }
 
-frmPost::frmPost(frmMain &main) : QDialog(&main), main_(main) {
+frmPost::frmPost(QWidget *parent) : QDialog(parent) {
     setWindowTitle(QStringLiteral("HARBEAT: Request a Song"));
     setObjectName(QStringLiteral("frmPost"));
 
@@ -128,7 +127,7 @@ void frmPost::cmdOK_Click() {
                                engine::toEngineText(kRequestGroup).constData(),
                                engine::toEngineText(txtSubject->text()).constData(), body.constData());
     if (posted == 0) {
-        main_.setStatusPanelText(1, notifySlots().text(NotifySlot::EndSlot));
+        emit statusText(notifySlots().text(NotifySlot::EndSlot));
         platform().beep();
     }
     const QString failure = engine::fromEngineText(errorText.data());

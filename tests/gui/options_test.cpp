@@ -66,7 +66,7 @@ newsd::ServerOptions silentFrom(const std::string &command) {
 
 // A form that stays shown, without a modal loop, so the test drives it directly.
 frmOptions &openOptions(frmMain &main) {
-    frmOptions &form = loadOptionsForm(main);
+    frmOptions &form = main.optionsForm();
     form.show();
     return form;
 }
@@ -426,7 +426,7 @@ private slots:
         QCOMPARE(Settings.Server.text(), QStringLiteral("news.example"));
         QCOMPARE(ReadRegValue("", "PostEmail", ""), QString());
         // Reopened from the main window, the form shows the fields as they were left.
-        QCOMPARE(&loadOptionsForm(main), &form);
+        QCOMPARE(&main.optionsForm(), &form);
         QCOMPARE(form.txtServerName->text(), QStringLiteral("other.example"));
     }
 };
