@@ -29,11 +29,11 @@
 #include "main/main_layout.h"
 #include "main/nzb_open.h"
 #include "main/panel_status_bar.h"
+#include "main/poll_tick.h"
 #include "main/shared_flags.h"
 #include "main/song_list_model.h"
 #include "main/toolbar_art.h"
 #include "notify/notify_slots.h"
-#include "notify/poll_tick.h"
 #include "pages/message_pages.h"
 #include "pages/tip_pages.h"
 #include "platform/platform.h"
@@ -212,6 +212,8 @@ void frmMain::RerunStartupCheck() {
         QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
     }
 }
+
+void frmMain::unloadForQuit() { close(); }
 
 void frmMain::Form_Load(const QStringList &arguments) {
     QuitRequested = false;

@@ -5,13 +5,15 @@
 // The window's work is spread over several files: frm_main.cpp (controls, load, activation,
 // unload), main_layout.cpp (resize), main_commands.cpp (toolbar, menu, Options, Help, Exit),
 // main_keys.cpp (key releases), group_list.cpp (lstGroups), search_flow.cpp (search, Stop, the
-// keyword box) and song_commands.cpp (Save, Preview, Request).
+// keyword box), song_commands.cpp (Save, Preview, Request) and poll_tick.cpp (the timer's tick).
+// The forms it opens know nothing of it: it connects to what each form asks of its owner.
 #pragma once
 
 #include <QIcon>
 #include <QImage>
 #include <QItemSelection>
 #include <QMainWindow>
+#include <QPointer>
 #include <QSize>
 #include <QStringList>
 #include <map>
@@ -20,6 +22,7 @@
 #include "main/main_keys.h"
 #include "main/song_results.h"
 #include "settings/settings.h"
+#include "startup/splash_owner.h"
 
 class QAction;
 class QLabel;
@@ -35,11 +38,12 @@ class QTreeView;
 namespace harbeat {
 
 class AnimationPlayer;
+class frmOptions;
 class PanelStatusBar;
 class SongListModel;
 struct SongChunks;
 
-class frmMain final : public QMainWindow, public MainFormGeometry {
+class frmMain final : public QMainWindow, public MainFormGeometry, public SplashOwner {
     Q_OBJECT
 public:
     explicit frmMain(QWidget *parent = nullptr);
@@ -171,6 +175,11 @@ public:
     void mnuRequestSong_Click();
     // Opens the options form; the settings are saved when it closes.
     void mnuOptions_Click();
+    // SplashOwner: the options form, loaded if it is not; a form this window has not seen yet
+    // gets its catalogue reset connected to the window (hide, the start-up check, the new list).
+    frmOptions &optionsForm() override;
+    // SplashOwner: the window's unload (close).
+    void unloadForQuit() override;
     // Starts the tip pages and opens the help page on the web.
     void mnuHelp_Click();
     // Ends the program at once: no unload, nothing saved, the engine not cancelled.
@@ -186,7 +195,7 @@ public:
     // Runs one command, whatever started it.
     void runCommand(MainCommand command);
 
-    // One tick of timTimer: handles the engine's reports (notify/poll_tick.h).
+    // One tick of timTimer: handles the engine's reports (main/poll_tick.h).
     void timTimer_Timer();
 
     // The window's load: the start-up form, the category list, pages, the animation and the
@@ -241,6 +250,8 @@ private:
     bool cutKeyPending_ = false;
     // The outer size the settings asked for, while the frame is not yet known (invalid after).
     QSize restoredOuter_;
+    // The options form whose signals are connected to this window.
+    QPointer<frmOptions> connectedOptions_;
 };
 
 }  // namespace harbeat

@@ -18,6 +18,7 @@
 #include "platform/platform.h"
 #include "platform/product.h"
 #include "platform/program_folder.h"
+#include "server/server_check.h"
 #include "settings/settings.h"
 #include "settings/value_text.h"
 
@@ -144,6 +145,12 @@ void frmMain::barToolbar_ButtonMenuClick(const QString &) {
 }
 
 void frmMain::runCommand(MainCommand command) {
+    // While a server check waits for the engine, the window handles its events, but the commands
+    // that would reach the server beside the check (Options' OK checks again, a request posts)
+    // are refused; Stop, Help and Exit stay usable.
+    const bool servedDuringCheck =
+        command == MainCommand::Stop || command == MainCommand::Help || command == MainCommand::Exit;
+    if (ServerCheckRunning() && !servedDuringCheck) return;
     switch (command) {
         case MainCommand::StartSearch: mnuStartSearch_Click(); break;
         case MainCommand::Stop: mnuStop_Click(); break;
@@ -163,11 +170,26 @@ void frmMain::mnuOptions_Click() {
     // The form may be opened while an operation runs; afterwards the window is as busy as it was.
     const bool idleBefore = Idle;
     Idle = false;
-    loadOptionsForm(*this).exec();
+    optionsForm().exec();
     Idle = idleBefore;
     reloadHeaderPane();
     SaveSettings();
     timTimer->start();
+}
+
+frmOptions &frmMain::optionsForm() {
+    frmOptions &form = loadOptionsForm(*this);
+    if (connectedOptions_ == &form) return form;
+    connectedOptions_ = &form;
+    connect(&form, &frmOptions::catalogueResetStarting, this, &QWidget::hide);
+    connect(&form, &frmOptions::startupCheckRequested, this, &frmMain::RerunStartupCheck);
+    connect(&form, &frmOptions::catalogueResetFinished, this, [this] {
+        ShowGroupList();
+        clearSongList();
+        setStatusPanelText(2, QString());
+        show();
+    });
+    return form;
 }
 
 void frmMain::mnuHelp_Click() {

@@ -108,7 +108,8 @@ void frmMain::mnuRequestSong_Click() {
     }
     timTimer->stop();
     {
-        frmPost request(*this);
+        frmPost request(this);
+        connect(&request, &frmPost::statusText, this, [this](const QString &text) { setStatusPanelText(1, text); });
         request.exec();
     }
     timTimer->start();

@@ -2,6 +2,7 @@
 
 #include <QStringView>
 #include <algorithm>
+#include <atomic>
 #include <cstring>
 
 #include "corvane_n.h"
@@ -38,24 +39,56 @@ bool loggedCode(int32_t code) {
     return code == kNotifyStatus || code == kNotifyError || code == kNotifyFileWritten || code == kNotifyDownloadDone;
 }
 
+// One per thread that reports: numbers the thread, and tells the program's slots when the thread
+// ends (its destructor runs at the thread's end, after its last report).
+class ReportingThread {
+public:
+    ReportingThread() : number_(++lastNumber) {}
+    ~ReportingThread() { notifySlots().reporterEnded(number_); }
+    ReportingThread(const ReportingThread &) = delete;
+    ReportingThread &operator=(const ReportingThread &) = delete;
+    uint64_t number() const { return number_; }
+
+private:
+    static inline std::atomic<uint64_t> lastNumber{0};
+    uint64_t number_;
+};
+
+uint64_t thisReporter() {
+    thread_local const ReportingThread thread;
+    return thread.number();
+}
+
 }  // namespace
 
 void NotifySlots::logReport(int32_t code, QStringView text) {
     if (!loggedCode(code)) return;
+    const uint64_t reporter = thisReporter();
     std::lock_guard lock(mutex_);
-    if (logging_) log_.push_back({code, text.toString()});
+    if (!logging_) return;
+    log_.push_back({code, text.toString()});
+    if (logWorker_ == 0) logWorker_ = reporter;
+}
+
+void NotifySlots::reporterEnded(uint64_t reporter) {
+    std::lock_guard lock(mutex_);
+    if (!logging_ || reporter != logWorker_) return;
+    log_.push_back({kWorkerEnded, QString()});
+    logWorker_ = 0;
 }
 
 void NotifySlots::startReportLog() {
     std::lock_guard lock(mutex_);
     log_.clear();
     logging_ = true;
+    logWorker_ = 0;
 }
 
 void NotifySlots::stopReportLog() {
     std::lock_guard lock(mutex_);
     logging_ = false;
     log_.clear();
+    logWorker_ = 0;
 }
 
 std::vector<LoggedReport> NotifySlots::takeReportLog() {
@@ -171,6 +204,7 @@ void NotifySlots::clear() {
     downloadDone_ = false;
     logging_ = false;
     log_.clear();
+    logWorker_ = 0;
 }
 
 NotifySlots &notifySlots() {

@@ -38,6 +38,10 @@ struct SongChunks {
     int32_t ChunkFill = 0;
 };
 
+// Not a report of the engine: the report log's entry for the end of the thread that sent the
+// log's first report (the worker of the logged operation). Nothing more comes from that worker.
+inline constexpr int32_t kWorkerEnded = 0;
+
 // One report as the engine sent it, kept in order by the report log.
 struct LoggedReport {
     int32_t code = 0;
@@ -75,10 +79,18 @@ public:
     // The report log keeps the status, error, file and download-done reports (9000, 9001, 9006,
     // 9007) in the order they came, besides the slots, while it is on: a save reports per song,
     // faster than the window's timer reads the slots. Starting empties it.
+    //
+    // The thread that sends the first logged report is taken for the operation's worker; when it
+    // ends, kWorkerEnded is logged after its last report. An operation whose last report cannot
+    // be told from one in between (an error that ends a download, and one that fails a single
+    // song, have the same code) has certainly ended then.
     void startReportLog();
     void stopReportLog();
     // The logged reports, oldest first; the log is then empty.
     std::vector<LoggedReport> takeReportLog();
+
+    // A thread that had reported ends (called on that thread, as it ends).
+    void reporterEnded(uint64_t reporter);
 
 private:
     void logReport(int32_t code, QStringView text);
@@ -90,6 +102,8 @@ private:
     SongChunks songs_{std::vector<QString>(1), 0, 0};
     bool logging_ = false;
     std::vector<LoggedReport> log_;
+    // The reporter (see reporterEnded) of the log's first report; 0 before it.
+    uint64_t logWorker_ = 0;
 };
 
 // The program's slots.

@@ -14,7 +14,6 @@
 #include <QVBoxLayout>
 
 #include "catalogue/catalogue.h"
-#include "main/frm_main.h"
 #include "main/shared_flags.h"
 #include "pages/message_pages.h"
 #include "pages/tip_pages.h"
@@ -62,7 +61,7 @@ constexpr int32_t kTlsNntpPort = 563;
 
 }  // namespace
 
-frmOptions::frmOptions(frmMain &main, QWidget *parent) : QDialog(parent), main_(main) {
+frmOptions::frmOptions(QWidget *parent) : QDialog(parent) {
     setWindowTitle(QStringLiteral("Harbeat Options"));
     setObjectName(QStringLiteral("frmOptions"));
 
@@ -284,15 +283,12 @@ void frmOptions::cmdReset_Click() {
     Settings.Server = txtServerName->text();
     Settings.Port = portFromText(txtPortNumber->text());
     Settings.UseTLS = chkUseTLS->isChecked();
-    main_.hide();
+    emit catalogueResetStarting();
     hide();
 
-    main_.RerunStartupCheck();
+    emit startupCheckRequested();
     if (QuitRequested) return;
-    main_.ShowGroupList();
-    main_.clearSongList();
-    main_.setStatusPanelText(2, QString());
-    main_.show();
+    emit catalogueResetFinished();
     deleteLater();
 }
 
@@ -322,8 +318,8 @@ void frmOptions::cmdHelp_Click() {
     platform().documentOpen(this, kHelpAddress);
 }
 
-frmOptions &loadOptionsForm(frmMain &main) {
-    if (!loadedForm) loadedForm = new frmOptions(main, &main);
+frmOptions &loadOptionsForm(QWidget &owner) {
+    if (!loadedForm) loadedForm = new frmOptions(&owner);
     return *loadedForm;
 }
 

@@ -17,8 +17,6 @@ class QRadioButton;
 
 namespace harbeat {
 
-class frmMain;
-
 // The connection speeds the form offers: caption and the value stored as ConnectSpeed.
 struct SpeedChoice {
     const char *caption;
@@ -37,7 +35,7 @@ class frmOptions final : public QDialog {
     Q_OBJECT
 public:
     // Builds the form and fills it from Settings (the form's load).
-    explicit frmOptions(frmMain &main, QWidget *parent = nullptr);
+    explicit frmOptions(QWidget *parent = nullptr);
     ~frmOptions() override;
 
     // The controls.
@@ -80,6 +78,14 @@ public:
     // The folder browser; the chosen folder, or "" when the user cancelled.
     QString PickFolder();
 
+signals:
+    // The catalogue reset asks its owner, in this order: to step aside (the owner hides), to run
+    // the start-up check again (the owner returns once it is over or the program is ending), and
+    // unless the program is ending, to show the rebuilt catalogue (the owner shows itself again).
+    void catalogueResetStarting();
+    void startupCheckRequested();
+    void catalogueResetFinished();
+
 protected:
     // Closing the window with its title-bar button counts as Cancel.
     void reject() override;
@@ -87,12 +93,11 @@ protected:
 private:
     void Form_Load();
     void storeFields();
-
-    frmMain &main_;
 };
 
-// The options form: loads it if it is not loaded, and returns it.
-frmOptions &loadOptionsForm(frmMain &main);
+// The options form: loads it as a child of `owner` if it is not loaded, and returns it. The
+// owner connects to the signals of a form it loads.
+frmOptions &loadOptionsForm(QWidget &owner);
 // Unloads the options form, if it is loaded.
 void unloadOptionsForm();
 // The loaded options form, or null.

@@ -11,7 +11,6 @@
 #include <array>
 
 #include "engine/engine_binding.h"
-#include "main/frm_main.h"
 #include "notify/notify_slots.h"
 #include "platform/platform.h"
 #include "platform/product.h"
@@ -34,7 +33,7 @@ QString RequestSignature() {
            QStringLiteral("Found @ ") + kVendorAddress + QStringLiteral(" (Try it FREE today!)") + kCrLf;
 }
 
-frmPost::frmPost(frmMain &main) : QDialog(&main), main_(main) {
+frmPost::frmPost(QWidget *parent) : QDialog(parent) {
     setWindowTitle(QStringLiteral("HARBEAT: Request a Song"));
     setObjectName(QStringLiteral("frmPost"));
 
@@ -101,7 +100,6 @@ void frmPost::cmdOK_Click() {
         platform().messageBox(this, kNoAddress, BoxIcon::Information);
         return;
     }
-    Settings.PostEmail = txtEmail->text();
     // The placeholder is no subject: posting it would ask for a song called "<Enter Song ...>".
     const QString subject = trimBlanks(txtSubject->text());
     if (subject.isEmpty() || subject == kInitialSubject) {
@@ -111,6 +109,9 @@ void frmPost::cmdOK_Click() {
         txtSubject->selectAll();
         return;
     }
+    // Only a request that is sent keeps its address; a refused one leaves the stored address as
+    // it was, so that a Cancel after it changes nothing.
+    Settings.PostEmail = txtEmail->text();
 
     // The box keeps its lines apart with LF; the article's lines end with CR LF, as the
     // signature's do. The signature is shown in the box too, so the user sees what is posted.
@@ -126,7 +127,7 @@ void frmPost::cmdOK_Click() {
                                engine::toEngineText(kRequestGroup).constData(),
                                engine::toEngineText(txtSubject->text()).constData(), body.constData());
     if (posted == 0) {
-        main_.setStatusPanelText(1, notifySlots().text(NotifySlot::EndSlot));
+        emit statusText(notifySlots().text(NotifySlot::EndSlot));
         platform().beep();
     }
     const QString failure = engine::fromEngineText(errorText.data());

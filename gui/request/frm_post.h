@@ -13,8 +13,6 @@ class QPushButton;
 
 namespace harbeat {
 
-class frmMain;
-
 // The newsgroup every request is posted to.
 inline const QString kRequestGroup = QStringLiteral("alt.binaries.sounds.mp3.requests");
 // The subject a fresh form shows, selected so that typing replaces it.
@@ -26,7 +24,7 @@ QString RequestSignature();
 class frmPost final : public QDialog {
     Q_OBJECT
 public:
-    explicit frmPost(frmMain &main);
+    explicit frmPost(QWidget *parent = nullptr);
     ~frmPost() override;
 
     // The controls.
@@ -40,11 +38,12 @@ public:
     void cmdOK_Click();
     void cmdQuit_Click();
 
+signals:
+    // A text for the owner's status line: after a failed post, the engine's last report.
+    void statusText(const QString &text);
+
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
-
-private:
-    frmMain &main_;
 };
 
 }  // namespace harbeat

@@ -14,10 +14,31 @@
 #include "settings/value_text.h"
 
 namespace harbeat {
+namespace {
+
+// Set on the GUI thread for the whole of a check, the wait included.
+bool checkRunning = false;
+
+class RunningCheck {
+public:
+    RunningCheck() { checkRunning = true; }
+    ~RunningCheck() { checkRunning = false; }
+    RunningCheck(const RunningCheck &) = delete;
+    RunningCheck &operator=(const RunningCheck &) = delete;
+};
+
+}  // namespace
+
+bool ServerCheckRunning() { return checkRunning; }
 
 bool CheckServerSettings(QString &errorText) { return CheckServerSettings(errorText, {}); }
 
 bool CheckServerSettings(QString &errorText, const std::function<void()> &whileWaiting) {
+    if (checkRunning) {
+        errorText = kCheckRunningText;
+        return false;
+    }
+    const RunningCheck running;
     Settings.Server = trimBlanks(Settings.Server.text());
     Settings.UserName = trimBlanks(Settings.UserName.text());
     Settings.Password = trimBlanks(Settings.Password.text());

@@ -14,7 +14,16 @@ namespace harbeat {
 bool CheckServerSettings(QString &errorText);
 // The same check, run on a worker thread while `whileWaiting` is called again and again on the
 // calling thread (to keep a window drawn and its links working), until the engine answered.
+//
+// One check at a time: the engine's settings are the check's until it answered, so a check
+// asked for while another one runs (from an event handled while the first one waits) is refused
+// with kCheckRunningText and changes nothing.
 bool CheckServerSettings(QString &errorText, const std::function<void()> &whileWaiting);
+// A check is running (its caller waits for it, handling events meanwhile).
+bool ServerCheckRunning();
+// The error text of a check refused because another one runs.
+inline const QString kCheckRunningText =
+    QStringLiteral("The news server is being checked already; try again once the check is over.");
 
 // The box shown when the server wants a login (480) or refused the one given (502).
 QString LoginRequiredText();

@@ -15,7 +15,6 @@
 
 #include "catalogue/catalogue.h"
 #include "engine/engine_binding.h"
-#include "main/frm_main.h"
 #include "main/shared_flags.h"
 #include "notify/notify_slots.h"
 #include "options/frm_options.h"
@@ -23,6 +22,7 @@
 #include "server/server_check.h"
 #include "settings/settings.h"
 #include "settings/value_text.h"
+#include "startup/splash_owner.h"
 #include "startup/splash_picture.h"
 
 namespace harbeat {
@@ -69,8 +69,8 @@ public:
 
 QString TodayText() { return QDate::currentDate().toString(QStringLiteral("yyMMdd")); }
 
-frmSplash::frmSplash(frmMain &main, QWidget *parent)
-    : QWidget(parent, Qt::Window | Qt::FramelessWindowHint), main_(main) {
+frmSplash::frmSplash(SplashOwner &owner, QWidget *parent)
+    : QWidget(parent, Qt::Window | Qt::FramelessWindowHint), owner_(owner) {
     setWindowTitle(QStringLiteral("Harbeat"));
     setObjectName(QStringLiteral("frmSplash"));
     setAttribute(Qt::WA_QuitOnClose, false);
@@ -218,7 +218,7 @@ void frmSplash::SetupNNTPConfig() {
             warn(this, QStringLiteral("Error - ") + errorText);
         }
 
-        frmOptions &options = loadOptionsForm(main_);
+        frmOptions &options = owner_.optionsForm();
         options.bStartupCheck = true;
         const int32_t reply = roundToInt32(leadingNumber(errorText));
         if (reply == 480 || reply == 502) {
@@ -236,7 +236,7 @@ void frmSplash::SetupNNTPConfig() {
         if (options.bCancelled) {
             QuitRequested = true;
             unloadOptionsForm();
-            main_.close();
+            owner_.unloadForQuit();
             close();
             platform().endProgram();
             return;
@@ -285,7 +285,7 @@ void frmSplash::Timer1_Timer() {
             // taken for this one.
             reports.setText(NotifySlot::EndSlot, QString());
             reports.setProgress(0);
-            frmOptions &options = loadOptionsForm(main_);
+            frmOptions &options = owner_.optionsForm();
             options.exec();
             const bool retry = !options.bCancelled;
             unloadOptionsForm();
@@ -307,7 +307,7 @@ void frmSplash::Timer1_Timer() {
 
 void frmSplash::Label3_Click() {
     if (!Label3->isEnabled()) return;
-    frmOptions &options = loadOptionsForm(main_);
+    frmOptions &options = owner_.optionsForm();
     options.exec();
     const bool retry = !options.bCancelled;
     unloadOptionsForm();
@@ -321,7 +321,7 @@ void frmSplash::Label2_Click() {
     notifySlots().setText(NotifySlot::EndSlot, kQuitMarker);
     QuitRequested = true;
     Timer1->stop();
-    main_.close();
+    owner_.unloadForQuit();
     close();
     platform().endProgram();
 }

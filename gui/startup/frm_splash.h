@@ -12,7 +12,7 @@ class QTimer;
 
 namespace harbeat {
 
-class frmMain;
+class SplashOwner;
 
 // The text written into EndSlot when the user quits from the start-up form; no error box is
 // shown for it.
@@ -21,7 +21,7 @@ inline const QString kQuitMarker = QStringLiteral("CLOSE IT ALL DOWN NOW!");
 class frmSplash final : public QWidget {
     Q_OBJECT
 public:
-    explicit frmSplash(frmMain &main, QWidget *parent = nullptr);
+    explicit frmSplash(SplashOwner &owner, QWidget *parent = nullptr);
     ~frmSplash() override;
 
     // The controls.
@@ -56,7 +56,7 @@ private:
     void setListUpdateRunning(bool running);
     void repaintNow();
 
-    frmMain &main_;
+    SplashOwner &owner_;
     // Today's local date as "YYMMDD", taken when Run starts.
     QString today_;
 };

@@ -162,7 +162,7 @@ private slots:
 
         // Post a request; the server stores it in the request group.
         {
-            frmPost request(form);
+            frmPost request(&form);
             request.txtSubject->setText("Any song from 1994");
             request.txtBody->setPlainText("Thanks!");
             request.txtEmail->setText("  reader@example.net ");

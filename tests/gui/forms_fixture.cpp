@@ -22,8 +22,9 @@
 namespace harbeat::formtest {
 namespace {
 
-// Long enough for any loopback reply, short enough that three time-outs take well under a second.
-constexpr std::chrono::milliseconds kReceiveWait{300};
+// Long enough for any loopback reply on a machine loaded by other builds and tests (300 ms was
+// not), short enough that a test's deliberate time-outs take a few seconds, never a minute.
+constexpr std::chrono::milliseconds kReceiveWait{1000};
 
 QFunctionPointer linkedExport(const char *name) {
     struct Export {

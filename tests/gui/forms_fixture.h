@@ -20,7 +20,8 @@ class frmOptions;
 namespace harbeat::formtest {
 
 // Routes the program's engine calls to the engine linked into this test program and shortens
-// its receive wait, so that a silent server times out at once. Call before any engine call.
+// its receive wait, so that a silent server times out within a second. Call before any engine
+// call.
 void useLinkedEngine();
 
 // An empty settings store, default Settings, an empty catalogue, empty report slots and cleared

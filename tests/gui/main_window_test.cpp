@@ -1,6 +1,7 @@
 // The main window without a server: the category list and the request built from it, the layout,
 // the keys and the toolbar, command enabling, and what Save and Preview take from the song list.
 #include <QAction>
+#include <QApplication>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QFocusEvent>
@@ -38,6 +39,7 @@
 #include "platform/twips.h"
 #include "recording_engine.h"
 #include "recording_platform.h"
+#include "request/frm_post.h"
 #include "settings/registry.h"
 #include "settings/settings.h"
 
@@ -592,6 +594,23 @@ private slots:
         QCOMPARE(form->Idle, idleBefore);
         // Closing the options form saves the settings.
         QCOMPARE(ReadRegValue("", "Server", "<missing>"), options ? Settings.Server.text() : "<missing>");
+    }
+
+    // The request form says what the window shows after a failed post; the window shows it.
+    void failedRequestIsShownInTheStatusBar() {
+        Settings.Server = "news.example.com";
+        Settings.Port = 119;
+        notifySlots().setText(NotifySlot::EndSlot, "last engine report");
+        QTimer::singleShot(0, form.get(), [] {
+            auto *request = qobject_cast<frmPost *>(QApplication::activeModalWidget());
+            QVERIFY(request);
+            request->txtSubject->setText("Blue Moon");
+            request->txtEmail->setText("fan@example.com");
+            request->cmdOK_Click();  // the recording engine cannot post
+        });
+        form->mnuRequestSong->trigger();
+        QCOMPARE(form->barStatusbar->panelText(1), QStringLiteral("last engine report"));
+        QCOMPARE(fake->kinds(), (QStringList{"beep", "information"}));
     }
 
     void exitWritesNothingAndActivationShowsTheVersion() {

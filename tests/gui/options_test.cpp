@@ -1,24 +1,28 @@
 // The options form: OK from the main window and during the start-up check (the server-change
 // question, the engine check, the reset), the fields it loads and stores, Browse and Help.
+#include <QApplication>
 #include <QCheckBox>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QLineEdit>
+#include <QListWidget>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTest>
+#include <QTimer>
 
 #include "catalogue/catalogue.h"
 #include "core/engine_options.h"
 #include "forms_fixture.h"
 #include "gui_test_main.h"
 #include "main/frm_main.h"
+#include "main/shared_flags.h"
 #include "options/frm_options.h"
 #include "platform/program_folder.h"
 #include "recording_platform.h"
-#include "server/server_check.h"
 #include "server/engine_options.h"
+#include "server/server_check.h"
 #include "settings/registry.h"
 #include "settings/settings.h"
 #include "startup/frm_splash.h"
@@ -35,9 +39,35 @@ const QString kQuestion = QStringLiteral(
 
 constexpr int kMusicGroups = 4;
 
+// How many connections one server check opens, against a server that answers.
+std::size_t connectionsOfOneCheck() {
+    newsd::NewsStore store;
+    addStandardGroups(store);
+    auto server = startServer(store);
+    const QString storedServer = Settings.Server.text();
+    const int32_t storedPort = Settings.Port;
+    Settings.Server = "127.0.0.1";
+    Settings.Port = server->port();
+    QString errorText;
+    if (!CheckServerSettings(errorText)) qWarning("server check failed: %s", qPrintable(errorText));
+    Settings.Server = storedServer;
+    Settings.Port = storedPort;
+    return server->connectionsAccepted();
+}
+
+// A server that stops answering at the first `command` of each connection.
+newsd::ServerOptions silentFrom(const std::string &command) {
+    newsd::CommandRule rule;
+    rule.command = command;
+    rule.action = newsd::CommandRule::Action::Silence;
+    newsd::ServerOptions options;
+    options.rules.push_back(rule);
+    return options;
+}
+
 // A form that stays shown, without a modal loop, so the test drives it directly.
 frmOptions &openOptions(frmMain &main) {
-    frmOptions &form = loadOptionsForm(main);
+    frmOptions &form = main.optionsForm();
     form.show();
     return form;
 }
@@ -247,6 +277,97 @@ private slots:
         corvane::resetEngineOptionsForTests();
     }
 
+    // While the search's own server check waits for a silent server, the window handles its
+    // events; the commands that would reach the server beside that check are refused, whether
+    // they come from a key or the menu, also after a Stop: no form opens, no second check runs.
+    void searchRecheck_refusesCommandsThatReachTheServer_data() {
+        QTest::addColumn<QStringList>("commands");
+        QTest::addColumn<int>("warnings");  // the search's own "cannot start" box, unless stopped
+        QTest::newRow("Ctrl+O") << QStringList{"Ctrl+O"} << 1;
+        QTest::newRow("menu Options") << QStringList{"menu Options"} << 1;
+        QTest::newRow("Ctrl+R") << QStringList{"Ctrl+R"} << 1;
+        QTest::newRow("Esc, then F5") << QStringList{"Esc", "F5"} << 0;
+    }
+    void searchRecheck_refusesCommandsThatReachTheServer() {
+        QFETCH(QStringList, commands);
+        QFETCH(int, warnings);
+        newsd::NewsStore store;
+        addStandardGroups(store);
+        auto silent = startServer(store, silentFrom("GROUP"));
+        Settings.Server = "127.0.0.1";
+        Settings.Port = silent->port();
+        Groups.entries.assign(1, GroupEntry{"alt.binaries.sounds.mp3.jazz", "jazz", true});
+        Groups.NumberOf = 1;
+        // Options' OK would check the server again; any other form is closed at once.
+        OptionsDriver driver({[](frmOptions &form) { form.cmdOK->click(); }});
+        QStringList otherForms;
+        QTimer closer;
+        QObject::connect(&closer, &QTimer::timeout, [&] {
+            QWidget *modal = QApplication::activeModalWidget();
+            if (modal && !qobject_cast<frmOptions *>(modal)) {
+                otherForms.append(modal->objectName());
+                modal->close();
+            }
+        });
+        closer.start(5);
+        RecordingPlatform fake;
+        frmMain main;
+        main.ShowGroupList();
+        main.SetCommandsEnabled(true);
+        main.Idle = true;
+        main.show();
+        SearchReady = 0;
+        bool checkWaiting = false;
+        QTimer::singleShot(0, &main, [&] {
+            checkWaiting = ServerCheckRunning();
+            for (const QString &command : commands) {
+                if (command == "Ctrl+O") QTest::keyRelease(main.lstGroups, Qt::Key_O, Qt::ControlModifier);
+                if (command == "menu Options") main.mnuOptions->trigger();
+                if (command == "Ctrl+R") QTest::keyRelease(main.lstGroups, Qt::Key_R, Qt::ControlModifier);
+                if (command == "Esc") QTest::keyRelease(main.lstGroups, Qt::Key_Escape);
+                if (command == "F5") QTest::keyRelease(main.lstGroups, Qt::Key_F5);
+            }
+        });
+
+        QTest::keyRelease(main.lstGroups, Qt::Key_F5);
+
+        QVERIFY(checkWaiting);
+        QVERIFY(!ServerCheckRunning());
+        QCOMPARE(driver.shown, 0);
+        QCOMPARE(otherForms, QStringList{});
+        QCOMPARE(silent->connectionsAccepted(), connectionsOfOneCheck());
+        QCOMPARE(fake.count("warning"), warnings);
+        if (warnings > 0)
+            QVERIFY2(fake.calls.back().text.startsWith("Error - Timed Out"), qPrintable(fake.calls.back().text));
+        QVERIFY(main.Idle);
+    }
+
+    // A check asked for while one runs is refused at once and leaves the settings to the first.
+    void check_refusedWhileAnotherRuns() {
+        newsd::NewsStore store;
+        addStandardGroups(store);
+        auto silent = startServer(store, silentFrom("GROUP"));
+        Settings.Server = "127.0.0.1";
+        Settings.Port = silent->port();
+        QString inner;
+        bool innerAccepted = true;
+        QString outer;
+
+        const bool accepted = CheckServerSettings(outer, [&] {
+            if (inner.isEmpty()) {
+                Settings.Server = " other.example ";
+                innerAccepted = CheckServerSettings(inner);
+            }
+        });
+
+        QVERIFY(!accepted);
+        QVERIFY2(outer.startsWith("Timed Out"), qPrintable(outer));
+        QVERIFY(!innerAccepted);
+        QCOMPARE(inner, kCheckRunningText);
+        QCOMPARE(Settings.Server.text(), QStringLiteral(" other.example "));  // not even trimmed
+        QCOMPARE(silent->connectionsAccepted(), connectionsOfOneCheck());
+    }
+
     void browse_opensAtTheCurrentDownloadFolder_data() {
         QTest::addColumn<QString>("typed");
         QTest::addColumn<QString>("opensAt");
@@ -330,7 +451,7 @@ private slots:
         QCOMPARE(Settings.Server.text(), QStringLiteral("news.example"));
         QCOMPARE(ReadRegValue("", "PostEmail", ""), QString());
         // Reopened from the main window, the form shows the fields as they were left.
-        QCOMPARE(&loadOptionsForm(main), &form);
+        QCOMPARE(&main.optionsForm(), &form);
         QCOMPARE(form.txtServerName->text(), QStringLiteral("other.example"));
     }
 

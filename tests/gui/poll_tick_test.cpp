@@ -1,5 +1,5 @@
 // One tick of timTimer: every slot's handling, their order within one tick, and the tip pages.
-#include "notify/poll_tick.h"
+#include "main/poll_tick.h"
 
 #include <QAction>
 #include <QFile>
@@ -10,7 +10,9 @@
 #include <QTextBrowser>
 #include <QTimer>
 #include <QTreeView>
+#include <future>
 #include <memory>
+#include <thread>
 
 #include "catalogue/catalogue.h"
 #include "corvane_n.h"
@@ -256,6 +258,49 @@ private slots:
         QVERIFY(fake->calls.back().text.contains("First.mp3 - Address 127.0.0.1, Port 1 is not an NNTP Server."));
         QVERIFY(fake->calls.back().text.contains("Second.mp3 - Address"));
         QCOMPARE(fake->count("pause"), 0);
+    }
+
+    // The engine's error that ends a download in the middle comes with a song failure's code and
+    // no end report after it: the save ends once the download's worker has ended. A thread of an
+    // earlier operation that ends during the save is not its worker.
+    void saveEndsWhenItsWorkerEnds() {
+        std::promise<void> reportedBefore;
+        std::promise<void> endEarlier;
+        std::thread earlier([&] {
+            report(kNotifyError, "Operation cancelled by user.");  // a stopped search's last report
+            reportedBefore.set_value();
+            endEarlier.get_future().wait();
+        });
+        reportedBefore.get_future().wait();
+        notifySlots().setText(NotifySlot::EndSlot, QString());
+        startSave(3);
+        std::promise<void> firstSongReported;
+        std::promise<void> goOn;
+        std::thread worker([&] {
+            report(kNotifyStatus, "Downloading requested songs (1/3)...");
+            report(kNotifyFileWritten, "/songs/1.mp3");
+            firstSongReported.set_value();
+            goOn.get_future().wait();
+            report(kNotifyStatus, "Downloading requested songs (2/3)...");
+            report(kNotifyError, "Out of memory.");
+        });
+        firstSongReported.get_future().wait();
+        endEarlier.set_value();
+        earlier.join();
+        form->timTimer_Timer();
+        QVERIFY(!form->Idle);  // the earlier thread's end is not this save's
+        goOn.set_value();
+        worker.join();  // its end is in the log before join returns
+
+        form->timTimer_Timer();
+
+        verifyIdle();
+        QCOMPARE(form->barStatusbar->panelText(1), QStringLiteral("1 of 3 songs saved in /songs"));
+        QCOMPARE(fake->kinds(), (QStringList{"beep", "beep", "warning"}));
+        QVERIFY2(fake->calls.back().text.endsWith("Not saved:\r\nSecond.mp3 - Out of memory.\r\n"
+                                                  "Third.mp3 - The download ended before this song."),
+                 qPrintable(fake->calls.back().text));
+        QCOMPARE(notifySlots().takeReportLog(), std::vector<LoggedReport>{});
     }
 
     void stopKeepsOnlyThisSearchsSongs() {

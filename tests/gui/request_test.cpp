@@ -3,12 +3,11 @@
 #include <QComboBox>
 #include <QLineEdit>
 #include <QPlainTextEdit>
+#include <QSignalSpy>
 #include <QTest>
 
 #include "forms_fixture.h"
 #include "gui_test_main.h"
-#include "main/frm_main.h"
-#include "main/panel_status_bar.h"
 #include "notify/notify_slots.h"
 #include "platform/product.h"
 #include "recording_platform.h"
@@ -87,8 +86,7 @@ private slots:
         newsd::NewsStore store;
         auto server = checkedServer(store, true);
         RecordingPlatform fake;
-        frmMain main;
-        frmPost form(main);
+        frmPost form;
         form.show();
         // The list may show another group; the request goes to the request group anyway.
         form.cboGroup->addItem("alt.test");
@@ -119,8 +117,8 @@ private slots:
         auto server = checkedServer(store, false);
         notifySlots().setText(NotifySlot::EndSlot, "last engine report");
         RecordingPlatform fake;
-        frmMain main;
-        frmPost form(main);
+        frmPost form;
+        QSignalSpy statusTexts(&form, &frmPost::statusText);
         form.show();
         form.txtSubject->setText("Blue Moon");
         form.txtEmail->setText("fan@example.com ");
@@ -129,15 +127,15 @@ private slots:
 
         QCOMPARE(fake.kinds(), (QStringList{"beep", "information"}));
         QVERIFY2(fake.calls[1].text.startsWith("440"), qPrintable(fake.calls[1].text));
-        QCOMPARE(main.barStatusbar->panelText(1), QStringLiteral("last engine report"));
+        QCOMPARE(statusTexts.size(), 1);
+        QCOMPARE(statusTexts.at(0).at(0).toString(), QStringLiteral("last engine report"));
         QCOMPARE(ReadRegValue("", "PostEmail", ""), QStringLiteral("fan@example.com"));
         QVERIFY(!form.isVisible());
     }
 
     void ok_withoutAnAddressKeepsTheFormOpen() {
         RecordingPlatform fake;
-        frmMain main;
-        frmPost form(main);
+        frmPost form;
         form.show();
         form.txtEmail->setText("   ");
         form.txtBody->setPlainText("Anyone?");
@@ -163,8 +161,7 @@ private slots:
         newsd::NewsStore store;
         auto server = checkedServer(store, true);
         RecordingPlatform fake;
-        frmMain main;
-        frmPost form(main);
+        frmPost form;
         form.show();
         form.txtSubject->setText(subject);
         form.txtEmail->setText("fan@example.com");
@@ -179,14 +176,25 @@ private slots:
         QVERIFY(store.postedArticles().empty());
     }
 
+    void cancel_keepsTheStoredAddress_data() {
+        QTest::addColumn<bool>("refusedFirst");  // OK was refused for its subject before the Cancel
+        QTest::newRow("cancel") << false;
+        QTest::newRow("cancel after a refused subject") << true;
+    }
     void cancel_keepsTheStoredAddress() {
+        QFETCH(bool, refusedFirst);
         Settings.PostEmail = "old@example.com";
         WriteRegValue("", "PostEmail", "old@example.com");
-        frmMain main;
-        frmPost form(main);
+        RecordingPlatform fake;
+        frmPost form;
         form.show();
         QCOMPARE(form.txtEmail->text(), QStringLiteral("old@example.com"));
         form.txtEmail->setText("new@example.com");
+        if (refusedFirst) {
+            form.cmdOK_Click();
+            QCOMPARE(fake.count("information"), 1);
+            QVERIFY(form.isVisible());
+        }
 
         form.cmdQuit_Click();
 
@@ -196,8 +204,7 @@ private slots:
     }
 
     void typingReplacesTheInitialSubject() {
-        frmMain main;
-        frmPost form(main);
+        frmPost form;
         form.show();
         QVERIFY(QTest::qWaitForWindowActive(&form));
         QTRY_COMPARE(form.txtSubject->selectedText(), QStringLiteral("<Enter Song Title and Artist's Name>"));

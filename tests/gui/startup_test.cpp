@@ -367,13 +367,11 @@ private slots:
         splash.Label2_Click();
 
         QVERIFY(QuitRequested);
-        // The cancelled update may already have put its own end report there (an update that is
-        // still connecting or asking about compression stops at once).
-        const QString end = notifySlots().text(NotifySlot::EndSlot);
-        QVERIFY2(end == kQuitMarker || end == QStringLiteral("Operation cancelled by user."), qPrintable(end));
         QCOMPARE(fake.kinds(), QStringList{"endProgram"});
         QVERIFY(!main.isVisible());
-        // The cancelled update ends with its own report; no tick of the form handles it.
+        // The main window's unload cancelled the update, whose end report may replace the quit
+        // marker at any moment from then on. What the form guarantees is that no tick of its own
+        // handles that report: wait until it has come, then nothing may have followed it.
         QVERIFY(waitFor([] {
             return notifySlots().text(NotifySlot::EndSlot) != kQuitMarker ||
                    !notifySlots().text(NotifySlot::GroupListSlot).isEmpty();

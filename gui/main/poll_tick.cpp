@@ -1,4 +1,4 @@
-#include "notify/poll_tick.h"
+#include "main/poll_tick.h"
 
 #include <QHeaderView>
 #include <QLocale>
@@ -166,7 +166,8 @@ void finishSave(frmMain &form, NotifySlots &reports, const QString &saveError) {
 
 // A save in progress: its reports come from the log, in order, so that no song's report is lost
 // to a later one. A failed song is noted and shown, and the save goes on; it ends with the
-// engine's last report.
+// engine's last report. An error that ends the download in the middle has the code of a song's
+// failure: it is taken for one, and the save ends when the download's worker has ended.
 void followSave(frmMain &form, NotifySlots &reports) {
     frmMain::SaveRun &save = form.Save;
     const std::vector<LoggedReport> log = reports.takeReportLog();
@@ -190,7 +191,8 @@ void followSave(frmMain &form, NotifySlots &reports) {
             case kNotifyFileWritten:
                 if (onSong) save.files[song] = report.text;
                 break;
-            case kNotifyDownloadDone: return finishSave(form, reports, QString());
+            case kNotifyDownloadDone:
+            case kWorkerEnded: return finishSave(form, reports, QString());
             default: break;
         }
     }
