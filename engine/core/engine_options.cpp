@@ -47,6 +47,9 @@ bool setEngineOption(std::string_view name, std::string_view value) {
     } else if (name == "search-depth") {
         if (!parseWholeNumber(value, 0, INT64_MAX, number)) return false;
         storedOptions.searchDepth = number;
+    } else if (name == "connections") {
+        if (!parseWholeNumber(value, 1, kMaxConnections, number)) return false;
+        storedOptions.connections = static_cast<int>(number);
     } else if (name == "overview-cache") {
         if (!validPath(value)) return false;
         storedOptions.overviewCache = value;

@@ -14,10 +14,13 @@ struct EngineOptions {
     int pipeline = 64;          // "pipeline": overview commands in flight on one connection
     int64_t searchDepth = 0;    // "search-depth": newest articles read per group; 0: all
     std::string overviewCache;  // "overview-cache": folder of the overview cache; empty: none
+    int connections = 8;        // "connections": sessions a search or a save may use at once
 };
 
 // The largest accepted "pipeline" value.
 inline constexpr int kMaxPipeline = 1024;
+// The most connections a search or a save may open at once.
+inline constexpr int kMaxConnections = 50;
 // The longest accepted path value.
 inline constexpr std::size_t kMaxOptionPath = 4095;
 
