@@ -12,6 +12,7 @@
 // The store may be changed while the server runs; every call is thread-safe.
 #pragma once
 
+#include <atomic>
 #include <chrono>
 #include <cstddef>
 #include <cstdint>
@@ -142,6 +143,10 @@ struct CommandRule {
     Action action = Action::Delay;
     std::chrono::milliseconds delay{0};
     int skip = 0;  // matching commands on each connection answered normally before the rule applies
+    // Applies to one command only: the first one, on any connection, that the rule would take.
+    // Copies of the rule share that one use.
+    bool once = false;
+    std::shared_ptr<std::atomic<bool>> used = std::make_shared<std::atomic<bool>>(false);
 };
 
 struct ServerOptions {

@@ -156,6 +156,7 @@ NntpSession::Next NntpSession::applyRules(const Command &command) {
             ++ruleMatches_[i];
             continue;
         }
+        if (rule.once && rule.used->exchange(true)) continue;
         switch (rule.action) {
             case CommandRule::Action::Delay:
                 connection_.flush();

@@ -1,0 +1,116 @@
+// Searches over 1, 2 and 8 connections against the bundled news server send the same reports,
+// progress included; refused and dropped connections change nothing the user sees.
+#include <gtest/gtest.h>
+
+#include <thread>
+
+#include "core/engine_options.h"
+#include "newsd/news_server.h"
+#include "search_test_support.h"
+
+using namespace harbeat::test;
+using namespace std::chrono_literals;
+
+namespace {
+
+// Whether a closed connection is first seen by a send or by a receive depends on timing alone,
+// and so does how many of the replies sent before it are read (and counted in the progress).
+std::vector<Report> droppedAsOne(std::vector<Report> reports) {
+    reports = withoutProgress(reports);
+    for (Report &report : reports)
+        if (report.code == 9001 &&
+            (report.text == "Connection closed by server." || report.text == "Cannot send after socket shutdown."))
+            report.text = "dropped";
+    return reports;
+}
+
+constexpr const char *kRequest = "a.big\trock\r\na.small\tjazz\r\na.other\tpop\r\n";
+
+class ConnectionsSearch : public SongSearchTest {
+protected:
+    void SetUp() override {
+        SongSearchTest::SetUp();
+        harbeat::newsd::SyntheticGroupOptions options;
+        options.incompleteEvery = 7;
+        // 40,000 numbers: seven pieces; a gap of expired articles across a piece boundary.
+        store.addSyntheticGroup("a.big", 40000, 1, options);
+        store.addSyntheticGroup("a.small", 30, 1);
+        options.seed = 9;
+        store.addSyntheticGroup("a.other", 9000, 500, options);
+    }
+
+    void TearDown() override {
+        corvane::resetEngineOptionsForTests();
+        SongSearchTest::TearDown();
+    }
+
+    std::vector<Report> run(int connections, harbeat::newsd::ServerOptions serverOptions = {},
+                            std::size_t *accepted = nullptr) {
+        serverOptions.emptyOverviewCode = 423;
+        harbeat::newsd::NewsServer server(store, serverOptions);
+        server.start(0);
+        EXPECT_TRUE(corvane::setEngineOption("connections", std::to_string(connections)));
+        ReportRecorder::clear();
+        useServer(server.port());
+        EXPECT_NE(mp3GetSongs(kRequest), -1);
+        EXPECT_TRUE(ReportRecorder::waitFor({9003}, 60s));
+        for (int i = 0; i < 250 && server.activeConnections() > 0; ++i) std::this_thread::sleep_for(20ms);
+        if (accepted) *accepted = server.connectionsAccepted();
+        server.stop();
+        return ReportRecorder::reports();
+    }
+
+    harbeat::newsd::NewsStore store;
+};
+
+TEST_F(ConnectionsSearch, EveryNumberOfConnectionsGivesTheSameReports) {
+    std::size_t accepted = 0;
+    const std::vector<Report> one = run(1, {}, &accepted);
+    EXPECT_EQ(accepted, 1u);
+    ASSERT_EQ(textsOf(one, 9003).size(), 1u);
+    EXPECT_GT(textsOf(one, 9009).size(), 6000u);
+    EXPECT_GT(textsOf(one, 9004).size(), 45000u);
+    struct Case {
+        int connections;
+        std::size_t accepted;  // a.big: seven pieces, so at most seven sessions
+    };
+    for (const Case &c : {Case{2, 2}, Case{8, 7}}) {
+        EXPECT_EQ(run(c.connections, {}, &accepted), one) << c.connections << " connections";
+        EXPECT_EQ(accepted, c.accepted) << c.connections << " connections";
+    }
+    harbeat::newsd::ServerOptions slow;
+    slow.latency = 3ms;
+    EXPECT_EQ(run(8, slow), one) << "8 connections with latency";
+}
+
+TEST_F(ConnectionsSearch, ASessionRefusedAtTheGreetingLeavesTheOthersToIt) {
+    const std::vector<Report> one = run(1);
+    harbeat::newsd::ServerOptions limited;
+    limited.maxConnections = 2;
+    std::size_t accepted = 0;
+    EXPECT_EQ(run(8, limited, &accepted), one);
+    // Two served, and the refused ones are not asked again for the later groups.
+    EXPECT_LE(accepted, 8u);
+}
+
+TEST_F(ConnectionsSearch, APieceWhoseSessionDropsIsReadOnAnother) {
+    const std::vector<Report> one = run(1);
+    // The first session to ask for the third piece of a.big is closed instead; the piece is read
+    // again on another session.
+    harbeat::newsd::ServerOptions dropping;
+    dropping.rules.push_back({"XOVER", "13057-13107", harbeat::newsd::CommandRule::Action::Close, 0ms, 0, true, {}});
+    dropping.rules.back().used = std::make_shared<std::atomic<bool>>(false);
+    EXPECT_EQ(run(8, dropping), one);
+}
+
+TEST_F(ConnectionsSearch, APieceThatFailsTwiceFailsItsGroupAsOneConnectionWould) {
+    // Every session asking for that batch is closed: one connection fails the group, and so do
+    // several after one more try.
+    harbeat::newsd::ServerOptions dropping;
+    dropping.rules.push_back({"XOVER", "13057-13107", harbeat::newsd::CommandRule::Action::Close});
+    const std::vector<Report> one = droppedAsOne(run(1, dropping));
+    ASSERT_EQ(textsOf(one, 9001), std::vector<std::string>{"dropped"});
+    EXPECT_EQ(droppedAsOne(run(8, dropping)), one);
+}
+
+}  // namespace
