@@ -19,7 +19,8 @@ std::vector<Report> droppedAsOne(std::vector<Report> reports) {
     reports = withoutProgress(reports);
     for (Report &report : reports)
         if (report.code == 9001 &&
-            (report.text == "Connection closed by server." || report.text == "Cannot send after socket shutdown."))
+            (report.text == "Connection closed by server." || report.text == "Cannot send after socket shutdown." ||
+             report.text == "Connection reset by peer."))
             report.text = "dropped";
     return reports;
 }
