@@ -156,7 +156,7 @@ private:
             if (capped_) return false;
         }
         std::string error;
-        session = nntpOpenStoredSession(error);
+        session = nntpOpenExtraSession(error);
         if (session) return true;
         std::lock_guard lock(mutex_);
         capped_ = true;

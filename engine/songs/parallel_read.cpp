@@ -132,7 +132,7 @@ private:
                 if (extra_.capped_) return false;
             }
             slot.group.clear();
-            slot.connection = nntpOpenStoredSession(error);
+            slot.connection = nntpOpenExtraSession(error);
             if (!slot.connection) {
                 std::lock_guard lock(mutex_);
                 extra_.capped_ = true;

@@ -131,12 +131,16 @@ protected:
     // Runs the request with `connections` against a server with `options`; `accepted` gets the
     // sessions it served.
     std::vector<Report> runWith(int connections, harbeat::newsd::ServerOptions options = {},
-                                std::size_t *accepted = nullptr, bool preview = false) {
+                                std::size_t *accepted = nullptr, bool preview = false, bool login = false) {
         harbeat::newsd::NewsServer serving(store, options);
         serving.start(0);
         corvane::EngineSettings settings;
         settings.server = "127.0.0.1";
         settings.port = serving.port();
+        if (login) {
+            settings.user = "reader";
+            settings.password = "secret";
+        }
         corvane::storeEngineSettings(settings);
         EXPECT_TRUE(corvane::setEngineOption("connections", std::to_string(connections)));
         std::filesystem::remove_all(folder);
@@ -191,10 +195,17 @@ TEST_F(ConnectionsDownload, RefusedAndDroppedSessionsChangeNoReport) {
     server.stop();
     const std::vector<Report> one = runWith(1);
     using Action = harbeat::newsd::CommandRule::Action;
-    harbeat::newsd::ServerOptions atGreeting;
-    atGreeting.maxConnections = 2;
-    std::size_t accepted = 0;
-    EXPECT_EQ(runWith(8, atGreeting, &accepted), one) << "greeting 400 beyond two";
+    const std::vector<Report> oneWithLogin = runWith(1, {}, nullptr, false, true);
+    EXPECT_EQ(oneWithLogin, one);
+    using Refusal = harbeat::newsd::ServerOptions::Refusal;
+    for (Refusal way : {Refusal::Greeting400, Refusal::Greeting502, Refusal::Login481, Refusal::Login482,
+                        Refusal::Login502, Refusal::Close}) {
+        harbeat::newsd::ServerOptions limited;
+        limited.maxConnections = 2;
+        limited.refusal = way;
+        EXPECT_EQ(runWith(8, limited, nullptr, false, true), one) << "refusal " << static_cast<int>(way);
+        expectFiles("refusal " + std::to_string(static_cast<int>(way)));
+    }
     // The first session to ask for the middle part of song3 is closed instead: the article is
     // fetched again on another session.
     harbeat::newsd::ServerOptions dropOnce;

@@ -46,13 +46,14 @@ protected:
     }
 
     std::vector<Report> run(int connections, harbeat::newsd::ServerOptions serverOptions = {},
-                            std::size_t *accepted = nullptr) {
+                            std::size_t *accepted = nullptr, bool login = false) {
         serverOptions.emptyOverviewCode = 423;
         harbeat::newsd::NewsServer server(store, serverOptions);
         server.start(0);
         EXPECT_TRUE(corvane::setEngineOption("connections", std::to_string(connections)));
         ReportRecorder::clear();
         useServer(server.port());
+        if (login) corvane::storeEngineSettings({"127.0.0.1", server.port(), "reader", "secret", 0});
         EXPECT_NE(mp3GetSongs(kRequest), -1);
         EXPECT_TRUE(ReportRecorder::waitFor({9003}, 60s));
         for (int i = 0; i < 250 && server.activeConnections() > 0; ++i) std::this_thread::sleep_for(20ms);
@@ -84,14 +85,22 @@ TEST_F(ConnectionsSearch, EveryNumberOfConnectionsGivesTheSameReports) {
     EXPECT_EQ(run(8, slow), one) << "8 connections with latency";
 }
 
-TEST_F(ConnectionsSearch, ASessionRefusedAtTheGreetingLeavesTheOthersToIt) {
-    const std::vector<Report> one = run(1);
-    harbeat::newsd::ServerOptions limited;
-    limited.maxConnections = 2;
-    std::size_t accepted = 0;
-    EXPECT_EQ(run(8, limited, &accepted), one);
-    // Two served, and the refused ones are not asked again for the later groups.
-    EXPECT_LE(accepted, 8u);
+// A provider refuses connections beyond its limit at the greeting, after AUTHINFO or by closing:
+// the search goes on with the sessions it has, and says nothing about the others.
+TEST_F(ConnectionsSearch, SessionsRefusedBeyondTheLimitChangeNoReport) {
+    const std::vector<Report> one = run(1, {}, nullptr, true);
+    using Refusal = harbeat::newsd::ServerOptions::Refusal;
+    for (Refusal way : {Refusal::Greeting400, Refusal::Greeting502, Refusal::Login481, Refusal::Login482,
+                        Refusal::Login502, Refusal::Close}) {
+        harbeat::newsd::ServerOptions limited;
+        limited.maxConnections = 2;
+        limited.refusal = way;
+        std::size_t accepted = 0;
+        EXPECT_EQ(run(8, limited, &accepted, true), one) << "refusal " << static_cast<int>(way);
+        // The refused sessions are not asked for again in the later groups: two served, and at
+        // most six refused in the first group that needed them.
+        EXPECT_LE(accepted, 8u) << "refusal " << static_cast<int>(way);
+    }
 }
 
 TEST_F(ConnectionsSearch, APieceWhoseSessionDropsIsReadOnAnother) {

@@ -169,8 +169,20 @@ struct ServerOptions {
     // or 420 / 423 (single line).
     int emptyOverviewCode = 224;
     std::vector<CommandRule> rules;
-    // Connections beyond this many at once get "400 too many connections" and are closed.
+    // Connections beyond this many at once are refused, the way `refusal` says.
     std::size_t maxConnections = 256;
+    enum class Refusal {
+        Greeting400,  // "400 too many connections", then closed
+        Greeting502,  // "502 too many connections", then closed
+        Login481,     // greeted as usual; the first AUTHINFO gets 481, then closed
+        Login482,     // the same with 482
+        Login502,     // the same with 502
+        Close,        // closed without a word
+    };
+    Refusal refusal = Refusal::Greeting400;
+    // Each connection's replies leave at no more than this many megabits per second, as a
+    // provider caps each connection; 0: as fast as they can.
+    double connectionRateMbit = 0;
     // A POSTed article above this size is refused with 441 (after reading it to its end).
     std::size_t maxPostBytes = std::size_t(64) << 20;
     // Writes one line per command (password hidden) and per connection to standard error.

@@ -236,6 +236,13 @@ NntpSession::Next NntpSession::dispatch(const Command &command) {
         article(command, Part::Stat);
     } else if (verb == "XOVER" || verb == "OVER") {
         overview(command);
+    } else if (verb == "AUTHINFO" && refuseLogin_) {
+        using Refusal = ServerOptions::Refusal;
+        reply(options_.refusal == Refusal::Login481   ? 481
+              : options_.refusal == Refusal::Login482 ? 482
+                                                      : 502,
+              "Too many connections");
+        return Next::Close;
     } else if (verb == "AUTHINFO") {
         authinfo(command);
     } else if (verb == "POST") {
