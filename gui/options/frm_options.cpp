@@ -73,6 +73,12 @@ frmOptions::frmOptions(frmMain &main, QWidget *parent) : QDialog(parent), main_(
     txtPortNumber = addField(*serverGrid, 1, QStringLiteral("News Server's Port Number (usually 119)"), serverBox);
     txtPortNumber->setText(QStringLiteral("119"));
     txtPortNumber->setMaximumWidth(80);
+    auto *connectionsCaption = new QLabel(QStringLiteral("&Connections"), serverBox);
+    txtConnections = new QLineEdit(serverBox);
+    txtConnections->setMaximumWidth(50);
+    connectionsCaption->setBuddy(txtConnections);
+    serverGrid->addWidget(connectionsCaption, 1, 2);
+    serverGrid->addWidget(txtConnections, 1, 3);
     chkUseTLS = new QCheckBox(QStringLiteral("Use an encrypted connection (SSL/TLS)"), serverBox);
     serverGrid->addWidget(chkUseTLS, 2, 1);
     lblComment = new QLabel(QStringLiteral("Both can be found in Netscape and IE NewsServer settings"), serverBox);
@@ -156,6 +162,7 @@ frmOptions::frmOptions(frmMain &main, QWidget *parent) : QDialog(parent), main_(
                                                         {txtEmail, "txtEmail"},
                                                         {chkPlaySound, "chkPlaySound"},
                                                         {txtSearchDepth, "txtSearchDepth"},
+                                                        {txtConnections, "txtConnections"},
                                                         {cmdBrowseFolder, "cmdBrowseFolder"},
                                                         {cmdReset, "cmdReset"},
                                                         {cmdHelp, "cmdHelp"},
@@ -192,6 +199,7 @@ void frmOptions::Form_Load() {
     txtUserID->setText(trimBlanks(Settings.UserName.text()));
     txtPassword->setText(trimBlanks(Settings.Password.text()));
     txtSearchDepth->setText(QString::number(Settings.SearchDepth));
+    txtConnections->setText(QString::number(Settings.Connections));
 
     bStartupCheck = false;
 
@@ -253,6 +261,7 @@ void frmOptions::storeFields() {
     Settings.PlaySounds = chkPlaySound->isChecked();
     // A text that is no whole number keeps the depth in force.
     Settings.SearchDepth = searchDepthFromText(txtSearchDepth->text()).value_or(Settings.SearchDepth);
+    Settings.Connections = connectionsFromText(txtConnections->text()).value_or(Settings.Connections);
     for (std::size_t index = 0; index < SpeedChoices.size(); ++index) {
         if (optConnectSpeeds[index]->isChecked()) {
             Settings.ConnectSpeed = QString::fromLatin1(SpeedChoices[index].value);

@@ -54,6 +54,7 @@ public:
     QPushButton *cmdBrowseFolder;
     QLineEdit *txtEmail;
     QCheckBox *chkPlaySound;
+    QLineEdit *txtConnections;  // "Connections" [8], beside the port
     QLineEdit *txtSearchDepth;  // "Search the newest" [N] "articles of each group (0 = all)"
     QPushButton *cmdReset;
     QPushButton *cmdHelp;

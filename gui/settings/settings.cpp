@@ -98,6 +98,14 @@ std::optional<int64_t> searchDepthFromText(const QString &text) {
     return value;
 }
 
+std::optional<int32_t> connectionsFromText(const QString &text) {
+    const QString trimmed = text.trimmed();
+    bool ok = false;
+    const int value = trimmed.toInt(&ok);
+    if (!ok || value < 1 || value > 50 || trimmed.startsWith(u'+')) return std::nullopt;
+    return value;
+}
+
 void attachMainForm(MainFormGeometry *form) { mainForm = form; }
 
 MainFormGeometry *attachedMainForm() { return mainForm; }
@@ -116,6 +124,8 @@ void LoadSettings() {
     Settings.UseTLS = ReadRegValue(kRoot, QStringLiteral("UseTLS"), QStringLiteral("FALSE")) == u"TRUE";
     Settings.SearchDepth = searchDepthFromText(ReadRegValue(kRoot, QStringLiteral("SearchDepth"), QString()))
                                .value_or(kDefaultSearchDepth);
+    Settings.Connections = connectionsFromText(ReadRegValue(kRoot, QStringLiteral("Connections"), QString()))
+                               .value_or(kDefaultConnections);
 
     loadMainFormGeometry();
 
@@ -137,6 +147,7 @@ void SaveSettings() {
                   Settings.PlaySounds ? QStringLiteral("TRUE") : QStringLiteral("FALSE"));
     WriteRegValue(kRoot, QStringLiteral("UseTLS"), Settings.UseTLS ? QStringLiteral("TRUE") : QStringLiteral("FALSE"));
     WriteRegValue(kRoot, QStringLiteral("SearchDepth"), QString::number(Settings.SearchDepth));
+    WriteRegValue(kRoot, QStringLiteral("Connections"), QString::number(Settings.Connections));
 
     if (mainForm) {
         const int16_t state = mainForm->formWindowState();
