@@ -124,3 +124,29 @@ TEST_F(ConnectionsSearch, APieceThatFailsTwiceFailsItsGroupAsOneConnectionWould)
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(ConnectionsSearch, StopWithEverySessionBusyEndsAtOnce) {
+    harbeat::newsd::ServerOptions hanging;
+    hanging.rules.push_back({"XOVER", "", harbeat::newsd::CommandRule::Action::Silence});
+    harbeat::newsd::NewsServer server(store, hanging);
+    server.start(0);
+    ASSERT_TRUE(corvane::setEngineOption("connections", "8"));
+    useServer(server.port());
+    ASSERT_NE(mp3GetSongs(kRequest), -1);
+    // a.big is read in seven pieces: seven sessions wait for their replies.
+    for (int i = 0; i < 500 && server.connectionsAccepted() < 7; ++i) std::this_thread::sleep_for(10ms);
+    ASSERT_EQ(server.connectionsAccepted(), 7u);
+    std::this_thread::sleep_for(100ms);
+    const auto stopped = std::chrono::steady_clock::now();
+    mp3CancelFunc();
+    ASSERT_TRUE(ReportRecorder::waitFor({9001}, 5s));
+    EXPECT_LT(std::chrono::steady_clock::now() - stopped, 2s);
+    EXPECT_EQ(ReportRecorder::reports().back(), (Report{9001, "Operation cancelled by user."}));
+    for (int i = 0; i < 300 && server.activeConnections() > 0; ++i) std::this_thread::sleep_for(10ms);
+    EXPECT_EQ(server.activeConnections(), 0u);
+    server.stop();
+}
+
+}  // namespace
