@@ -15,7 +15,7 @@ namespace corvane {
 
 // Batches of one piece: large enough that a piece costs far more than its one round trip to
 // start, small enough that a range of a few hundred thousand numbers feeds every session.
-inline constexpr int64_t kPieceBatches = 128;
+inline constexpr int64_t kPieceBatches = 256;
 
 // The sessions a search may use besides its own, kept open from one group to the next. A
 // session the server refuses (a greeting 400 or 502, a login refused, a closed connection)
