@@ -185,8 +185,9 @@ TEST_F(ConnectionsDownload, EveryNumberOfConnectionsGivesTheSameReportsAndFiles)
     for (const Case &c : {Case{2, {}, 2}, Case{8, {}, 8}, Case{8, slow, 8}}) {
         const std::string label = std::to_string(c.connections) + " connections";
         EXPECT_EQ(runWith(c.connections, c.options, &accepted), one) << label;
+        // A session opens only while articles wait for one: a busy machine may leave all of them
+        // to the first.
         EXPECT_LE(accepted, c.accepted) << label;
-        EXPECT_GE(accepted, 2u) << label;
         expectFiles(label);
     }
 }
