@@ -171,7 +171,8 @@ private:
         std::unique_lock lock(mutex_);
         for (;;) {
             changed_.wait(lock, [&] { return stop_ || !sent.empty() || anyWork(); });
-            if (stop_) break;
+            // After a cancel nothing more is asked for, and no session is opened again.
+            if (stop_ || (sent.empty() && cancelRequested())) break;
             // Opens a session first when the thread has none (an extra one, or one that dropped).
             if (!session) {
                 lock.unlock();

@@ -156,7 +156,8 @@ private:
         changed_.wait(lock, [&] {
             return stop_ || !retries_.empty() || (next_ < pieces_.size() && next_ < merged_ + window_);
         });
-        if (stop_) return false;
+        // After a cancel no piece is started.
+        if (stop_ || cancelRequested()) return false;
         if (!retries_.empty()) {
             index = retries_.front();
             retries_.pop_front();
