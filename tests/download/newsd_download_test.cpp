@@ -207,6 +207,10 @@ TEST_F(ConnectionsDownload, RefusedAndDroppedSessionsChangeNoReport) {
         EXPECT_EQ(runWith(8, limited, nullptr, false, true), one) << "refusal " << static_cast<int>(way);
         expectFiles("refusal " + std::to_string(static_cast<int>(way)));
     }
+    harbeat::newsd::ServerOptions dropEveryThird;
+    dropEveryThird.dropEvery = 3;
+    EXPECT_EQ(runWith(8, dropEveryThird), one) << "every third connection dropped";
+    expectFiles("every third dropped");
     // The first session to ask for the middle part of song3 is closed instead: the article is
     // fetched again on another session.
     harbeat::newsd::ServerOptions dropOnce;

@@ -103,6 +103,13 @@ TEST_F(ConnectionsSearch, SessionsRefusedBeyondTheLimitChangeNoReport) {
     }
 }
 
+TEST_F(ConnectionsSearch, AServerThatDropsEveryThirdConnectionChangesNoReport) {
+    const std::vector<Report> one = run(1);
+    harbeat::newsd::ServerOptions dropping;
+    dropping.dropEvery = 3;
+    EXPECT_EQ(run(8, dropping), one);
+}
+
 TEST_F(ConnectionsSearch, APieceWhoseSessionDropsIsReadOnAnother) {
     const std::vector<Report> one = run(1);
     // The first session to ask for the second piece of a.big is closed instead; the piece is read

@@ -48,6 +48,7 @@ Serves until SIGINT or SIGTERM.
   --max-connections N       refuse connections beyond N at once (256)
   --refuse-with WAY         how: greeting-400 (default), greeting-502, login-481,
                             login-482, login-502 (the first AUTHINFO refused), or close
+  --drop-every N            close every N-th connection at once
   --connection-rate MBIT    pace each connection's replies at MBIT megabits per second
   --log                     write every command to standard error
   --help                    show this text
@@ -156,6 +157,8 @@ int parseArguments(int argc, char **argv, Arguments &arguments) {
                     arguments.options.refusal = way;
                     valid = true;
                 }
+        } else if (option == "--drop-every") {
+            valid = parseNumber(value, arguments.options.dropEvery) && arguments.options.dropEvery > 0;
         } else if (option == "--connection-rate") {
             char *end = nullptr;
             const double rate = std::strtod(value.c_str(), &end);

@@ -153,6 +153,10 @@ void NewsServer::Impl::acceptLoop() {
         const std::size_t number = ++accepted;
         std::lock_guard lock(clientsMutex);
         reapFinishedLocked();
+        if (options.dropEvery > 0 && number % options.dropEvery == 0) {
+            ::close(socket);
+            continue;
+        }
         bool refuseLogin = false;
         if (active.load() >= options.maxConnections) {
             using Refusal = ServerOptions::Refusal;

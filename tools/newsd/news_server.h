@@ -180,6 +180,8 @@ struct ServerOptions {
         Close,        // closed without a word
     };
     Refusal refusal = Refusal::Greeting400;
+    // Every n-th connection accepted (n > 0) is closed at once, whatever the limit; 0: none.
+    std::size_t dropEvery = 0;
     // Each connection's replies leave at no more than this many megabits per second, as a
     // provider caps each connection; 0: as fast as they can.
     double connectionRateMbit = 0;
