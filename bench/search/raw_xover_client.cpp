@@ -10,6 +10,8 @@
 #include <cinttypes>
 #include <cstdio>
 #include <cstring>
+#include <thread>
+#include <vector>
 
 #include "songs/overview_batch.h"
 
@@ -164,5 +166,49 @@ RawXoverResult readGroupOverviewRaw(int port, const std::string &group) {
     result.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
     connection.sendText("QUIT\r\n", 6);
     result.ok = true;
+    return result;
+}
+
+RawXoverResult readRangeInPiecesRaw(int port, const std::string &group, int pieces) {
+    RawXoverResult result;
+    const auto started = std::chrono::steady_clock::now();
+    std::vector<RawXoverResult> results(static_cast<std::size_t>(std::max(pieces, 1)));
+    std::vector<std::thread> threads;
+    for (std::size_t i = 0; i < results.size(); ++i)
+        threads.emplace_back([&, i] {
+            RawXoverResult &mine = results[i];
+            RawConnection connection(port);
+            int64_t first = 0;
+            int64_t last = 0;
+            if (!openGroup(connection, group, first, last, mine)) return;
+            const int64_t span = (last - first + 1 + static_cast<int64_t>(results.size()) - 1) /
+                                 static_cast<int64_t>(results.size());
+            const int64_t from = first + static_cast<int64_t>(i) * span;
+            const int64_t to = std::min(last, from + span - 1);
+            char xover[64];
+            const int length = std::snprintf(xover, sizeof xover, "xover %" PRId64 "-%" PRId64 "\r\n", from, to);
+            std::string line;
+            if (from > to) {
+                mine.ok = true;
+                return;
+            }
+            if (!connection.sendText(xover, static_cast<std::size_t>(length)) || !connection.readLine(line) ||
+                !line.starts_with("224") || !connection.skipMultiLine(mine.lines)) {
+                mine.error = "xover failed";
+                return;
+            }
+            connection.sendText("QUIT\r\n", 6);
+            mine.ok = true;
+        });
+    for (std::thread &thread : threads) thread.join();
+    result.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
+    result.ok = true;
+    for (const RawXoverResult &piece : results) {
+        result.lines += piece.lines;
+        if (!piece.ok) {
+            result.ok = false;
+            result.error = piece.error;
+        }
+    }
     return result;
 }

@@ -15,3 +15,7 @@ struct RawXoverResult {
 RawXoverResult readGroupOverviewRaw(int port, const std::string &group);
 // The bound a pipelining client approaches: one "xover" of the group's whole range.
 RawXoverResult readWholeRangeRaw(int port, const std::string &group);
+// The bound of a client of several connections: the whole range cut into `pieces` equal ranges,
+// each read with one "xover" on a connection of its own, all at once; timed from the first
+// connect to the end of the last reply.
+RawXoverResult readRangeInPiecesRaw(int port, const std::string &group, int pieces);

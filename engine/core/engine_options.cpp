@@ -50,6 +50,9 @@ bool setEngineOption(std::string_view name, std::string_view value) {
     } else if (name == "compress") {
         if (value != "0" && value != "1") return false;
         storedOptions.compress = value == "1";
+    } else if (name == "connections") {
+        if (!parseWholeNumber(value, 1, kMaxConnections, number)) return false;
+        storedOptions.connections = static_cast<int>(number);
     } else if (name == "overview-cache") {
         if (!validPath(value)) return false;
         storedOptions.overviewCache = value;

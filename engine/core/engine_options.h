@@ -15,10 +15,13 @@ struct EngineOptions {
     int64_t searchDepth = 0;    // "search-depth": newest articles read per group; 0: all
     std::string overviewCache;  // "overview-cache": folder of the overview cache; empty: none
     bool compress = false;      // "compress": use the server's compression when it offers one
+    int connections = 8;        // "connections": sessions a search or a save may use at once
 };
 
 // The largest accepted "pipeline" value.
 inline constexpr int kMaxPipeline = 1024;
+// The most connections a search or a save may open at once.
+inline constexpr int kMaxConnections = 50;
 // The longest accepted path value.
 inline constexpr std::size_t kMaxOptionPath = 4095;
 

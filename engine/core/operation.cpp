@@ -84,6 +84,12 @@ OperationScope::~OperationScope() {
     unregister(operation_.get());
 }
 
+OperationState *currentOperation() { return current; }
+
+HelperScope::HelperScope(OperationState *operation) : previous_(current) { current = operation; }
+
+HelperScope::~HelperScope() { current = previous_; }
+
 void cancelRunningOperations() {
     std::lock_guard lock(registry().mutex);
     for (OperationState *operation = registry().first; operation; operation = operation->next)

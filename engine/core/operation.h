@@ -43,6 +43,23 @@ private:
     OperationState *previous_;
 };
 
+// The operation this thread runs, or null.
+OperationState *currentOperation();
+
+// Runs a helper thread of an operation (a second connection of a search or a save) as part of
+// it for the scope's life: it sees the operation's cancel. The operation's own thread joins its
+// helpers before its scope ends.
+class HelperScope {
+public:
+    explicit HelperScope(OperationState *operation);
+    ~HelperScope();
+    HelperScope(const HelperScope &) = delete;
+    HelperScope &operator=(const HelperScope &) = delete;
+
+private:
+    OperationState *previous_;
+};
+
 // Cancels every running operation (mp3CancelFunc).
 void cancelRunningOperations();
 

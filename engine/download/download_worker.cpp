@@ -9,6 +9,8 @@
 #include "core/error_text.h"
 #include "core/notify.h"
 #include "corvane_n.h"
+#include "core/engine_options.h"
+#include "download/parallel_fetch.h"
 #include "download/song_download.h"
 #include "nntp/session.h"
 
@@ -23,6 +25,8 @@ constexpr std::string_view kTooManyParts = "A song of more than 1,024 parts cann
 constexpr std::string_view kFolderTooLong = "The download folder name is longer than 259 characters.";
 constexpr std::string_view kFixedNameTooLong = "The file name is longer than 287 characters.";
 constexpr std::string_view kNoFolder = "No download folder is given.";
+
+}  // namespace
 
 void sendSongStatus(bool preview, std::size_t number, std::size_t count) {
     if (preview) {
@@ -48,6 +52,8 @@ int checkSongLimits(std::string &error, const DownloadParameters &parameters, st
         return 1;
     return 0;
 }
+
+namespace {
 
 // Reads the request into the song table. 0 with `error` set when it is refused or cancelled.
 int readSongTable(std::string &error, const DownloadParameters &parameters, std::vector<RequestedSong> &songs) {
@@ -91,6 +97,9 @@ int fetchSong(std::string &error, Connection &connection, const DownloadParamete
     }
 }
 
+void downloadSongsOneByOne(const DownloadParameters &parameters, const std::vector<RequestedSong> &songs,
+                           Connection &connection);
+
 // The worker's run; `connection` is the open session, 0 once it has been closed.
 void runDownload(const DownloadParameters &parameters, Connection &connection) {
     std::string error;
@@ -105,6 +114,27 @@ void runDownload(const DownloadParameters &parameters, Connection &connection) {
         return;
     }
 
+    const int sessions = engineOptions().connections;
+    if (sessions <= 1 || !downloadSongsOnSessions(connection, parameters, songs, sessions))
+        downloadSongsOneByOne(parameters, songs, connection);
+    if (cancelRequested()) {
+        errorExit(std::string(kCancelled), std::exchange(connection, 0));
+        return;
+    }
+    nntpQuit(std::exchange(connection, 0));
+
+    if (parameters.preview) {
+        notifyGui(kNotifyStatus, kPreviewDone);
+    } else {
+        notifyGui(kNotifySaveDone, kSaveDone);
+        notifyGui(kNotifyDownloadDone, " ");
+    }
+}
+
+// The songs in order over one session, reopened for the next song when one left it unusable.
+void downloadSongsOneByOne(const DownloadParameters &parameters, const std::vector<RequestedSong> &songs,
+                           Connection &connection) {
+    std::string error;
     int64_t totalArticles = 0;
     for (const RequestedSong &song : songs) totalArticles += song.partCount;
     int64_t runningArticle = 1;
@@ -123,18 +153,6 @@ void runDownload(const DownloadParameters &parameters, Connection &connection) {
         // at 100.
         runningArticle += songs[k].partCount;
         if (cancelRequested()) break;
-    }
-    if (cancelRequested()) {
-        errorExit(std::string(kCancelled), std::exchange(connection, 0));
-        return;
-    }
-    nntpQuit(std::exchange(connection, 0));
-
-    if (parameters.preview) {
-        notifyGui(kNotifyStatus, kPreviewDone);
-    } else {
-        notifyGui(kNotifySaveDone, kSaveDone);
-        notifyGui(kNotifyDownloadDone, " ");
     }
 }
 

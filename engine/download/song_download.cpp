@@ -92,6 +92,45 @@ void keepInStepOrClose(ArticleWindow &window, Connection &connection) {
 
 }  // namespace
 
+int finishSong(std::string &error, const DownloadParameters &parameters, DecodedFileList &list) {
+    joinDecodedParts(list);
+    // Without a file the path to report would be one left from an earlier song: a preview
+    // would then open the wrong song, or never be seen to end. Report the song as failed.
+    if (nextDecodedFile(list, -1) < 0) {
+        freeDecodedFiles(list);
+        error = "No file could be decoded from this song.";
+        return 0;
+    }
+    // A file whose data contradicts its own sizes or checksums is damaged: the song fails and
+    // leaves no file. A save also fails when a yEnc file lacks bytes after all its articles came.
+    for (const DecodedFile &file : list.files) {
+        const std::string &problem = !file.error.empty()  ? file.error
+                                     : parameters.preview ? std::string()
+                                                          : file.missing;
+        if (problem.empty()) continue;
+        error = problem;
+        freeDecodedFiles(list);
+        return 0;
+    }
+    int problemsReported = 0;
+    const std::string written =
+        writeDecodedFiles(parameters.folder, parameters.fixedName, list, parameters.preview, &problemsReported);
+    freeDecodedFiles(list);
+    if (cancelRequested()) {
+        error = kCancelled;
+        return 0;
+    }
+    // 9006 names a file this song wrote whole, never one left from an earlier song.
+    if (written.empty()) {
+        // The writer has already named the file and its problem; the song fails without a
+        // second report.
+        if (problemsReported == 0) error = "No complete file of this song could be written.";
+        return 0;
+    }
+    notifyGui(kNotifyFileWritten, written);
+    return 1;
+}
+
 int downloadSong(std::string &error, Connection &connection, const DownloadParameters &parameters,
                  int64_t totalArticles, int64_t runningArticle, const RequestedSong &song,
                  const std::vector<std::string> &messageIds) {
@@ -134,42 +173,8 @@ int downloadSong(std::string &error, Connection &connection, const DownloadParam
             return 0;
         }
     }
-    joinDecodedParts(list);
-    // Without a file the path to report would be one left from an earlier song: a preview
-    // would then open the wrong song, or never be seen to end. Report the song as failed.
-    if (nextDecodedFile(list, -1) < 0) {
-        freeDecodedFiles(list);
-        error = "No file could be decoded from this song.";
-        return 0;
-    }
-    // A file whose data contradicts its own sizes or checksums is damaged: the song fails and
-    // leaves no file. A save also fails when a yEnc file lacks bytes after all its articles came.
-    for (const DecodedFile &file : list.files) {
-        const std::string &problem = !file.error.empty()  ? file.error
-                                     : parameters.preview ? std::string()
-                                                          : file.missing;
-        if (problem.empty()) continue;
-        error = problem;
-        freeDecodedFiles(list);
-        return 0;
-    }
-    int problemsReported = 0;
-    const std::string written =
-        writeDecodedFiles(parameters.folder, parameters.fixedName, list, parameters.preview, &problemsReported);
-    freeDecodedFiles(list);
-    if (cancelRequested()) {
-        error = kCancelled;
-        return 0;
-    }
-    // 9006 names a file this song wrote whole, never one left from an earlier song.
-    if (written.empty()) {
-        // The writer has already named the file and its problem; the song fails without a
-        // second report.
-        if (problemsReported == 0) error = "No complete file of this song could be written.";
-        return 0;
-    }
-    notifyGui(kNotifyFileWritten, written);
-    return 1;
+    return finishSong(error, parameters, list);
 }
+
 
 }  // namespace corvane

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "decode/decoded_files.h"
 #include "download/download_request.h"
 #include "net/connection.h"
 
@@ -33,5 +34,16 @@ void songDownloadWorker(const DownloadParameters &parameters);
 int downloadSong(std::string &error, Connection &connection, const DownloadParameters &parameters,
                  int64_t totalArticles, int64_t runningArticle, const RequestedSong &song,
                  const std::vector<std::string> &messageIds);
+
+// 9000 before a song: "Downloading song preview..." or "Downloading requested songs (k/n)...".
+void sendSongStatus(bool preview, std::size_t number, std::size_t count);
+// Songs refused before anything is fetched (too many parts, no or too long a folder or name).
+// 0 with `error` set.
+int checkSongLimits(std::string &error, const DownloadParameters &parameters, std::size_t messageIdCount);
+
+// The end of a song whose articles are all decoded into `list`: joins the parts, writes the files
+// and sends 9006; releases the list. 1 = done, 0 = failed (`error` says why, or is left empty
+// when the writer has already reported the problem).
+int finishSong(std::string &error, const DownloadParameters &parameters, DecodedFileList &list);
 
 }  // namespace corvane

@@ -17,6 +17,7 @@
 #include <cstdio>
 #include <ctime>
 #include <memory>
+#include <string>
 #include <mutex>
 #include <unordered_map>
 
@@ -34,6 +35,7 @@ using Clock = std::chrono::steady_clock;
 struct TlsSession {
     int socket = -1;
     SSL *ssl = nullptr;
+    std::string server;  // host, port and extra trust: which handshakes may resume this one
     std::string firstBytes;  // the first bytes the server sent, to recognise a plain-text server
     bool peerClosed = false;
     int socketErrno = 0;
@@ -52,6 +54,34 @@ struct TlsSession {
 std::mutex &tableMutex = *new std::mutex;
 std::unordered_map<int, std::unique_ptr<TlsSession>> &sessions =
     *new std::unordered_map<int, std::unique_ptr<TlsSession>>;
+
+// The last session each server handed out (a TLS 1.3 ticket, or a TLS 1.2 session), so that the
+// later connections of a search or a save resume it instead of a full handshake. Only sessions
+// of handshakes that passed verification get here; a few servers at most are kept.
+constexpr std::size_t kMostResumableServers = 8;
+std::mutex &resumableMutex = *new std::mutex;
+std::unordered_map<std::string, SSL_SESSION *> &resumable = *new std::unordered_map<std::string, SSL_SESSION *>;
+
+int keepResumableSession(SSL *ssl, SSL_SESSION *handed) {
+    const auto *session = static_cast<TlsSession *>(SSL_get_app_data(ssl));
+    if (!session || session->server.empty() || !SSL_SESSION_is_resumable(handed)) return 0;
+    std::lock_guard lock(resumableMutex);
+    if (resumable.size() >= kMostResumableServers && !resumable.count(session->server)) {
+        for (auto &[server, kept] : resumable) SSL_SESSION_free(kept);
+        resumable.clear();
+    }
+    SSL_SESSION *&slot = resumable[session->server];
+    if (slot) SSL_SESSION_free(slot);
+    slot = handed;
+    return 1;  // the reference is ours now
+}
+
+// Offers the server's last session to a new handshake, when there is one.
+void offerResumableSession(SSL *ssl, const std::string &server) {
+    std::lock_guard lock(resumableMutex);
+    const auto it = resumable.find(server);
+    if (it != resumable.end()) SSL_set_session(ssl, it->second);
+}
 
 TlsSession *findSession(int socket) {
     std::lock_guard lock(tableMutex);
@@ -296,6 +326,8 @@ SSL_CTX *newClientContext(std::string &error, const std::string &caFile, const s
     SSL_CTX_set_min_proto_version(context, TLS1_2_VERSION);
     SSL_CTX_set_options(context, SSL_OP_NO_RENEGOTIATION);
     SSL_CTX_set_verify(context, SSL_VERIFY_PEER, verifyCallback);
+    SSL_CTX_set_session_cache_mode(context, SSL_SESS_CACHE_CLIENT | SSL_SESS_CACHE_NO_INTERNAL_STORE);
+    SSL_CTX_sess_set_new_cb(context, keepResumableSession);
     SSL_CTX_set_default_verify_paths(context);
     if (!caFile.empty() && !addPemCertificates(context, pem)) {
         error = caFileError(caFile);
@@ -382,6 +414,8 @@ int tlsStartClient(std::string &error, int socket, std::string_view host, int32_
     SSL_set_bio(session->ssl, bio, bio);
     SSL_set_app_data(session->ssl, session.get());
     setExpectedHost(session->ssl, std::string(host));
+    session->server = std::string(host) + ":" + std::to_string(port) + ":" + caFile;
+    offerResumableSession(session->ssl, session->server);
 
     const auto deadline = receiveDeadline();
     for (;;) {
@@ -405,6 +439,12 @@ int tlsStartClient(std::string &error, int socket, std::string_view host, int32_
 }
 
 bool tlsIsActive(int socket) { return findSession(socket) != nullptr; }
+
+bool tlsSessionResumed(int socket) {
+    std::lock_guard lock(tableMutex);
+    const auto it = sessions.find(socket);
+    return it != sessions.end() && SSL_session_reused(it->second->ssl) == 1;
+}
 
 int tlsSend(std::string &error, int socket, const char *bytes, std::size_t length) {
     TlsSession *session = findSession(socket);

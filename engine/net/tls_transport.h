@@ -20,6 +20,9 @@ int tlsStartClient(std::string &error, int socket, std::string_view host, int32_
 
 // True when the descriptor carries a TLS session.
 bool tlsIsActive(int socket);
+// True when its handshake resumed the session of an earlier connection to the same server (the
+// later connections of a search or a save skip the full handshake).
+bool tlsSessionResumed(int socket);
 
 // The same contracts as netSend / netReceive (without the debug log), over the TLS session.
 // A close by the server (close_notify or a bare end of the stream) is a receive of 0 bytes.

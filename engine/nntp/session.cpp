@@ -32,10 +32,53 @@ bool readNumberWord(std::string_view text, std::size_t &pos, int64_t &value) {
 
 constexpr std::chrono::milliseconds kQuitGrace{500};
 
+// A refusal of the login that an extra session gets from a provider whose account allows no more
+// connections ("481 too many connections").
+bool refusesLogin(std::string_view reply) {
+    const int code = replyCode(reply);
+    return code == 481 || code == 482 || code == 502;
+}
+
+int authenticate(std::string &error, Connection connection, std::string_view user, std::string_view password,
+                 bool strict) {
+    std::string reply;
+    if (!sendCommand(error, connection, "authinfo user ", user)) return 0;
+    if (!readReplyLine(error, connection, reply)) return 0;
+    if (strict && refusesLogin(reply)) {
+        error = reply;
+        return 0;
+    }
+    // 281 to the user name means no password is wanted; sending one then would be refused.
+    if (replyCode(reply) == 281) return 1;
+    if (!sendCommand(error, connection, "authinfo pass ", password)) return 0;
+    if (!readReplyLine(error, connection, reply)) return 0;
+    if (replyCode(reply) == 502 || (strict && refusesLogin(reply))) {
+        error = reply;
+        return 0;
+    }
+    return 1;
+}
+
+Connection openSession(std::string &error, std::string_view server, int32_t port, std::string *officialName,
+                       std::string_view user, std::string_view password, int *postingAllowed, bool strictLogin);
+
 }  // namespace
 
 Connection nntpOpenSession(std::string &error, std::string_view server, int32_t port, std::string *officialName,
                            std::string_view user, std::string_view password, int *postingAllowed) {
+    return openSession(error, server, port, officialName, user, password, postingAllowed, false);
+}
+
+Connection nntpOpenExtraSession(std::string &error) {
+    const EngineSettings settings = engineSettings();
+    return openSession(error, settings.server, settings.port, nullptr, settings.user, settings.password, nullptr,
+                       true);
+}
+
+namespace {
+
+Connection openSession(std::string &error, std::string_view server, int32_t port, std::string *officialName,
+                       std::string_view user, std::string_view password, int *postingAllowed, bool strictLogin) {
     const Connection connection = netConnect(error, server, port, officialName);
     if (!connection) return 0;
     std::string greeting;
@@ -63,7 +106,7 @@ Connection nntpOpenSession(std::string &error, std::string_view server, int32_t 
             return 0;
         }
     }
-    if (!user.empty() && !nntpAuthenticate(error, connection, user, password)) {
+    if (!user.empty() && !authenticate(error, connection, user, password, strictLogin)) {
         netClose(connection);
         return 0;
     }
@@ -76,6 +119,8 @@ Connection nntpOpenSession(std::string &error, std::string_view server, int32_t 
     return connection;
 }
 
+}  // namespace
+
 Connection nntpOpenStoredSession(std::string &error, std::string *officialName, int *postingAllowed) {
     const EngineSettings settings = engineSettings();
     return nntpOpenSession(error, settings.server, settings.port, officialName, settings.user, settings.password,
@@ -83,18 +128,7 @@ Connection nntpOpenStoredSession(std::string &error, std::string *officialName, 
 }
 
 int nntpAuthenticate(std::string &error, Connection connection, std::string_view user, std::string_view password) {
-    std::string reply;
-    if (!sendCommand(error, connection, "authinfo user ", user)) return 0;
-    if (!readReplyLine(error, connection, reply)) return 0;
-    // 281 to the user name means no password is wanted; sending one then would be refused.
-    if (replyCode(reply) == 281) return 1;
-    if (!sendCommand(error, connection, "authinfo pass ", password)) return 0;
-    if (!readReplyLine(error, connection, reply)) return 0;
-    if (replyCode(reply) == 502) {
-        error = reply;
-        return 0;
-    }
-    return 1;
+    return authenticate(error, connection, user, password, false);
 }
 
 int nntpGroup(std::string &error, Connection connection, std::string_view group, int64_t *count, int64_t *first,

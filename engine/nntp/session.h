@@ -17,6 +17,12 @@ Connection nntpOpenSession(std::string &error, std::string_view server, int32_t 
 Connection nntpOpenStoredSession(std::string &error, std::string *officialName = nullptr,
                                  int *postingAllowed = nullptr);
 
+// One more session of an operation that already has one, with the stored server and login. As
+// nntpOpenStoredSession, except that any refusal of the login (481, 482 or 502 to either
+// AUTHINFO command) fails it too: that is how providers answer a connection beyond an account's
+// limit.
+Connection nntpOpenExtraSession(std::string &error);
+
 // "authinfo user" and "authinfo pass"; only a 502 answer to the password refuses the login.
 int nntpAuthenticate(std::string &error, Connection connection, std::string_view user, std::string_view password);
 

@@ -16,6 +16,7 @@
 #include "core/notify.h"
 #include "net/text_helpers.h"
 #include "nntp/session.h"
+#include "songs/parallel_read.h"
 #include "songs/song_grouping.h"
 #include "songs/song_line.h"
 #include "songs/title_prefixes.h"
@@ -45,14 +46,11 @@ double rangeProgress(int64_t first, int64_t last) {
     return static_cast<double>(length - (length + kBatchSpan) / (kBatchSpan + 1));
 }
 
-// Reads [first, last] with the pipelined overview reader; a connection left out of step is closed.
-int readRange(std::string &error, Connection &connection, SearchProgress progress, int64_t first, int64_t last,
-              PartsTable &parts) {
-    bool inStep = false;
-    const int read = readOverviewRange(error, connection, progress, first, last, overviewLayout(), parts,
-                                       engineOptions().pipeline, inStep);
-    closeUnlessInStep(connection, inStep);
-    return read;
+// Reads [first, last] with the pipelined overview reader, over the extra sessions too when there
+// are any; a connection left out of step is closed.
+int readRange(std::string &error, Connection &connection, SearchProgress progress, const SearchGroup &group,
+              int64_t first, int64_t last, PartsTable &parts, ExtraSessions *extra) {
+    return readRangeOnSessions(error, connection, group.name, progress, first, last, parts, extra);
 }
 
 // What the cache gave one group: where the parts read above it start, and how many cached
@@ -83,20 +81,6 @@ uint64_t addCachedArticles(const SearchGroup &group, const CachedGroup &cached, 
         parts.addInPlace(entry);
     });
     return expired;
-}
-
-// Adds copies of the parts of `from` after those of `to`, in their order.
-void appendParts(PartsTable &to, const PartsTable &from) {
-    OverviewEntry entry;
-    for (const PartsTable::Part &part : from.parts()) {
-        entry.number = part.number;
-        entry.baseName = from.names()[part.name];
-        entry.messageId = part.messageId();
-        entry.date = part.date();
-        entry.partIndex = part.partIndex;
-        entry.partCount = part.partCount;
-        to.add(entry);
-    }
 }
 
 // Loads and checks the group's cache file on a second thread, and when the plan reads nothing
@@ -163,13 +147,13 @@ private:
 // meanwhile and added behind them.
 int readGroupOverview(std::string &error, Connection &connection, SearchProgress progress, const SearchGroup &group,
                       const OverviewReadPlan &plan, const CachedGroup &cached, PartsTable &parts, CacheUse &use,
-                      CacheLoader *loader) {
+                      CacheLoader *loader, ExtraSessions *extra) {
     if (loader) {
         PartsTable newer;
         newer.reserve(static_cast<std::size_t>(
             std::clamp<int64_t>(plan.highLast - plan.highFirst + 1, 0, kInitialPartsCapacity)));
         if (plan.highFirst <= plan.highLast &&
-            !readRange(error, connection, progress, plan.highFirst, plan.highLast, newer))
+            !readRange(error, connection, progress, group, plan.highFirst, plan.highLast, newer, extra))
             return 0;
         loader->join();
         use.expired = loader->expired();
@@ -178,13 +162,13 @@ int readGroupOverview(std::string &error, Connection &connection, SearchProgress
         return 1;
     }
     if (plan.lowFirst <= plan.lowLast) {
-        if (!readRange(error, connection, progress, plan.lowFirst, plan.lowLast, parts)) return 0;
+        if (!readRange(error, connection, progress, group, plan.lowFirst, plan.lowLast, parts, extra)) return 0;
         progress.base += rangeProgress(plan.lowFirst, plan.lowLast);
     }
     if (plan.useCache) use.expired = addCachedArticles(group, cached, parts);
     use.newParts = parts.parts().size();
     if (plan.highFirst <= plan.highLast &&
-        !readRange(error, connection, progress, plan.highFirst, plan.highLast, parts))
+        !readRange(error, connection, progress, group, plan.highFirst, plan.highLast, parts, extra))
         return 0;
     return 1;
 }
@@ -270,7 +254,7 @@ int setGroupRange(std::string &error, SearchGroup &group, int64_t first, int64_t
 }
 
 int collectGroupSongs(std::string &error, Connection &connection, SearchProgress progress, const SearchGroup &group,
-                      int64_t &songsSent, OverviewCache *cache) {
+                      int64_t &songsSent, OverviewCache *cache, ExtraSessions *extra) {
     songsSent = 0;
     notifyGui(kNotifyStatus, "Retrieving " + group.category + " songs...");
 
@@ -317,7 +301,7 @@ int collectGroupSongs(std::string &error, Connection &connection, SearchProgress
             notifyGui(kNotifyStatus, "Retrieving " + group.category + " songs... " +
                                          withThousands(plan.articlesToRead()) + " new articles");
         if (!readGroupOverview(error, connection, progress, group, plan, cached, parts, use,
-                               adding ? &*loader : nullptr))
+                               adding ? &*loader : nullptr, extra))
             return 0;
     } catch (const std::bad_alloc &) {
         // Replies may still be on the way.

@@ -10,6 +10,8 @@
 
 namespace corvane {
 
+class ExtraSessions;
+
 inline constexpr std::string_view kPartsBufferFailed = "Unable to created parts buffer.";
 inline constexpr std::string_view kHeadersBufferFailed = "Unable to created headers buffer.";
 
@@ -48,8 +50,9 @@ int setGroupRange(std::string &error, SearchGroup &group, int64_t first, int64_t
 // With a cache, the group's file supplies the articles it covers (announced with a second 9000,
 // "Retrieving <category> songs... <n> new articles") and is rewritten once the group was read
 // whole; a failed or cancelled group leaves its file as it was.
+// With `extra`, long ranges are read over those sessions too, with the same reports.
 int collectGroupSongs(std::string &error, Connection &connection, SearchProgress progress, const SearchGroup &group,
-                      int64_t &songsSent, OverviewCache *cache = nullptr);
+                      int64_t &songsSent, OverviewCache *cache = nullptr, ExtraSessions *extra = nullptr);
 
 // 1204 as "1,204".
 std::string withThousands(int64_t number);

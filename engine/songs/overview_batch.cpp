@@ -26,9 +26,9 @@ constexpr int kNoArticleWithNumber = 423;
 constexpr std::size_t kAnyLineLength = kMaxResponseLineBuffer + 1;
 
 int readLines(std::string &error, Connection connection, SearchProgress progress, const OverviewLayout &layout,
-              PartsTable &parts) {
+              PartsTable &parts, uint32_t *lineCount) {
     // A progress text per line costs more than the parse; skip it when nobody listens.
-    const bool reporting = statusCallback() != nullptr;
+    const bool reporting = !lineCount && statusCallback() != nullptr;
     std::string_view line;
     OverviewEntry entry;
     ProgressTexts texts;
@@ -37,6 +37,7 @@ int readLines(std::string &error, Connection connection, SearchProgress progress
         if (line.empty()) return 1;
         // Only that line is lost: the others of the batch are as good as ever.
         if (line.size() < kOverviewLineCapacity && parseOverviewLine(line, layout, entry)) parts.add(entry);
+        if (lineCount) ++*lineCount;
         if (reporting) {
             const double count = progress.base + static_cast<double>(lines) + 1;
             notifyGui(kNotifyProgress, texts.text(progress.total != 0 ? count * 100 / progress.total : count));
@@ -147,7 +148,8 @@ std::string_view ProgressTexts::text(double value) {
 }
 
 int readOverviewRange(std::string &error, Connection connection, SearchProgress progress, int64_t first, int64_t last,
-                      const OverviewLayout &layout, PartsTable &parts, int pipeline, bool &inStep) {
+                      const OverviewLayout &layout, PartsTable &parts, int pipeline, bool &inStep,
+                      std::vector<uint32_t> *lineCounts) {
     inStep = false;
     if (pipeline > 1) sendWithoutDelay(connection);
     CommandWindow window(first, last);
@@ -161,6 +163,7 @@ int readOverviewRange(std::string &error, Connection connection, SearchProgress 
         // Reads the whole reply; bytes of the next replies behind it are kept for them.
         if (!readResponseLineView(error, connection, status, kOverviewLineCapacity, true)) return 0;
         window.answered();
+        if (lineCounts) lineCounts->push_back(0);
         const int code = replyCode(status);
         const bool empty = code == kNoArticlesInRange || code == kNoArticleWithNumber;
         if (!empty && code != kOverviewFollows) {
@@ -175,7 +178,7 @@ int readOverviewRange(std::string &error, Connection connection, SearchProgress 
         // instead of one system call (and one packet for the server to take) per reply.
         if (!cancelRequested() && window.unanswered() <= refillAt && !window.fill(error, connection, pipeline))
             return 0;
-        if (!empty && !readLines(error, connection, progress, layout, parts)) {
+        if (!empty && !readLines(error, connection, progress, layout, parts, lineCounts ? &lineCounts->back() : nullptr)) {
             inStep = window.unanswered() == 0;
             return 0;
         }

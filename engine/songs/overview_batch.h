@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "net/connection.h"
 #include "songs/parts_table.h"
@@ -59,7 +60,11 @@ inline constexpr std::size_t kMaxCommandBytesAhead = 1u << 20;
 // `error` set. `inStep` tells whether every command sent has had its reply read, so the
 // connection can carry the next command; after a time-out, a closed connection or a cancel with
 // replies still on the way it cannot.
+// With `lineCounts`, no progress is sent: each batch whose status line was read appends the
+// number of lines that would have been reported, so that the reports can be sent later, in the
+// same order and with the same values (a range read on another thread).
 int readOverviewRange(std::string &error, Connection connection, SearchProgress progress, int64_t first, int64_t last,
-                      const OverviewLayout &layout, PartsTable &parts, int pipeline, bool &inStep);
+                      const OverviewLayout &layout, PartsTable &parts, int pipeline, bool &inStep,
+                      std::vector<uint32_t> *lineCounts = nullptr);
 
 }  // namespace corvane

@@ -9,6 +9,7 @@
 #include "core/notify.h"
 #include "nntp/session.h"
 #include "songs/collect_group_songs.h"
+#include "songs/parallel_read.h"
 #include "songs/search_request.h"
 #include "songs/unavailable_list.h"
 
@@ -20,6 +21,7 @@ struct SearchState {
     OverviewCache cache{options.overviewCache, engineSettings().server, engineSettings().port, options.tls};
     std::string error;  // the last failure's text, sent with 9001
     Connection connection = 0;
+    ExtraSessions extra{options.connections};
     std::vector<SearchGroup> groups;
     double progressTotal = 0;
     std::string unavailable;
@@ -78,7 +80,7 @@ int readGroups(SearchState &state) {
         // A group that left the connection unusable closed it: the next group gets a new session.
         const bool connected = state.connection || (state.connection = nntpOpenStoredSession(state.error));
         // A group ended by a cancel is not a failed group: the cancel report below covers it.
-        if ((!connected || !collectGroupSongs(state.error, state.connection, progress, group, sent, &state.cache)) &&
+        if ((!connected || !collectGroupSongs(state.error, state.connection, progress, group, sent, &state.cache, &state.extra)) &&
             !cancelRequested()) {
             if (isTimeOut(state.error))
                 addUnavailableNewsgroup(state.unavailable, group.name);

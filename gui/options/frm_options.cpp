@@ -72,6 +72,12 @@ frmOptions::frmOptions(QWidget *parent) : QDialog(parent) {
     txtPortNumber = addField(*serverGrid, 1, QStringLiteral("News Server's Port Number (usually 119)"), serverBox);
     txtPortNumber->setText(QStringLiteral("119"));
     txtPortNumber->setMaximumWidth(80);
+    auto *connectionsCaption = new QLabel(QStringLiteral("&Connections"), serverBox);
+    txtConnections = new QLineEdit(serverBox);
+    txtConnections->setMaximumWidth(50);
+    connectionsCaption->setBuddy(txtConnections);
+    serverGrid->addWidget(connectionsCaption, 1, 2);
+    serverGrid->addWidget(txtConnections, 1, 3);
     chkUseTLS = new QCheckBox(QStringLiteral("Use an encrypted connection (SSL/TLS)"), serverBox);
     serverGrid->addWidget(chkUseTLS, 2, 1);
     lblComment = new QLabel(QStringLiteral("Both can be found in Netscape and IE NewsServer settings"), serverBox);
@@ -158,6 +164,7 @@ frmOptions::frmOptions(QWidget *parent) : QDialog(parent) {
                                                         {chkPlaySound, "chkPlaySound"},
                                                         {txtSearchDepth, "txtSearchDepth"},
                                                         {chkCompressOverviews, "chkCompressOverviews"},
+                                                        {txtConnections, "txtConnections"},
                                                         {cmdBrowseFolder, "cmdBrowseFolder"},
                                                         {cmdReset, "cmdReset"},
                                                         {cmdHelp, "cmdHelp"},
@@ -195,6 +202,7 @@ void frmOptions::Form_Load() {
     txtPassword->setText(trimBlanks(Settings.Password.text()));
     txtSearchDepth->setText(QString::number(Settings.SearchDepth));
     chkCompressOverviews->setChecked(Settings.CompressOverviews);
+    txtConnections->setText(QString::number(Settings.Connections));
 
     bStartupCheck = false;
 
@@ -257,6 +265,7 @@ void frmOptions::storeFields() {
     // A text that is no whole number keeps the depth in force.
     Settings.SearchDepth = searchDepthFromText(txtSearchDepth->text()).value_or(Settings.SearchDepth);
     Settings.CompressOverviews = chkCompressOverviews->isChecked();
+    Settings.Connections = connectionsFromText(txtConnections->text()).value_or(Settings.Connections);
     for (std::size_t index = 0; index < SpeedChoices.size(); ++index) {
         if (optConnectSpeeds[index]->isChecked()) {
             Settings.ConnectSpeed = QString::fromLatin1(SpeedChoices[index].value);

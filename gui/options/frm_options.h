@@ -52,8 +52,9 @@ public:
     QPushButton *cmdBrowseFolder;
     QLineEdit *txtEmail;
     QCheckBox *chkPlaySound;
-    QLineEdit *txtSearchDepth;
-    QCheckBox *chkCompressOverviews;  // "Compress overviews when the server offers it"  // "Search the newest" [N] "articles of each group (0 = all)"
+    QLineEdit *txtConnections;  // "Connections" [8], beside the port
+    QLineEdit *txtSearchDepth;  // "Search the newest" [N] "articles of each group (0 = all)"
+    QCheckBox *chkCompressOverviews;  // "Compress overviews when the server offers it"
     QPushButton *cmdReset;
     QPushButton *cmdHelp;
     QPushButton *cmdOK;

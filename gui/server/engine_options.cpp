@@ -22,6 +22,7 @@ void ApplyEngineOptions() {
     // every group whole, as before.
     engine::mp3SetOption("tls", Settings.UseTLS ? "1" : "0");
     engine::mp3SetOption("search-depth", QByteArray::number(static_cast<qlonglong>(Settings.SearchDepth)).constData());
+    engine::mp3SetOption("connections", QByteArray::number(Settings.Connections).constData());
     engine::mp3SetOption("overview-cache", engine::toEngineText(OverviewCacheFolder()).constData());
     engine::mp3SetOption("compress", Settings.CompressOverviews ? "1" : "0");
 }

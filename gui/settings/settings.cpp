@@ -98,6 +98,14 @@ std::optional<int64_t> searchDepthFromText(const QString &text) {
     return value;
 }
 
+std::optional<int32_t> connectionsFromText(const QString &text) {
+    const QString trimmed = text.trimmed();
+    bool ok = false;
+    const int value = trimmed.toInt(&ok);
+    if (!ok || value < 1 || value > 50 || trimmed.startsWith(u'+')) return std::nullopt;
+    return value;
+}
+
 void attachMainForm(MainFormGeometry *form) { mainForm = form; }
 
 MainFormGeometry *attachedMainForm() { return mainForm; }
@@ -118,6 +126,8 @@ void LoadSettings() {
                                .value_or(kDefaultSearchDepth);
     Settings.CompressOverviews =
         ReadRegValue(kRoot, QStringLiteral("CompressOverviews"), QStringLiteral("TRUE")) != u"FALSE";
+    Settings.Connections = connectionsFromText(ReadRegValue(kRoot, QStringLiteral("Connections"), QString()))
+                               .value_or(kDefaultConnections);
 
     loadMainFormGeometry();
 
@@ -141,6 +151,7 @@ void SaveSettings() {
     WriteRegValue(kRoot, QStringLiteral("SearchDepth"), QString::number(Settings.SearchDepth));
     WriteRegValue(kRoot, QStringLiteral("CompressOverviews"),
                   Settings.CompressOverviews ? QStringLiteral("TRUE") : QStringLiteral("FALSE"));
+    WriteRegValue(kRoot, QStringLiteral("Connections"), QString::number(Settings.Connections));
 
     if (mainForm) {
         const int16_t state = mainForm->formWindowState();

@@ -16,6 +16,10 @@ namespace harbeat {
 // years of articles then ends in seconds.
 inline constexpr int64_t kDefaultSearchDepth = 500000;
 
+// Read when Connections is missing or not a whole number from 1 to 50: what providers' accounts
+// allow at the least.
+inline constexpr int32_t kDefaultConnections = 8;
+
 struct SettingsRecord {
     FixedText<128> Server;
     int32_t Port = 0;
@@ -32,12 +36,17 @@ struct SettingsRecord {
     // Overviews are read compressed when the server offers it; stored as CompressOverviews, on by
     // default (the user's explicit choice that compressing under TLS asks for).
     bool CompressOverviews = true;
+    // How many connections a search or a save may use at once, 1 to 50.
+    int32_t Connections = kDefaultConnections;
     // Not stored: LoadSettings sets it to "Harbeat_Preview.mp3".
     QString PreviewFileName;
 };
 
 // A stored or typed search depth: a whole number of 0 or more, blanks around it allowed.
 std::optional<int64_t> searchDepthFromText(const QString &text);
+
+// A stored or typed number of connections: a whole number from 1 to 50, blanks around it allowed.
+std::optional<int32_t> connectionsFromText(const QString &text);
 
 // The program's settings, used on the GUI thread only.
 extern SettingsRecord Settings;

@@ -173,3 +173,51 @@ TEST_F(TlsFlows, EverySearchAfterAStopIsComplete) {
 }
 
 }  // namespace
+
+namespace {
+
+// A search and a save over eight TLS connections: their handshakes run side by side, and the
+// reports are those of one connection.
+TEST_F(TlsFlows, ManyConnectionsGiveTheReportsOfOne) {
+    store.addGroup(kGroup, 0, true);
+    harbeat::newsd::SyntheticGroupOptions songs;
+    songs.partsPerSong = 4;
+    store.addSyntheticGroup(kSongs, 40000, 1, songs);
+    const auto server = startServer(certificates.trusted());
+    std::string error;
+    ASSERT_EQ(check(server->port(), error), -1) << error;
+    std::vector<std::vector<Report>> runs;
+    std::vector<std::size_t> accepted;
+    for (const char *connections : {"1", "8"}) {
+        ASSERT_EQ(mp3SetOption("connections", connections), -1);
+        const std::size_t before = server->connectionsAccepted();
+        ReportRecorder::clear();
+        ASSERT_NE(mp3GetSongs((std::string(kSongs) + "\trock\r\n").c_str()), -1);
+        ASSERT_TRUE(ReportRecorder::waitFor({kNotifySearchDone}, 60s));
+        std::vector<Report> reports = ReportRecorder::reports();
+        // The first twelve songs saved.
+        std::string request;
+        for (const std::string &line : textsOf(reports, kNotifySong)) {
+            const std::vector<std::string> fields = fieldsOf(line);
+            if (fields.size() == 7 && request.size() < 12 * 200) request += fields[4] + "\t" + fields[5] + "\t" + fields[6];
+        }
+        ReportRecorder::clear();
+        const std::filesystem::path folder = home.path() / ("songs" + std::string(connections));
+        ASSERT_NE(mp3BuildSongs(folder.c_str(), "", request.c_str(), 0), -1);
+        ASSERT_TRUE(ReportRecorder::waitFor({kNotifyDownloadDone}, 60s));
+        for (Report &report : ReportRecorder::reports()) {
+            // The paths differ by their folder only.
+            if (report.code == kNotifyFileWritten) report.text = std::filesystem::path(report.text).filename();
+            reports.push_back(report);
+        }
+        runs.push_back(std::move(reports));
+        accepted.push_back(server->connectionsAccepted() - before);
+    }
+    EXPECT_TRUE(textsOf(runs[0], kNotifyError).empty());
+    EXPECT_FALSE(textsOf(runs[0], kNotifyFileWritten).empty());
+    EXPECT_EQ(runs[1], runs[0]);
+    EXPECT_EQ(accepted[0], 2u);  // one for the search, one for the save
+    EXPECT_GT(accepted[1], 4u);
+}
+
+}  // namespace

@@ -27,6 +27,7 @@ TEST_F(EngineOptionsTest, DefaultsKeepTheSpecifiedBehaviour) {
     EXPECT_EQ(options.searchDepth, 0);
     EXPECT_EQ(options.overviewCache, "");
     EXPECT_FALSE(options.compress);
+    EXPECT_EQ(options.connections, 8);
 }
 
 TEST_F(EngineOptionsTest, ValidValuesAreTaken) {
@@ -36,8 +37,10 @@ TEST_F(EngineOptionsTest, ValidValuesAreTaken) {
     EXPECT_EQ(mp3SetOption("search-depth", "500000"), -1);
     EXPECT_EQ(mp3SetOption("overview-cache", "/home/u/.cache/harbeat/overview"), -1);
     EXPECT_EQ(mp3SetOption("compress", "1"), -1);
+    EXPECT_EQ(mp3SetOption("connections", "1"), -1);
     corvane::EngineOptions options = engineOptions();
     EXPECT_TRUE(options.compress);
+    EXPECT_EQ(options.connections, 1);
     EXPECT_TRUE(options.tls);
     EXPECT_EQ(options.tlsCaFile, "/etc/ssl/extra.pem");
     EXPECT_EQ(options.pipeline, 1);
@@ -53,6 +56,9 @@ TEST_F(EngineOptionsTest, ValidValuesAreTaken) {
     EXPECT_EQ(mp3SetOption("compress", "0"), -1);
     options = engineOptions();
     EXPECT_FALSE(options.compress);
+    EXPECT_EQ(mp3SetOption("connections", "50"), -1);
+    options = engineOptions();
+    EXPECT_EQ(options.connections, 50);
     EXPECT_FALSE(options.tls);
     EXPECT_EQ(options.tlsCaFile, "");
     EXPECT_EQ(options.pipeline, 1024);
@@ -90,6 +96,11 @@ TEST_F(EngineOptionsTest, UnknownNamesAndBadValuesChangeNothing) {
         {"compress", "yes"},
         {"compress", ""},
         {"compress", "-1"},
+        {"connections", "0"},
+        {"connections", "51"},
+        {"connections", "-1"},
+        {"connections", "8x"},
+        {"connections", ""},
     };
     for (const Case &c : refused) EXPECT_EQ(mp3SetOption(c.name, c.value), 0) << c.name << "=" << c.value;
     EXPECT_EQ(mp3SetOption(nullptr, "1"), 0);
@@ -102,6 +113,7 @@ TEST_F(EngineOptionsTest, UnknownNamesAndBadValuesChangeNothing) {
     EXPECT_EQ(options.tlsCaFile, "");
     EXPECT_EQ(options.overviewCache, "");
     EXPECT_FALSE(options.compress);
+    EXPECT_EQ(options.connections, 8);
 }
 
 TEST_F(EngineOptionsTest, SettersOnManyThreadsLeaveOneOfTheirValues) {

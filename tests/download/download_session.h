@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "core/engine_options.h"
 #include "core/engine_settings.h"
 #include "corvane_n.h"
 #include "decode/fixture_data.h"
@@ -58,8 +59,13 @@ protected:
         ReportRecorder::clear();
         corvane::storeStatusCallback(ReportRecorder::callback());
         folder = home.path() / "songs";
+        // The scripts are the exact commands of one session.
+        corvane::setEngineOption("connections", "1");
     }
-    void TearDown() override { corvane::storeStatusCallback(nullptr); }
+    void TearDown() override {
+        corvane::storeStatusCallback(nullptr);
+        corvane::resetEngineOptionsForTests();
+    }
 
     // Starts the download against the peer and waits until its last report.
     std::vector<Report> download(ScriptedPeer &peer, const std::string &request, const std::string &fixedName = "",

@@ -123,6 +123,7 @@ private slots:
         form.txtServerName->setText(typedServer);
         form.txtEmail->setText("me@example.com");
         form.txtSearchDepth->setText("1000");
+        form.txtConnections->setText("12");
         QVERIFY(QDir().mkpath(OverviewCacheFolder()));
         const QString cacheFile = OverviewCacheFolder() + "/group-0123456789abcdef.ovc";
         QFile(cacheFile).open(QIODevice::WriteOnly);
@@ -134,6 +135,7 @@ private slots:
         if (checked) {
             QCOMPARE(corvane::engineOptions().searchDepth, 1000);
             QVERIFY(corvane::engineOptions().compress);  // the box is ticked unless the user unticks it
+            QCOMPARE(corvane::engineOptions().connections, 12);
             QCOMPARE(QString::fromStdString(corvane::engineOptions().overviewCache), OverviewCacheFolder());
         }
         QCOMPARE(QFile::exists(cacheFile), !reset);
@@ -435,6 +437,30 @@ private slots:
         ApplyEngineOptions();
         QCOMPARE(corvane::engineOptions().compress, ticked);
         corvane::resetEngineOptionsForTests();
+    }
+
+    void connections_loadsAndStores_data() {
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<int>("stored");
+        QTest::newRow("a number") << "20" << 20;
+        QTest::newRow("blanks around") << " 1 " << 1;
+        QTest::newRow("0 keeps the number") << "0" << 6;
+        QTest::newRow("51 keeps the number") << "51" << 6;
+        QTest::newRow("not a number keeps the number") << "8x" << 6;
+    }
+    void connections_loadsAndStores() {
+        QFETCH(QString, typed);
+        QFETCH(int, stored);
+        Settings.Connections = 6;
+        frmMain main;
+        frmOptions &form = openOptions(main);
+        QCOMPARE(form.txtConnections->text(), QStringLiteral("6"));
+        form.bStartupCheck = true;
+        form.txtConnections->setText(typed);
+
+        form.cmdOK_Click();
+
+        QCOMPARE(Settings.Connections, stored);
     }
 
     void cancel_storesNothing() {

@@ -125,6 +125,14 @@ private slots:
             QTest::newRow(qPrintable(QStringLiteral("depth \"%1\" is missing").arg(bad)))
                 << StoredValues{{"", "SearchDepth", bad}} << "SearchDepth"
                 << "500000";
+        QTest::newRow("empty store: 8 connections") << StoredValues{} << "Connections" << "8";
+        QTest::newRow("connections with blanks") << StoredValues{{"", "Connections", " 20 "}} << "Connections"
+                                                 << "20";
+        QTest::newRow("50 connections") << StoredValues{{"", "Connections", "50"}} << "Connections" << "50";
+        for (const char *bad : {"", "0", "51", "-1", "8x", "+4"})
+            QTest::newRow(qPrintable(QStringLiteral("connections \"%1\" is missing").arg(bad)))
+                << StoredValues{{"", "Connections", bad}} << "Connections"
+                << "8";
     }
     void loadReadsEachValueWithItsDefault() {
         QFETCH(StoredValues, values);
@@ -147,6 +155,7 @@ private slots:
             {"LastChecked", Groups.LastChecked},
             {"SearchDepth", QString::number(Settings.SearchDepth)},
             {"CompressOverviews", Settings.CompressOverviews ? "true" : "false"},
+            {"Connections", QString::number(Settings.Connections)},
         };
         QCOMPARE(loaded.value(field), expected);
     }
@@ -206,6 +215,7 @@ private slots:
         QCOMPARE(stored("", "UseTLS"), QStringLiteral("FALSE"));
         QCOMPARE(stored("", "SearchDepth"), QStringLiteral("500000"));
         QCOMPARE(stored("", "CompressOverviews"), QStringLiteral("TRUE"));
+        QCOMPARE(stored("", "Connections"), QStringLiteral("8"));
         // The trimmed texts are kept in memory too.
         QCOMPARE(Settings.Server.text(), QStringLiteral("news.example.com"));
         QCOMPARE(Settings.PostEmail.text(), QStringLiteral("me@example.com"));

@@ -104,6 +104,23 @@ TEST_F(TlsTransport, ClearTextAboveTheEncryptionAndInTheDebugLog) {
         << log;
 }
 
+// The later connections to a server resume the session of the first instead of a full handshake,
+// and still carry the conversation.
+TEST_F(TlsTransport, LaterConnectionsResumeTheSession) {
+    Server tls(&certificates().trusted());
+    for (int round = 0; round < 3; ++round) {
+        std::string error;
+        const Connection connection = netConnect(error, "127.0.0.1", tls.server.port(), nullptr);
+        ASSERT_NE(connection, 0) << error;
+        // The server hands its session out after the handshake: it is taken with the greeting.
+        EXPECT_EQ(receiveText(connection).substr(0, 4), "200 ");
+        EXPECT_EQ(tlsSessionResumed(connection), round > 0) << round;
+        ASSERT_EQ(netSend(error, connection, "GROUP alt.binaries.sounds.mp3\r\n"), 1) << error;
+        EXPECT_EQ(receiveText(connection), "211 0 1 0 alt.binaries.sounds.mp3\r\n");
+        netClose(connection);
+    }
+}
+
 enum class Files { Trusted, SelfSigned, Expired, OtherHost };
 
 struct CertificateCase {

@@ -6,7 +6,10 @@
 
 #include <zlib.h>
 
+#include <algorithm>
 #include <cerrno>
+#include <chrono>
+#include <thread>
 #include <cstring>
 
 namespace harbeat::newsd {
@@ -233,9 +236,19 @@ bool ClientConnection::flush() {
 }
 
 bool ClientConnection::sendAll(std::string_view bytes) {
+    // A paced connection sends in slices, each when the link would have carried the ones before.
+    constexpr std::size_t kPacedSlice = 16 * 1024;
     std::size_t sent = 0;
     while (!failed_.load() && sent < bytes.size()) {
-        const long result = sendSome(bytes.data() + sent, bytes.size() - sent);
+        std::size_t length = bytes.size() - sent;
+        if (bitsPerSecond_ > 0) {
+            length = std::min(length, kPacedSlice);
+            const Clock::time_point start = std::max(Clock::now(), nextFree_);
+            std::this_thread::sleep_until(start);
+            nextFree_ = start + std::chrono::duration_cast<Clock::duration>(
+                                    std::chrono::duration<double>(double(length) * 8 / bitsPerSecond_));
+        }
+        const long result = sendSome(bytes.data() + sent, length);
         if (result <= 0) {
             failed_.store(true);
             break;

@@ -59,6 +59,8 @@ public:
     // taken) while replies wait, as on a real network.
     void enableDelayedSending();
     void setSendTime(Clock::time_point time) { sendTime_ = time; }
+    // Paces what is sent to at most this many bits per second (a provider's cap per connection).
+    void setRate(double bitsPerSecond) { bitsPerSecond_ = bitsPerSecond; }
     // When the last byte of the line last returned by readLine arrived.
     Clock::time_point lastLineArrival() const { return lastLineArrival_; }
 
@@ -77,6 +79,8 @@ private:
 
     int socket_;
     ssl_st *tls_;
+    double bitsPerSecond_ = 0;
+    Clock::time_point nextFree_{};  // when the paced link is free for the next bytes
     // Arrival time of the bytes up to each absolute input offset, oldest first.
     std::deque<std::pair<std::size_t, Clock::time_point>> arrivals_;
     std::size_t inputBase_ = 0;  // absolute offset of input_[0]

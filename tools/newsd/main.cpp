@@ -3,6 +3,7 @@
 #include <signal.h>
 
 #include <charconv>
+#include <cstdlib>
 #include <chrono>
 #include <cstdio>
 #include <cstring>
@@ -47,6 +48,11 @@ Serves until SIGINT or SIGTERM.
   --compress deflate|gzip|none
                             offer COMPRESS DEFLATE (RFC 8054) or XFEATURE COMPRESS
                             GZIP; none (default) offers no compression
+  --max-connections N       refuse connections beyond N at once (256)
+  --refuse-with WAY         how: greeting-400 (default), greeting-502, login-481,
+                            login-482, login-502 (the first AUTHINFO refused), or close
+  --drop-every N            close every N-th connection at once
+  --connection-rate MBIT    pace each connection's replies at MBIT megabits per second
   --log                     write every command to standard error
   --help                    show this text
 )";
@@ -146,6 +152,27 @@ int parseArguments(int argc, char **argv, Arguments &arguments) {
             arguments.options.compression = value == "deflate" ? Compression::Deflate
                                             : value == "gzip"  ? Compression::Gzip
                                                                : Compression::None;
+        } else if (option == "--max-connections") {
+            valid = parseNumber(value, arguments.options.maxConnections) && arguments.options.maxConnections > 0;
+        } else if (option == "--refuse-with") {
+            using Refusal = ServerOptions::Refusal;
+            const std::pair<const char *, Refusal> ways[] = {
+                {"greeting-400", Refusal::Greeting400}, {"greeting-502", Refusal::Greeting502},
+                {"login-481", Refusal::Login481},       {"login-482", Refusal::Login482},
+                {"login-502", Refusal::Login502},       {"close", Refusal::Close}};
+            valid = false;
+            for (const auto &[name, way] : ways)
+                if (value == name) {
+                    arguments.options.refusal = way;
+                    valid = true;
+                }
+        } else if (option == "--drop-every") {
+            valid = parseNumber(value, arguments.options.dropEvery) && arguments.options.dropEvery > 0;
+        } else if (option == "--connection-rate") {
+            char *end = nullptr;
+            const double rate = std::strtod(value.c_str(), &end);
+            valid = !value.empty() && end == value.c_str() + value.size() && rate > 0 && rate <= 100000;
+            arguments.options.connectionRateMbit = rate;
         } else if (option == "--log") {
             arguments.options.logCommands = true;
         } else {

@@ -39,7 +39,8 @@ struct NewsServer::Impl {
     Impl(NewsStore &s, ServerOptions o) : store(s), options(std::move(o)) {}
 
     void acceptLoop();
-    void serve(Client &client, std::size_t number);
+    // `refuseLogin`: a connection beyond the limit, refused at its first AUTHINFO.
+    void serve(Client &client, std::size_t number, bool refuseLogin);
     // Joins and closes the connections whose sessions have ended.
     void reapFinishedLocked();
 
@@ -152,26 +153,41 @@ void NewsServer::Impl::acceptLoop() {
         const std::size_t number = ++accepted;
         std::lock_guard lock(clientsMutex);
         reapFinishedLocked();
-        if (active.load() >= options.maxConnections) {
-            static constexpr char kBusy[] = "400 too many connections\r\n";
-            [[maybe_unused]] const ssize_t sent = ::send(socket, kBusy, sizeof kBusy - 1, MSG_NOSIGNAL);
+        if (options.dropEvery > 0 && number % options.dropEvery == 0) {
             ::close(socket);
             continue;
+        }
+        bool refuseLogin = false;
+        if (active.load() >= options.maxConnections) {
+            using Refusal = ServerOptions::Refusal;
+            if (options.refusal == Refusal::Greeting400 || options.refusal == Refusal::Greeting502) {
+                const std::string_view busy = options.refusal == Refusal::Greeting400 ? "400 too many connections\r\n"
+                                                                                      : "502 too many connections\r\n";
+                [[maybe_unused]] const ssize_t sent = ::send(socket, busy.data(), busy.size(), MSG_NOSIGNAL);
+            }
+            if (options.refusal != Refusal::Login481 && options.refusal != Refusal::Login482 &&
+                options.refusal != Refusal::Login502) {
+                ::close(socket);
+                continue;
+            }
+            refuseLogin = true;
         }
         auto client = std::make_unique<Client>();
         client->socket = socket;
         Client &added = *client;
         ++active;
         clients.push_back(std::move(client));
-        added.thread = std::thread([this, &added, number] { serve(added, number); });
+        added.thread = std::thread([this, &added, number, refuseLogin] { serve(added, number, refuseLogin); });
     }
 }
 
-void NewsServer::Impl::serve(Client &client, std::size_t number) {
+void NewsServer::Impl::serve(Client &client, std::size_t number, bool refuseLogin) {
     ssl_st *session = tls ? acceptTls(tls.get(), client.socket) : nullptr;
     if (!tls || session) {
         ClientConnection connection(client.socket, session);
+        if (options.connectionRateMbit > 0) connection.setRate(options.connectionRateMbit * 1e6);
         NntpSession nntp(connection, store.impl(), options, stop, number);
+        if (refuseLogin) nntp.refuseLogin();
         nntp.run();
     } else if (options.logCommands) {
         std::fprintf(stderr, "newsd[%zu] encrypted handshake failed\n", number);

@@ -12,6 +12,7 @@
 // The store may be changed while the server runs; every call is thread-safe.
 #pragma once
 
+#include <atomic>
 #include <chrono>
 #include <cstddef>
 #include <cstdint>
@@ -142,6 +143,10 @@ struct CommandRule {
     Action action = Action::Delay;
     std::chrono::milliseconds delay{0};
     int skip = 0;  // matching commands on each connection answered normally before the rule applies
+    // Applies to one command only: the first one, on any connection, that the rule would take.
+    // Copies of the rule share that one use.
+    bool once = false;
+    std::shared_ptr<std::atomic<bool>> used = std::make_shared<std::atomic<bool>>(false);
 };
 
 struct ServerOptions {
@@ -164,8 +169,22 @@ struct ServerOptions {
     // or 420 / 423 (single line).
     int emptyOverviewCode = 224;
     std::vector<CommandRule> rules;
-    // Connections beyond this many at once get "400 too many connections" and are closed.
+    // Connections beyond this many at once are refused, the way `refusal` says.
     std::size_t maxConnections = 256;
+    enum class Refusal {
+        Greeting400,  // "400 too many connections", then closed
+        Greeting502,  // "502 too many connections", then closed
+        Login481,     // greeted as usual; the first AUTHINFO gets 481, then closed
+        Login482,     // the same with 482
+        Login502,     // the same with 502
+        Close,        // closed without a word
+    };
+    Refusal refusal = Refusal::Greeting400;
+    // Every n-th connection accepted (n > 0) is closed at once, whatever the limit; 0: none.
+    std::size_t dropEvery = 0;
+    // Each connection's replies leave at no more than this many megabits per second, as a
+    // provider caps each connection; 0: as fast as they can.
+    double connectionRateMbit = 0;
     // A POSTed article above this size is refused with 441 (after reading it to its end).
     std::size_t maxPostBytes = std::size_t(64) << 20;
     // Writes one line per command (password hidden) and per connection to standard error.

@@ -156,6 +156,7 @@ NntpSession::Next NntpSession::applyRules(const Command &command) {
             ++ruleMatches_[i];
             continue;
         }
+        if (rule.once && rule.used->exchange(true)) continue;
         switch (rule.action) {
             case CommandRule::Action::Delay:
                 connection_.flush();
@@ -248,6 +249,13 @@ NntpSession::Next NntpSession::dispatchCommand(const Command &command) {
         article(command, Part::Stat);
     } else if (verb == "XOVER" || verb == "OVER") {
         overview(command);
+    } else if (verb == "AUTHINFO" && refuseLogin_) {
+        using Refusal = ServerOptions::Refusal;
+        reply(options_.refusal == Refusal::Login481   ? 481
+              : options_.refusal == Refusal::Login482 ? 482
+                                                      : 502,
+              "Too many connections");
+        return Next::Close;
     } else if (verb == "AUTHINFO") {
         authinfo(command);
     } else if (verb == "COMPRESS" && options_.compression == ServerOptions::Compression::Deflate) {

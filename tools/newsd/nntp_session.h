@@ -36,6 +36,8 @@ public:
     NntpSession(ClientConnection &connection, NewsStore::Impl &store, const ServerOptions &options,
                 const StopSignal &stop, std::size_t connectionNumber);
     void run();
+    // A connection beyond the server's limit: its first AUTHINFO is refused and it is closed.
+    void refuseLogin() { refuseLogin_ = true; }
 
 private:
     enum class Next { Continue, Close, Silence };
@@ -93,6 +95,7 @@ private:
     std::optional<std::string> currentGroup_;
     std::optional<std::uint64_t> currentArticle_;
     bool authenticated_ = false;
+    bool refuseLogin_ = false;
     std::optional<std::string> pendingUser_;
     std::vector<int> ruleMatches_;
     bool deflateActive_ = false;
