@@ -287,23 +287,14 @@ void frmMain::changeEvent(QEvent *event) {
 
 bool frmMain::eventFilter(QObject *watched, QEvent *event) {
     switch (event->type()) {
-        case QEvent::KeyPress: {
-            // Ctrl+X in a text box with a selection is the cut every user expects there; the box
-            // cuts on the press, and the release must not end the program.
-            const auto *key = static_cast<QKeyEvent *>(event);
-            const auto *box = qobject_cast<const QLineEdit *>(watched);
-            if (key->key() == Qt::Key_X && (key->modifiers() & Qt::ControlModifier) && box && !box->isReadOnly() &&
-                box->hasSelectedText())
-                cutKeyPending_ = true;
-            break;
-        }
         case QEvent::KeyRelease: {
             // lstGroups, lstSongs, txtSearch, wbr and wbrHead hand their key releases to the window.
+            // Ctrl+X in an editable text box is the box's cut (or nothing without a selection),
+            // never the exit key.
             const auto *key = static_cast<QKeyEvent *>(event);
-            if (key->key() == Qt::Key_X && cutKeyPending_) {
-                if (!key->isAutoRepeat()) cutKeyPending_ = false;
-                return true;  // not handed on to the window either
-            }
+            const auto *box = qobject_cast<const QLineEdit *>(watched);
+            if (key->key() == Qt::Key_X && (key->modifiers() & Qt::ControlModifier) && box && !box->isReadOnly())
+                return true;
             if (!key->isAutoRepeat() && Form_KeyUp(key->key(), key->modifiers())) return true;
             break;
         }

@@ -246,8 +246,6 @@ private:
     bool stopRequested_ = false;
     // The starting commands' state as SetCommandsEnabled last set it.
     bool commandsEnabled_ = false;
-    // A Ctrl+X press cut text in a text box: its release is that cut's, not the exit key.
-    bool cutKeyPending_ = false;
     // The outer size the settings asked for, while the frame is not yet known (invalid after).
     QSize restoredOuter_;
     // The options form whose signals are connected to this window.
