@@ -89,6 +89,7 @@ frmMain::frmMain(QWidget *parent) : QMainWindow(parent) {
     createToolbar();
     createPanes();
     createStatusBar();
+    createShortcuts();
 
     timTimer = new QTimer(this);
     timTimer->setInterval(kPollMilliseconds);
@@ -287,15 +288,13 @@ void frmMain::changeEvent(QEvent *event) {
 
 bool frmMain::eventFilter(QObject *watched, QEvent *event) {
     switch (event->type()) {
-        case QEvent::KeyRelease: {
-            // lstGroups, lstSongs, txtSearch, wbr and wbrHead hand their key releases to the window.
-            // Ctrl+X in an editable text box is the box's cut (or nothing without a selection),
-            // never the exit key.
+        case QEvent::ShortcutOverride: {
+            // Only an editable text box may keep a command key for itself (Ctrl+X cuts there);
+            // the lists and the read-only panes leave the window's keys to the window.
             const auto *key = static_cast<QKeyEvent *>(event);
             const auto *box = qobject_cast<const QLineEdit *>(watched);
-            if (key->key() == Qt::Key_X && (key->modifiers() & Qt::ControlModifier) && box && !box->isReadOnly())
+            if (!(box && !box->isReadOnly()) && commandForKey(key->key(), key->modifiers()) != MainCommand::None)
                 return true;
-            if (!key->isAutoRepeat() && Form_KeyUp(key->key(), key->modifiers())) return true;
             break;
         }
         case QEvent::Resize:

@@ -318,20 +318,21 @@ private slots:
         main.SetCommandsEnabled(true);
         main.Idle = true;
         main.show();
+        QVERIFY(QTest::qWaitForWindowActive(&main));
         SearchReady = 0;
         bool checkWaiting = false;
         QTimer::singleShot(0, &main, [&] {
             checkWaiting = ServerCheckRunning();
             for (const QString &command : commands) {
-                if (command == "Ctrl+O") QTest::keyRelease(main.lstGroups, Qt::Key_O, Qt::ControlModifier);
+                if (command == "Ctrl+O") QTest::keyClick(main.lstGroups, Qt::Key_O, Qt::ControlModifier);
                 if (command == "menu Options") main.mnuOptions->trigger();
-                if (command == "Ctrl+R") QTest::keyRelease(main.lstGroups, Qt::Key_R, Qt::ControlModifier);
-                if (command == "Esc") QTest::keyRelease(main.lstGroups, Qt::Key_Escape);
-                if (command == "F5") QTest::keyRelease(main.lstGroups, Qt::Key_F5);
+                if (command == "Ctrl+R") QTest::keyClick(main.lstGroups, Qt::Key_R, Qt::ControlModifier);
+                if (command == "Esc") QTest::keyClick(main.lstGroups, Qt::Key_Escape);
+                if (command == "F5") QTest::keyClick(main.lstGroups, Qt::Key_F5);
             }
         });
 
-        QTest::keyRelease(main.lstGroups, Qt::Key_F5);
+        QTest::keyClick(main.lstGroups, Qt::Key_F5);
 
         QVERIFY(checkWaiting);
         QVERIFY(!ServerCheckRunning());
