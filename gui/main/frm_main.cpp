@@ -254,6 +254,8 @@ void frmMain::Form_Load(const QStringList &arguments) {
     timTimer->start();
     Idle = true;
     notifySlots().setProgress(0);
+    // The start-up form and the boxes it showed are gone: the keys belong to this window.
+    if (isVisible()) activateWindow();
     SearchReady = -1;
 }
 

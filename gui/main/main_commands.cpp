@@ -172,6 +172,9 @@ void frmMain::mnuOptions_Click() {
     Idle = false;
     optionsForm().exec();
     Idle = idleBefore;
+    // The keys work again at once, without a click into the window: the hidden form (or a box
+    // it showed) must not keep the activation.
+    if (isVisible()) activateWindow();
     reloadHeaderPane();
     SaveSettings();
     timTimer->start();

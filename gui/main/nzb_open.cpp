@@ -76,7 +76,7 @@ QString nzbPathFromArguments(const QStringList &arguments) {
 void installNzbOpening(frmMain &form) {
     QMenu *file = new QMenu(QStringLiteral("File"), &form);
     file->setObjectName(QStringLiteral("mnuFile"));
-    // The key is the window's own (handled on release like its other keys): the text only shows it.
+    // The key is one of the window's shortcuts: the text only shows it.
     QAction *open = file->addAction(QStringLiteral("Open NZB…\tCtrl+Shift+O"));
     open->setObjectName(QStringLiteral("mnuOpenNzb"));
     QObject::connect(open, &QAction::triggered, &form, [&form] { chooseNzbFile(form); });

@@ -14,6 +14,7 @@ class QLabel;
 class QLineEdit;
 class QPushButton;
 class QRadioButton;
+class QSpinBox;
 
 namespace harbeat {
 
@@ -40,7 +41,7 @@ public:
 
     // The controls.
     QLineEdit *txtServerName;
-    QLineEdit *txtPortNumber;
+    QSpinBox *txtPortNumber;  // 1 to 65535
     QCheckBox *chkUseTLS;  // "Use an encrypted connection (SSL/TLS)"
     QLabel *lblComment;
     QGroupBox *fraConnectSpeed;  // "Connection Speed:"
@@ -52,8 +53,8 @@ public:
     QPushButton *cmdBrowseFolder;
     QLineEdit *txtEmail;
     QCheckBox *chkPlaySound;
-    QLineEdit *txtConnections;  // "Connections" [8], beside the port
-    QLineEdit *txtSearchDepth;  // "Search the newest" [N] "articles of each group (0 = all)"
+    QSpinBox *txtConnections;  // "Connections" [8], beside the port: 1 to 50
+    QLineEdit *txtSearchDepth;  // "Search the newest" [N] "articles of each group (0 = all)": digits only
     QCheckBox *chkCompressOverviews;  // "Compress overviews when the server offers it"
     QPushButton *cmdReset;
     QPushButton *cmdHelp;

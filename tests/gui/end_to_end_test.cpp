@@ -8,6 +8,7 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QLineEdit>
+#include <QSpinBox>
 #include <QListWidget>
 #include <QPlainTextEdit>
 #include <QPushButton>
@@ -80,7 +81,7 @@ private slots:
         // The empty store names no server: the check fails and the options form comes up.
         formtest::OptionsDriver driver({[&](frmOptions &options) {
             options.txtServerName->setText("127.0.0.1");
-            options.txtPortNumber->setText(QString::number(server.port()));
+            options.txtPortNumber->setValue(server.port());
             options.txtSongRepository->setText(downloads.path());
             options.cmdOK->click();
         }});

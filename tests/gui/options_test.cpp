@@ -6,9 +6,11 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QLineEdit>
+#include <QSpinBox>
 #include <QListWidget>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
 
@@ -123,7 +125,7 @@ private slots:
         form.txtServerName->setText(typedServer);
         form.txtEmail->setText("me@example.com");
         form.txtSearchDepth->setText("1000");
-        form.txtConnections->setText("12");
+        form.txtConnections->setValue(12);
         QVERIFY(QDir().mkpath(OverviewCacheFolder()));
         const QString cacheFile = OverviewCacheFolder() + "/group-0123456789abcdef.ovc";
         QFile(cacheFile).open(QIODevice::WriteOnly);
@@ -221,13 +223,13 @@ private slots:
         frmOptions &form = openOptions(main);
         // Loading the stored setting moves no port.
         QCOMPARE(form.chkUseTLS->isChecked(), storedTls);
-        QCOMPARE(form.txtPortNumber->text(), QStringLiteral("119"));
-        form.txtPortNumber->setText(port);
+        QCOMPARE(form.txtPortNumber->value(), 119);
+        form.txtPortNumber->setValue(port.toInt());
 
         QTest::mouseClick(form.chkUseTLS, Qt::LeftButton);
 
         QCOMPARE(form.chkUseTLS->isChecked(), !storedTls);
-        QCOMPARE(form.txtPortNumber->text(), portAfter);
+        QCOMPARE(form.txtPortNumber->value(), portAfter.toInt());
         form.bStartupCheck = true;
         form.cmdOK_Click();
         QCOMPARE(Settings.UseTLS, !storedTls);
@@ -440,28 +442,79 @@ private slots:
         corvane::resetEngineOptionsForTests();
     }
 
-    void connections_loadsAndStores_data() {
+    // The port, the connections and the search depth take only what can be used, as typed.
+    void numberFields_takeOnlyWhatCanBeUsed_data() {
+        QTest::addColumn<QString>("field");
         QTest::addColumn<QString>("typed");
-        QTest::addColumn<int>("stored");
-        QTest::newRow("a number") << "20" << 20;
-        QTest::newRow("blanks around") << " 1 " << 1;
-        QTest::newRow("0 keeps the number") << "0" << 6;
-        QTest::newRow("51 keeps the number") << "51" << 6;
-        QTest::newRow("not a number keeps the number") << "8x" << 6;
+        QTest::addColumn<qlonglong>("stored");
+        QTest::newRow("port") << "port" << "8119" << 8119LL;
+        QTest::newRow("port beyond 65535") << "port" << "99998" << 9999LL;
+        QTest::newRow("port with letters") << "port" << "1x19" << 119LL;
+        QTest::newRow("connections") << "connections" << "20" << 20LL;
+        QTest::newRow("connections beyond 50") << "connections" << "51" << 5LL;
+        QTest::newRow("connections with letters") << "connections" << "8x" << 8LL;
+        QTest::newRow("depth") << "depth" << "5000" << 5000LL;
+        QTest::newRow("depth with letters and sign") << "depth" << "-5e3" << 53LL;
     }
-    void connections_loadsAndStores() {
+    void numberFields_takeOnlyWhatCanBeUsed() {
+        QFETCH(QString, field);
         QFETCH(QString, typed);
-        QFETCH(int, stored);
+        QFETCH(qlonglong, stored);
         Settings.Connections = 6;
         frmMain main;
         frmOptions &form = openOptions(main);
-        QCOMPARE(form.txtConnections->text(), QStringLiteral("6"));
+        QCOMPARE(form.txtConnections->value(), 6);
+        QWidget *box = field == "port" ? static_cast<QWidget *>(form.txtPortNumber)
+                       : field == "connections" ? static_cast<QWidget *>(form.txtConnections)
+                                                : static_cast<QWidget *>(form.txtSearchDepth);
+        form.show();
+        box->setFocus();
+        QTest::keyClick(box, Qt::Key_A, Qt::ControlModifier);
+        QTest::keyClick(box, Qt::Key_Delete);
+        QTest::keyClicks(box, typed);
         form.bStartupCheck = true;
-        form.txtConnections->setText(typed);
 
         form.cmdOK_Click();
 
-        QCOMPARE(Settings.Connections, stored);
+        const qlonglong value = field == "port"          ? qlonglong(Settings.Port)
+                                : field == "connections" ? qlonglong(Settings.Connections)
+                                                         : qlonglong(Settings.SearchDepth);
+        QCOMPARE(value, stored);
+    }
+
+    // After the form the window's keys work without a click.
+    void keysBelongToTheWindowAgainAfterTheForm() {
+        RecordingPlatform fake;
+        frmMain main;
+        main.show();
+        QVERIFY(QTest::qWaitForWindowActive(&main));
+        OptionsDriver driver({[](frmOptions &form) { form.cmdCancel_Click(); }});
+        main.mnuOptions_Click();
+        QCOMPARE(driver.shown, 1);
+        QVERIFY(QTest::qWaitFor([&] { return QApplication::activeWindow() == &main; }));
+    }
+
+    void downloadDirThatIsAFile_refusedAtOk() {
+        QTemporaryDir home;
+        const QString file = home.filePath("songs");
+        QFile blocker(file);
+        QVERIFY(blocker.open(QIODevice::WriteOnly));
+        blocker.close();
+        Settings.SaveDir = QString();
+        RecordingPlatform fake;
+        frmMain main;
+        frmOptions &form = openOptions(main);
+        form.txtSongRepository->setText(file);
+        form.bStartupCheck = true;
+
+        form.cmdOK_Click();
+
+        QCOMPARE(fake.kinds(), QStringList{"warning"});
+        QVERIFY(fake.calls[0].text.contains(file));
+        QCOMPARE(Settings.SaveDir.text(), QString());  // nothing stored, the form still open
+        form.txtSongRepository->setText(home.path());
+        form.cmdOK_Click();
+        QCOMPARE(Settings.SaveDir.text(), home.path());
     }
 
     void cancel_storesNothing() {
