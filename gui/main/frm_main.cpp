@@ -167,15 +167,18 @@ void frmMain::createPanes() {
     lstSongs->setContextMenuPolicy(Qt::CustomContextMenu);
     connect(lstSongs, &QWidget::customContextMenuRequested, this,
             [this](const QPoint &at) { mnuSongs->popup(lstSongs->viewport()->mapToGlobal(at)); });
-    // Save and Preview follow the list: greyed out while it is empty.
+    // Save and Preview follow the list and its selection: greyed out while no row is selected.
     connect(songRows, &QAbstractItemModel::modelReset, this, &frmMain::updateSongCommands);
     connect(songRows, &QAbstractItemModel::rowsInserted, this, &frmMain::updateSongCommands);
+    connect(lstSongs->selectionModel(), &QItemSelectionModel::selectionChanged, this, &frmMain::updateSongCommands);
 
     wbrHead = new QTextBrowser(central_);
     wbr = new QTextBrowser(central_);
     for (QTextBrowser *pane : {wbrHead, wbr}) {
         pane->setReadOnly(true);
         pane->setOpenLinks(false);
+        // Nothing in the panes takes keys, and they show no focus: Tab passes them by.
+        pane->setFocusPolicy(Qt::NoFocus);
     }
     wbrHead->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     wbrHead->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
@@ -290,6 +293,16 @@ void frmMain::changeEvent(QEvent *event) {
 
 bool frmMain::eventFilter(QObject *watched, QEvent *event) {
     switch (event->type()) {
+        case QEvent::KeyPress: {
+            // Enter on a song row saves the selected songs, as a double click previews one.
+            const auto *key = static_cast<QKeyEvent *>(event);
+            if (watched == lstSongs && (key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter) &&
+                !key->isAutoRepeat()) {
+                runCommand(MainCommand::SaveSong);
+                return true;
+            }
+            break;
+        }
         case QEvent::ShortcutOverride: {
             // Only an editable text box may keep a command key for itself (Ctrl+X cuts there);
             // the lists and the read-only panes leave the window's keys to the window.

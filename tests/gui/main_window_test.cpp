@@ -348,7 +348,7 @@ private slots:
         QCOMPARE(shownPage(), QStringLiteral("msg003"));
         QVERIFY(form->Idle);
         QVERIFY(!form->ani->isPlaying());
-        QVERIFY(form->command("Save Song")->isEnabled());
+        QVERIFY(!form->command("Save Song")->isEnabled());  // no row selected
     }
 
     void saveListFollowsTheShownOrder() {
@@ -469,6 +469,9 @@ private slots:
         QVERIFY(!form->mnuSaveSong->isEnabled() && !form->mnuPreviewSong->isEnabled());
         for (QAction *entry : form->mnuSongs->actions()) QVERIFY(!entry->isEnabled());
         fillSongs();
+        QVERIFY(!save->isEnabled() && !preview->isEnabled());  // listed, but none selected
+        QVERIFY(!form->mnuSaveSong->isEnabled() && !form->mnuPreviewSong->isEnabled());
+        form->lstSongs->setCurrentIndex(form->songRows->index(1, 0));
         QVERIFY(save->isEnabled() && preview->isEnabled());
         QVERIFY(form->mnuSaveSong->isEnabled() && form->mnuPreviewSong->isEnabled());
         QCOMPARE(form->mnuSongs->actions().size(), 2);
@@ -478,6 +481,25 @@ private slots:
         form->SetCommandsEnabled(true);
         form->clearSongList();
         QVERIFY(!save->isEnabled() && !preview->isEnabled());
+    }
+
+    void keyboardTabsPastThePanesAndEnterSaves() {
+        fillSongs();
+        showActive();
+        form->lstGroups->setFocus();
+        QSet<QWidget *> reached;
+        for (int i = 0; i < 12; ++i) {
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+            reached.insert(QApplication::focusWidget());
+        }
+        QVERIFY(reached.contains(form->lstSongs));
+        QVERIFY(!reached.contains(form->wbr) && !reached.contains(form->wbrHead));
+
+        form->lstSongs->setFocus();
+        form->lstSongs->setCurrentIndex(form->songRows->index(0, 0));
+        QTest::keyClick(form->lstSongs, Qt::Key_Return);
+        QCOMPARE(form->Running, frmMain::Operation::Save);
+        QCOMPARE(form->Save.titles, QStringList{form->songRows->index(0, 0).data().toString()});
     }
 
     void doubleClickAndContextMenuStartTheSongCommands() {
