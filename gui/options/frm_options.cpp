@@ -37,6 +37,9 @@ QPointer<frmOptions> loadedForm;
 const QString kServerChangedQuestion = QStringLiteral(
     "You have selected a different Newsgroup Server.\r\nYour newsgroup list will now be reset.\r\n\r\nPress OK to "
     "continue.");
+const QString kResetQuestion = QStringLiteral(
+    "Your list of newsgroups will now be rebuilt from your news server's complete list.\r\nThis can take a few "
+    "minutes.\r\n\r\nPress OK to continue.");
 const QString kFolderPrompt = QStringLiteral("Pick a default folder to store your downloaded songs:");
 
 // Shows the hourglass for its lifetime.
@@ -193,7 +196,7 @@ frmOptions::frmOptions(QWidget *parent) : QDialog(parent) {
 
     connect(cmdOK, &QPushButton::clicked, this, &frmOptions::cmdOK_Click);
     connect(cmdCancel, &QPushButton::clicked, this, &frmOptions::cmdCancel_Click);
-    connect(cmdReset, &QPushButton::clicked, this, &frmOptions::cmdReset_Click);
+    connect(cmdReset, &QPushButton::clicked, this, &frmOptions::askAndResetCatalogue);
     connect(cmdBrowseFolder, &QPushButton::clicked, this, &frmOptions::cmdBrowseFolder_Click);
     connect(cmdHelp, &QPushButton::clicked, this, &frmOptions::cmdHelp_Click);
     // Only the user's click moves the port, never the load of the stored setting.
@@ -328,6 +331,13 @@ void frmOptions::cmdReset_Click() {
     if (QuitRequested) return;
     emit catalogueResetFinished();
     deleteLater();
+}
+
+void frmOptions::askAndResetCatalogue() {
+    if (!platform().askOkCancel(this, kResetQuestion)) return;
+    // The form is rebuilt from the settings after the reset: what the user typed is kept there.
+    storeFields();
+    cmdReset_Click();
 }
 
 void frmOptions::cmdBrowseFolder_Click() {

@@ -72,6 +72,8 @@ public:
     void cmdCancel_Click();
     // The catalogue reset: rebuilds the catalogue from the server's complete list.
     void cmdReset_Click();
+    // The "Reset Newsgroups" button: asks first, then keeps the form's other edits and resets.
+    void askAndResetCatalogue();
     void cmdBrowseFolder_Click();
     void cmdHelp_Click();
     // Ticking the box moves the usual plain port 119 to the usual encrypted port 563, unticking

@@ -494,6 +494,37 @@ private slots:
         QVERIFY(QTest::qWaitFor([&] { return QApplication::activeWindow() == &main; }));
     }
 
+    // Reset Newsgroups asks first; going on keeps what was typed into the other fields.
+    void resetNewsgroups_asksAndKeepsTheEdits_data() {
+        QTest::addColumn<bool>("answer");
+        QTest::newRow("cancelled") << false;
+        QTest::newRow("confirmed") << true;
+    }
+    void resetNewsgroups_asksAndKeepsTheEdits() {
+        QFETCH(bool, answer);
+        Settings.PostEmail = "old@example.com";
+        Settings.Port = 119;
+        Groups.entries.assign(1, GroupEntry{"alt.binaries.sounds.mp3.jazz", "jazz", true});
+        Groups.NumberOf = 1;
+        RecordingPlatform fake;
+        fake.okCancelAnswers = {answer};
+        QWidget owner;
+        frmOptions &form = loadOptionsForm(owner);
+        int resets = 0;
+        connect(&form, &frmOptions::startupCheckRequested, &owner, [&] { ++resets; });
+        form.txtEmail->setText("new@example.com");
+        form.txtPortNumber->setValue(8119);
+
+        form.cmdReset->click();
+
+        QCOMPARE(fake.kinds(), QStringList{"question"});
+        QCOMPARE(resets, answer ? 1 : 0);
+        QCOMPARE(Groups.NumberOf, answer ? 0 : 1);
+        QCOMPARE(Settings.PostEmail.text(), answer ? QString("new@example.com") : QString("old@example.com"));
+        QCOMPARE(Settings.Port, answer ? 8119 : 119);
+        unloadOptionsForm();
+    }
+
     void downloadDirThatIsAFile_refusedAtOk() {
         QTemporaryDir home;
         const QString file = home.filePath("songs");
