@@ -16,6 +16,7 @@
 #include "main/frm_main.h"
 #include "notify/notify_slots.h"
 #include "platform/platform.h"
+#include "server/server_check.h"
 
 namespace harbeat {
 namespace {
@@ -96,7 +97,9 @@ void chooseNzbFile(frmMain &form) {
 }
 
 void openNzbFile(frmMain &form, const QString &path) {
-    if (!form.Idle) return;
+    // A dropped file comes past the window's commands: it waits, as they do, for a running
+    // server check to end.
+    if (!form.Idle || ServerCheckRunning()) return;
     // The same start as a search's: its songs, and only its songs, will fill the list.
     notifySlots().resetSongChunks(kSongChunksForSearch);
     form.timKeyword->stop();

@@ -19,6 +19,7 @@
 #include "forms_fixture.h"
 #include "gui_test_main.h"
 #include "main/frm_main.h"
+#include "main/nzb_open.h"
 #include "main/shared_flags.h"
 #include "options/frm_options.h"
 #include "platform/program_folder.h"
@@ -291,6 +292,7 @@ private slots:
         QTest::newRow("menu Options") << QStringList{"menu Options"} << 1;
         QTest::newRow("Ctrl+R") << QStringList{"Ctrl+R"} << 1;
         QTest::newRow("Esc, then F5") << QStringList{"Esc", "F5"} << 0;
+        QTest::newRow("NZB file dropped") << QStringList{"drop NZB"} << 1;
     }
     void searchRecheck_refusesCommandsThatReachTheServer() {
         QFETCH(QStringList, commands);
@@ -323,6 +325,7 @@ private slots:
         QVERIFY(QTest::qWaitForWindowActive(&main));
         SearchReady = 0;
         bool checkWaiting = false;
+        bool nzbStarted = false;
         QTimer::singleShot(0, &main, [&] {
             checkWaiting = ServerCheckRunning();
             for (const QString &command : commands) {
@@ -331,12 +334,20 @@ private slots:
                 if (command == "Ctrl+R") QTest::keyClick(main.lstGroups, Qt::Key_R, Qt::ControlModifier);
                 if (command == "Esc") QTest::keyClick(main.lstGroups, Qt::Key_Escape);
                 if (command == "F5") QTest::keyClick(main.lstGroups, Qt::Key_F5);
+                if (command == "drop NZB") {
+                    // Refused by the check itself, not only by the busy window.
+                    const bool idle = std::exchange(main.Idle, true);
+                    openNzbFile(main, QDir::temp().filePath("dropped.nzb"));
+                    nzbStarted = main.Running != frmMain::Operation::None;
+                    main.Idle = idle;
+                }
             }
         });
 
         QTest::keyClick(main.lstGroups, Qt::Key_F5);
 
         QVERIFY(checkWaiting);
+        QVERIFY(!nzbStarted);
         QVERIFY(!ServerCheckRunning());
         QCOMPARE(driver.shown, 0);
         QCOMPARE(otherForms, QStringList{});
