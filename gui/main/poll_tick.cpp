@@ -72,8 +72,9 @@ void handleFileWritten(frmMain &form, NotifySlots &reports, const QString &file)
     // Songs saved by a save run are not shown; only the preview file is opened.
     const QString previewPath = previewFolder() + QLatin1Char('/') + trimBlanks(Settings.PreviewFileName);
     if (file == previewPath) {
-        ShowMessage(QStringLiteral("msg016"));
-        platform().documentOpen(&form, file);
+        // The page says the preview plays only when a player was opened for it.
+        const bool playing = platform().documentOpen(&form, file);
+        ShowMessage(playing ? QStringLiteral("msg016") : QStringLiteral("msg019"));
         form.barStatusbar->setPanelText(1, QString());
         returnToIdle(form, reports);
     }

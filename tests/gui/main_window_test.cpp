@@ -316,6 +316,7 @@ private slots:
         ShowMessage("msg002");
         form->SetCommandsEnabled(false);
         form->Idle = false;
+        form->Running = frmMain::Operation::Search;
         form->ani->start();
         notifySlots().resetSongChunks(kSongChunksForSearch);
         harbeat::StatusCallback(kNotifySong, guitest::OleText("\tA.mp3\tjazz\tdate\tg\t1\t<a@b>\f\r\n").get());
@@ -330,9 +331,10 @@ private slots:
         QVERIFY(form->ani->isPlaying());
 
         QTest::keyClick(form->lstSongs, Qt::Key_Escape);
+        QCOMPARE(shownPage(), QStringLiteral("msg018"));  // no longer "Searching your news server"
         QVERIFY(form->Idle);
         QVERIFY(!form->ani->isPlaying());
-        QVERIFY(form->command("Save Song")->isEnabled());
+        QVERIFY(form->command("Start Search")->isEnabled());
         QVERIFY(!form->command("Stop")->isEnabled());
     }
 

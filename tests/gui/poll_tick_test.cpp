@@ -190,6 +190,16 @@ private slots:
         verifyIdle();
     }
 
+    void previewWithoutAPlayerSaysSo() {
+        Settings.PreviewFileName = "Harbeat_Preview.mp3";
+        fake->documentOpenResult = false;
+        report(kNotifyFileWritten, previewFolder() + "/Harbeat_Preview.mp3");
+        form->timTimer_Timer();
+        QCOMPARE(fake->kinds(), QStringList{"open"});
+        QCOMPARE(shownPage(), QStringLiteral("msg019"));
+        verifyIdle();
+    }
+
     void saveEndsWithItsPage() {
         report(kNotifySaveDone, "Downloading requested songs...DONE!");
         report(kNotifyDownloadDone, " ");
