@@ -89,6 +89,7 @@ frmMain::frmMain(QWidget *parent) : QMainWindow(parent) {
     createToolbar();
     createPanes();
     createStatusBar();
+    createShortcuts();
 
     timTimer = new QTimer(this);
     timTimer->setInterval(kPollMilliseconds);
@@ -166,15 +167,18 @@ void frmMain::createPanes() {
     lstSongs->setContextMenuPolicy(Qt::CustomContextMenu);
     connect(lstSongs, &QWidget::customContextMenuRequested, this,
             [this](const QPoint &at) { mnuSongs->popup(lstSongs->viewport()->mapToGlobal(at)); });
-    // Save and Preview follow the list: greyed out while it is empty.
+    // Save and Preview follow the list and its selection: greyed out while no row is selected.
     connect(songRows, &QAbstractItemModel::modelReset, this, &frmMain::updateSongCommands);
     connect(songRows, &QAbstractItemModel::rowsInserted, this, &frmMain::updateSongCommands);
+    connect(lstSongs->selectionModel(), &QItemSelectionModel::selectionChanged, this, &frmMain::updateSongCommands);
 
     wbrHead = new QTextBrowser(central_);
     wbr = new QTextBrowser(central_);
     for (QTextBrowser *pane : {wbrHead, wbr}) {
         pane->setReadOnly(true);
         pane->setOpenLinks(false);
+        // Nothing in the panes takes keys, and they show no focus: Tab passes them by.
+        pane->setFocusPolicy(Qt::NoFocus);
     }
     wbrHead->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     wbrHead->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
@@ -253,6 +257,8 @@ void frmMain::Form_Load(const QStringList &arguments) {
     timTimer->start();
     Idle = true;
     notifySlots().setProgress(0);
+    // The start-up form and the boxes it showed are gone: the keys belong to this window.
+    if (isVisible()) activateWindow();
     SearchReady = -1;
 }
 
@@ -288,23 +294,22 @@ void frmMain::changeEvent(QEvent *event) {
 bool frmMain::eventFilter(QObject *watched, QEvent *event) {
     switch (event->type()) {
         case QEvent::KeyPress: {
-            // Ctrl+X in a text box with a selection is the cut every user expects there; the box
-            // cuts on the press, and the release must not end the program.
+            // Enter on a song row saves the selected songs, as a double click previews one.
             const auto *key = static_cast<QKeyEvent *>(event);
-            const auto *box = qobject_cast<const QLineEdit *>(watched);
-            if (key->key() == Qt::Key_X && (key->modifiers() & Qt::ControlModifier) && box && !box->isReadOnly() &&
-                box->hasSelectedText())
-                cutKeyPending_ = true;
+            if (watched == lstSongs && (key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter) &&
+                !key->isAutoRepeat()) {
+                runCommand(MainCommand::SaveSong);
+                return true;
+            }
             break;
         }
-        case QEvent::KeyRelease: {
-            // lstGroups, lstSongs, txtSearch, wbr and wbrHead hand their key releases to the window.
+        case QEvent::ShortcutOverride: {
+            // Only an editable text box may keep a command key for itself (Ctrl+X cuts there);
+            // the lists and the read-only panes leave the window's keys to the window.
             const auto *key = static_cast<QKeyEvent *>(event);
-            if (key->key() == Qt::Key_X && cutKeyPending_) {
-                if (!key->isAutoRepeat()) cutKeyPending_ = false;
-                return true;  // not handed on to the window either
-            }
-            if (!key->isAutoRepeat() && Form_KeyUp(key->key(), key->modifiers())) return true;
+            const auto *box = qobject_cast<const QLineEdit *>(watched);
+            if (!(box && !box->isReadOnly()) && commandForKey(key->key(), key->modifiers()) != MainCommand::None)
+                return true;
             break;
         }
         case QEvent::Resize:

@@ -4,7 +4,7 @@
 //
 // The window's work is spread over several files: frm_main.cpp (controls, load, activation,
 // unload), main_layout.cpp (resize), main_commands.cpp (toolbar, menu, Options, Help, Exit),
-// main_keys.cpp (key releases), group_list.cpp (lstGroups), search_flow.cpp (search, Stop, the
+// main_keys.cpp (the keys), group_list.cpp (lstGroups), search_flow.cpp (search, Stop, the
 // keyword box), song_commands.cpp (Save, Preview, Request) and poll_tick.cpp (the timer's tick).
 // The forms it opens know nothing of it: it connects to what each form asks of its owner.
 #pragma once
@@ -189,9 +189,6 @@ public:
     void barToolbar_ButtonClick(const QString &key);
     // An entry of a toolbar button's drop-down menu was chosen.
     void barToolbar_ButtonMenuClick(const QString &text);
-    // A key was released in the window or one of the controls that forward their keys. True
-    // when the key is one of the window's commands (which then ran).
-    bool Form_KeyUp(int key, Qt::KeyboardModifiers modifiers);
     // Runs one command, whatever started it.
     void runCommand(MainCommand command);
 
@@ -217,16 +214,17 @@ protected:
     // The unload: stops the engine's running operation and writes the settings.
     void closeEvent(QCloseEvent *event) override;
     void changeEvent(QEvent *event) override;
-    void keyReleaseEvent(QKeyEvent *event) override;
     void showEvent(QShowEvent *event) override;
     void moveEvent(QMoveEvent *event) override;
     void resizeEvent(QResizeEvent *event) override;
-    // Key releases of the forwarding controls, focus loss of txtSearch, clicks into wbrHead, and
+    // Shortcut claims of the read-only panes and lists, focus loss of txtSearch, clicks into wbrHead, and
     // size changes of the area below the menu, which place the controls.
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
     void createMenu();
+    // The window's keys, one shortcut per combination of commandKeys().
+    void createShortcuts();
     void createToolbar();
     void createPanes();
     void createStatusBar();
@@ -246,8 +244,6 @@ private:
     bool stopRequested_ = false;
     // The starting commands' state as SetCommandsEnabled last set it.
     bool commandsEnabled_ = false;
-    // A Ctrl+X press cut text in a text box: its release is that cut's, not the exit key.
-    bool cutKeyPending_ = false;
     // The outer size the settings asked for, while the frame is not yet known (invalid after).
     QSize restoredOuter_;
     // The options form whose signals are connected to this window.

@@ -7,6 +7,7 @@
 #include <QTimer>
 #include <QToolBar>
 #include <QToolButton>
+#include <QTreeView>
 
 #include "main/frm_main.h"
 #include "main/nzb_open.h"
@@ -124,8 +125,9 @@ void frmMain::SetCommandsEnabled(bool enabled) {
 }
 
 void frmMain::updateSongCommands() {
-    const bool listed = songRows->rowCount() > 0;
-    // The toolbar buttons follow the starting commands; the menu entries only the list.
+    // Save and Preview work on the selected rows: without one they have nothing to do.
+    const bool listed = songRows->rowCount() > 0 && lstSongs->selectionModel()->hasSelection();
+    // The toolbar buttons follow the starting commands; the menu entries only the selection.
     for (const char *key : {"Save Song", "Preview Song"})
         command(QString::fromLatin1(key))->setEnabled(commandsEnabled_ && listed);
     for (QAction *entry : {mnuSaveSong, mnuPreviewSong}) entry->setEnabled(listed);
@@ -172,6 +174,9 @@ void frmMain::mnuOptions_Click() {
     Idle = false;
     optionsForm().exec();
     Idle = idleBefore;
+    // The keys work again at once, without a click into the window: the hidden form (or a box
+    // it showed) must not keep the activation.
+    if (isVisible()) activateWindow();
     reloadHeaderPane();
     SaveSettings();
     timTimer->start();

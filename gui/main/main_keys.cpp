@@ -1,6 +1,7 @@
 #include "main/main_keys.h"
 
-#include <QKeyEvent>
+#include <QKeySequence>
+#include <QShortcut>
 
 #include "main/frm_main.h"
 
@@ -24,6 +25,20 @@ MainCommand commandForKey(int key, Qt::KeyboardModifiers modifiers) {
     }
 }
 
+std::vector<CommandKey> commandKeys() {
+    static const Qt::Key kKeys[] = {Qt::Key_Escape, Qt::Key_F5, Qt::Key_F1, Qt::Key_S,
+                                    Qt::Key_P,      Qt::Key_R,  Qt::Key_X,  Qt::Key_O};
+    static const Qt::KeyboardModifiers kModifiers[] = {Qt::NoModifier, Qt::ShiftModifier, Qt::ControlModifier,
+                                                       Qt::ControlModifier | Qt::ShiftModifier};
+    std::vector<CommandKey> keys;
+    for (const Qt::Key key : kKeys)
+        for (const Qt::KeyboardModifiers modifiers : kModifiers) {
+            const MainCommand command = commandForKey(key, modifiers);
+            if (command != MainCommand::None) keys.push_back({QKeyCombination(modifiers, key), command});
+        }
+    return keys;
+}
+
 MainCommand commandForButton(const QString &buttonKey) {
     static const std::pair<QString, MainCommand> kButtons[] = {
         {QStringLiteral("Start Search"), MainCommand::StartSearch},
@@ -41,16 +56,16 @@ MainCommand commandForButton(const QString &buttonKey) {
     return MainCommand::None;
 }
 
-bool frmMain::Form_KeyUp(int key, Qt::KeyboardModifiers modifiers) {
-    const MainCommand command = commandForKey(key, modifiers);
-    if (command == MainCommand::None) return false;
-    runCommand(command);
-    return true;
-}
-
-void frmMain::keyReleaseEvent(QKeyEvent *event) {
-    // Holding a key repeats press and release; the command runs once, when the key comes up.
-    if (event->isAutoRepeat() || !Form_KeyUp(event->key(), event->modifiers())) QMainWindow::keyReleaseEvent(event);
+void frmMain::createShortcuts() {
+    // Qt's shortcut handling takes the modifiers of the key press, so Ctrl released before the
+    // letter still counts; an editable text box keeps the keys it claims (Ctrl+X cuts there).
+    for (const CommandKey &entry : commandKeys()) {
+        auto *shortcut = new QShortcut(QKeySequence(entry.keys), this);
+        shortcut->setContext(Qt::WindowShortcut);
+        shortcut->setAutoRepeat(false);  // a held key runs its command once
+        const MainCommand run = entry.command;
+        connect(shortcut, &QShortcut::activated, this, [this, run] { runCommand(run); });
+    }
 }
 
 }  // namespace harbeat

@@ -16,6 +16,7 @@
 #include "main/frm_main.h"
 #include "notify/notify_slots.h"
 #include "platform/platform.h"
+#include "server/server_check.h"
 
 namespace harbeat {
 namespace {
@@ -76,7 +77,7 @@ QString nzbPathFromArguments(const QStringList &arguments) {
 void installNzbOpening(frmMain &form) {
     QMenu *file = new QMenu(QStringLiteral("File"), &form);
     file->setObjectName(QStringLiteral("mnuFile"));
-    // The key is the window's own (handled on release like its other keys): the text only shows it.
+    // The key is one of the window's shortcuts: the text only shows it.
     QAction *open = file->addAction(QStringLiteral("Open NZB…\tCtrl+Shift+O"));
     open->setObjectName(QStringLiteral("mnuOpenNzb"));
     QObject::connect(open, &QAction::triggered, &form, [&form] { chooseNzbFile(form); });
@@ -96,7 +97,9 @@ void chooseNzbFile(frmMain &form) {
 }
 
 void openNzbFile(frmMain &form, const QString &path) {
-    if (!form.Idle) return;
+    // A dropped file comes past the window's commands: it waits, as they do, for a running
+    // server check to end.
+    if (!form.Idle || ServerCheckRunning()) return;
     // The same start as a search's: its songs, and only its songs, will fill the list.
     notifySlots().resetSongChunks(kSongChunksForSearch);
     form.timKeyword->stop();

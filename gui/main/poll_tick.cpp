@@ -4,6 +4,7 @@
 #include <QLocale>
 #include <QProgressBar>
 #include <QRegularExpression>
+#include <map>
 #include <QTextBrowser>
 #include <QTextDocument>
 #include <QTime>
@@ -72,8 +73,9 @@ void handleFileWritten(frmMain &form, NotifySlots &reports, const QString &file)
     // Songs saved by a save run are not shown; only the preview file is opened.
     const QString previewPath = previewFolder() + QLatin1Char('/') + trimBlanks(Settings.PreviewFileName);
     if (file == previewPath) {
-        ShowMessage(QStringLiteral("msg016"));
-        platform().documentOpen(&form, file);
+        // The page says the preview plays only when a player was opened for it.
+        const bool playing = platform().documentOpen(&form, file);
+        ShowMessage(playing ? QStringLiteral("msg016") : QStringLiteral("msg019"));
         form.barStatusbar->setPanelText(1, QString());
         returnToIdle(form, reports);
     }
@@ -127,15 +129,27 @@ void finishSave(frmMain &form, NotifySlots &reports, const QString &saveError) {
     const QString crlf = QStringLiteral("\r\n");
     constexpr int kListedFailures = 20;
     qsizetype saved = 0;
-    QStringList failed;
+    // Per reason, in the order first met: the songs it stopped. A reason shared by several songs
+    // (a limit, a lost server) is said once, with their number.
+    QStringList reasons;
+    std::map<QString, QStringList> titlesOf;
     for (qsizetype i = 0; i < save.titles.size(); ++i) {
         QString reason = save.failures[i];
         if (reason.isEmpty() && save.files[i].isEmpty())
             reason = saveError.isEmpty() ? QStringLiteral("The download ended before this song.") : saveError;
-        if (reason.isEmpty())
+        if (reason.isEmpty()) {
             ++saved;
-        else
-            failed.append(trimBlanks(save.titles[i]) + QStringLiteral(" - ") + reason);
+            continue;
+        }
+        QStringList &titles = titlesOf[reason];
+        if (titles.isEmpty()) reasons.append(reason);
+        titles.append(trimBlanks(save.titles[i]));
+    }
+    QStringList failed;
+    for (const QString &reason : reasons) {
+        const QStringList &titles = titlesOf[reason];
+        failed.append((titles.size() == 1 ? titles.constFirst() : songCountText(titles.size())) +
+                      QStringLiteral(" - ") + reason);
     }
     returnToIdle(form, reports);
     if (failed.isEmpty()) {

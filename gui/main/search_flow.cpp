@@ -106,6 +106,8 @@ void frmMain::mnuStop_Click() {
         clearSongList();
         FillSongList();
         showSongCount();
+        // The pane no longer says a search runs: it shows the songs found, or the start page.
+        ShowMessage(songRows->rowCount() > 0 ? QStringLiteral("msg018") : QStringLiteral("msg009"));
     }
 }
 

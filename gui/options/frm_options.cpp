@@ -10,7 +10,10 @@
 #include <QPointer>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QRegularExpressionValidator>
 #include <QScreen>
+#include <QSpinBox>
+#include <QFileInfo>
 #include <QVBoxLayout>
 
 #include "catalogue/catalogue.h"
@@ -34,6 +37,9 @@ QPointer<frmOptions> loadedForm;
 const QString kServerChangedQuestion = QStringLiteral(
     "You have selected a different Newsgroup Server.\r\nYour newsgroup list will now be reset.\r\n\r\nPress OK to "
     "continue.");
+const QString kResetQuestion = QStringLiteral(
+    "Your list of newsgroups will now be rebuilt from your news server's complete list.\r\nThis can take a few "
+    "minutes.\r\n\r\nPress OK to continue.");
 const QString kFolderPrompt = QStringLiteral("Pick a default folder to store your downloaded songs:");
 
 // Shows the hourglass for its lifetime.
@@ -54,10 +60,17 @@ QLineEdit *addField(QGridLayout &grid, int row, const QString &label, QWidget *p
     return field;
 }
 
-int32_t portFromText(const QString &text) { return roundToInt32(leadingNumber(text)); }
-
 constexpr int32_t kPlainNntpPort = 119;
 constexpr int32_t kTlsNntpPort = 563;
+constexpr int kLowestPort = 1;
+constexpr int kHighestPort = 65535;
+constexpr int kFewestConnections = 1;
+constexpr int kMostConnections = 50;
+
+QString downloadDirIsAFileText(const QString &path) {
+    return QStringLiteral("The Download Dir \"%1\" is a file, not a folder.\r\nPlease choose a folder for your songs.")
+        .arg(path);
+}
 
 }  // namespace
 
@@ -69,12 +82,19 @@ frmOptions::frmOptions(QWidget *parent) : QDialog(parent) {
     auto *serverBox = new QGroupBox(this);
     auto *serverGrid = new QGridLayout(serverBox);
     txtServerName = addField(*serverGrid, 0, QStringLiteral("News Server Name "), serverBox);
-    txtPortNumber = addField(*serverGrid, 1, QStringLiteral("News Server's Port Number (usually 119)"), serverBox);
-    txtPortNumber->setText(QStringLiteral("119"));
-    txtPortNumber->setMaximumWidth(80);
+    // The port and the number of connections take only what the engine can use, checked as typed.
+    txtPortNumber = new QSpinBox(serverBox);
+    txtPortNumber->setRange(kLowestPort, kHighestPort);
+    txtPortNumber->setValue(kPlainNntpPort);
+    txtPortNumber->setMaximumWidth(90);
+    auto *portCaption = new QLabel(QStringLiteral("News Server's Port Number (usually 119)"), serverBox);
+    portCaption->setBuddy(txtPortNumber);
+    serverGrid->addWidget(portCaption, 1, 0);
+    serverGrid->addWidget(txtPortNumber, 1, 1, Qt::AlignLeft);
     auto *connectionsCaption = new QLabel(QStringLiteral("&Connections"), serverBox);
-    txtConnections = new QLineEdit(serverBox);
-    txtConnections->setMaximumWidth(50);
+    txtConnections = new QSpinBox(serverBox);
+    txtConnections->setRange(kFewestConnections, kMostConnections);
+    txtConnections->setMaximumWidth(60);
     connectionsCaption->setBuddy(txtConnections);
     serverGrid->addWidget(connectionsCaption, 1, 2);
     serverGrid->addWidget(txtConnections, 1, 3);
@@ -123,6 +143,8 @@ frmOptions::frmOptions(QWidget *parent) : QDialog(parent) {
     auto *depthRow = new QHBoxLayout;
     auto *depthCaption = new QLabel(QStringLiteral("Search the &newest"), otherBox);
     txtSearchDepth = new QLineEdit(otherBox);
+    txtSearchDepth->setValidator(
+        new QRegularExpressionValidator(QRegularExpression(QStringLiteral("\\s*\\d{0,18}\\s*")), txtSearchDepth));
     txtSearchDepth->setMaximumWidth(100);
     depthCaption->setBuddy(txtSearchDepth);
     depthRow->addWidget(depthCaption);
@@ -174,7 +196,7 @@ frmOptions::frmOptions(QWidget *parent) : QDialog(parent) {
 
     connect(cmdOK, &QPushButton::clicked, this, &frmOptions::cmdOK_Click);
     connect(cmdCancel, &QPushButton::clicked, this, &frmOptions::cmdCancel_Click);
-    connect(cmdReset, &QPushButton::clicked, this, &frmOptions::cmdReset_Click);
+    connect(cmdReset, &QPushButton::clicked, this, &frmOptions::askAndResetCatalogue);
     connect(cmdBrowseFolder, &QPushButton::clicked, this, &frmOptions::cmdBrowseFolder_Click);
     connect(cmdHelp, &QPushButton::clicked, this, &frmOptions::cmdHelp_Click);
     // Only the user's click moves the port, never the load of the stored setting.
@@ -194,7 +216,9 @@ void frmOptions::Form_Load() {
 
     Settings.Server = trimBlanks(Settings.Server.text());
     txtServerName->setText(Settings.Server);
-    txtPortNumber->setText(QString::number(Settings.Port));
+    // A stored port the form cannot show (0 or beyond 65535) shows as the usual one.
+    txtPortNumber->setValue(Settings.Port >= kLowestPort && Settings.Port <= kHighestPort ? Settings.Port
+                                                                                         : kPlainNntpPort);
     chkUseTLS->setChecked(Settings.UseTLS);
     chkPlaySound->setChecked(Settings.PlaySounds);
     txtSongRepository->setText(trimBlanks(Settings.SaveDir.text()));
@@ -202,7 +226,7 @@ void frmOptions::Form_Load() {
     txtPassword->setText(trimBlanks(Settings.Password.text()));
     txtSearchDepth->setText(QString::number(Settings.SearchDepth));
     chkCompressOverviews->setChecked(Settings.CompressOverviews);
-    txtConnections->setText(QString::number(Settings.Connections));
+    txtConnections->setValue(Settings.Connections);
 
     bStartupCheck = false;
 
@@ -218,6 +242,14 @@ void frmOptions::Form_Load() {
 }
 
 void frmOptions::cmdOK_Click() {
+    // A Download Dir that names a file can take no songs: the form stays open on that field.
+    const QString folder = trimBlanks(txtSongRepository->text());
+    if (!folder.isEmpty() && QFileInfo(folder).exists() && !QFileInfo(folder).isDir()) {
+        platform().messageBox(this, downloadDirIsAFileText(folder), BoxIcon::Warning);
+        txtSongRepository->setFocus();
+        txtSongRepository->selectAll();
+        return;
+    }
     BusyCursor busy;
     bCancelled = false;
     bool resetGroups = false;
@@ -254,7 +286,7 @@ void frmOptions::cmdOK_Click() {
 
 void frmOptions::storeFields() {
     Settings.Server = txtServerName->text();
-    Settings.Port = portFromText(txtPortNumber->text());
+    Settings.Port = txtPortNumber->value();
     Settings.UseTLS = chkUseTLS->isChecked();
     Settings.UserName = trimBlanks(txtUserID->text());
     Settings.Password = trimBlanks(txtPassword->text());
@@ -265,7 +297,7 @@ void frmOptions::storeFields() {
     // A text that is no whole number keeps the depth in force.
     Settings.SearchDepth = searchDepthFromText(txtSearchDepth->text()).value_or(Settings.SearchDepth);
     Settings.CompressOverviews = chkCompressOverviews->isChecked();
-    Settings.Connections = connectionsFromText(txtConnections->text()).value_or(Settings.Connections);
+    Settings.Connections = txtConnections->value();
     for (std::size_t index = 0; index < SpeedChoices.size(); ++index) {
         if (optConnectSpeeds[index]->isChecked()) {
             Settings.ConnectSpeed = QString::fromLatin1(SpeedChoices[index].value);
@@ -290,7 +322,7 @@ void frmOptions::cmdReset_Click() {
     ResetCatalogue();
     EmptyOverviewCache();
     Settings.Server = txtServerName->text();
-    Settings.Port = portFromText(txtPortNumber->text());
+    Settings.Port = txtPortNumber->value();
     Settings.UseTLS = chkUseTLS->isChecked();
     emit catalogueResetStarting();
     hide();
@@ -301,17 +333,24 @@ void frmOptions::cmdReset_Click() {
     deleteLater();
 }
 
+void frmOptions::askAndResetCatalogue() {
+    if (!platform().askOkCancel(this, kResetQuestion)) return;
+    // The form is rebuilt from the settings after the reset: what the user typed is kept there.
+    storeFields();
+    cmdReset_Click();
+}
+
 void frmOptions::cmdBrowseFolder_Click() {
     const QString path = PickFolder();
     if (!path.isEmpty()) txtSongRepository->setText(path);
 }
 
 void frmOptions::chkUseTLS_Click() {
-    const int32_t port = portFromText(txtPortNumber->text());
+    const int port = txtPortNumber->value();
     if (chkUseTLS->isChecked() && port == kPlainNntpPort)
-        txtPortNumber->setText(QString::number(kTlsNntpPort));
+        txtPortNumber->setValue(kTlsNntpPort);
     else if (!chkUseTLS->isChecked() && port == kTlsNntpPort)
-        txtPortNumber->setText(QString::number(kPlainNntpPort));
+        txtPortNumber->setValue(kPlainNntpPort);
 }
 
 QString frmOptions::PickFolder() {

@@ -14,6 +14,7 @@ class QLabel;
 class QLineEdit;
 class QPushButton;
 class QRadioButton;
+class QSpinBox;
 
 namespace harbeat {
 
@@ -40,7 +41,7 @@ public:
 
     // The controls.
     QLineEdit *txtServerName;
-    QLineEdit *txtPortNumber;
+    QSpinBox *txtPortNumber;  // 1 to 65535
     QCheckBox *chkUseTLS;  // "Use an encrypted connection (SSL/TLS)"
     QLabel *lblComment;
     QGroupBox *fraConnectSpeed;  // "Connection Speed:"
@@ -52,8 +53,8 @@ public:
     QPushButton *cmdBrowseFolder;
     QLineEdit *txtEmail;
     QCheckBox *chkPlaySound;
-    QLineEdit *txtConnections;  // "Connections" [8], beside the port
-    QLineEdit *txtSearchDepth;  // "Search the newest" [N] "articles of each group (0 = all)"
+    QSpinBox *txtConnections;  // "Connections" [8], beside the port: 1 to 50
+    QLineEdit *txtSearchDepth;  // "Search the newest" [N] "articles of each group (0 = all)": digits only
     QCheckBox *chkCompressOverviews;  // "Compress overviews when the server offers it"
     QPushButton *cmdReset;
     QPushButton *cmdHelp;
@@ -71,6 +72,8 @@ public:
     void cmdCancel_Click();
     // The catalogue reset: rebuilds the catalogue from the server's complete list.
     void cmdReset_Click();
+    // The "Reset Newsgroups" button: asks first, then keeps the form's other edits and resets.
+    void askAndResetCatalogue();
     void cmdBrowseFolder_Click();
     void cmdHelp_Click();
     // Ticking the box moves the usual plain port 119 to the usual encrypted port 563, unticking

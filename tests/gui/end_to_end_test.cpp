@@ -4,9 +4,11 @@
 // category ticked; a search; a keyword; two songs saved (a yEnc song among them); one previewed; a request posted; the
 // window closed with its settings written.
 #include <QAction>
+#include <QApplication>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QLineEdit>
+#include <QSpinBox>
 #include <QListWidget>
 #include <QPlainTextEdit>
 #include <QPushButton>
@@ -41,6 +43,12 @@ using harbeat::guitest::RecordingPlatform;
 
 namespace {
 
+// The window's keys are shortcuts: they reach only the active window.
+bool activate(QWidget &window) {
+    window.activateWindow();
+    return QTest::qWaitFor([&] { return QApplication::activeWindow() == &window; });
+}
+
 const QString kSpool = QStringLiteral(HARBEAT_DEMO_SPOOL);
 const QString kJazzGroup = QStringLiteral("alt.binaries.sounds.mp3.jazz");
 
@@ -73,7 +81,7 @@ private slots:
         // The empty store names no server: the check fails and the options form comes up.
         formtest::OptionsDriver driver({[&](frmOptions &options) {
             options.txtServerName->setText("127.0.0.1");
-            options.txtPortNumber->setText(QString::number(server.port()));
+            options.txtPortNumber->setValue(server.port());
             options.txtSongRepository->setText(downloads.path());
             options.cmdOK->click();
         }});
@@ -98,7 +106,8 @@ private slots:
         form.lstGroups->item(rowOfCategory(*form.lstGroups, "jazz"))->setSelected(true);
         for (int n = 1; n <= Groups.NumberOf; ++n)
             QCOMPARE(Groups.entry(n).Selected, Groups.entry(n).Name == kJazzGroup);
-        QTest::keyRelease(form.lstGroups, Qt::Key_F5);
+        QVERIFY(activate(form));
+        QTest::keyClick(form.lstGroups, Qt::Key_F5);
         QVERIFY(QTest::qWaitFor([&] { return form.Idle; }, 30000));
         QCOMPARE(shownPage(*form.wbr), QStringLiteral("msg018"));
         const int allRows = form.songRows->rowCount();
@@ -136,7 +145,7 @@ private slots:
                                                 QItemSelectionModel::Select | QItemSelectionModel::Rows);
         form.lstSongs->selectionModel()->setCurrentIndex(form.songRows->index(yencRow, 0),
                                                          QItemSelectionModel::NoUpdate);
-        QTest::keyRelease(form.lstSongs, Qt::Key_S, Qt::ControlModifier);
+        QTest::keyClick(form.lstSongs, Qt::Key_S, Qt::ControlModifier);
         QVERIFY(QTest::qWaitFor([&] { return form.Idle; }, 30000));
         QCOMPARE(shownPage(*form.wbr), QStringLiteral("msg014"));
         const std::map<QString, QByteArray> posted = guitest::postedSongFiles(kSpool + "/" + kJazzGroup);
@@ -153,7 +162,7 @@ private slots:
         // Preview one: the player is asked to open the preview file.
         form.lstSongs->clearSelection();
         form.lstSongs->setCurrentIndex(form.songRows->index(2, 0));
-        QTest::keyRelease(form.lstSongs, Qt::Key_P, Qt::ControlModifier);
+        QTest::keyClick(form.lstSongs, Qt::Key_P, Qt::ControlModifier);
         QVERIFY(QTest::qWaitFor([&] { return form.Idle; }, 30000));
         const QString preview = previewFolder() + "/Harbeat_Preview.mp3";
         QCOMPARE(fake.calls.back(), (guitest::PlatformCall{"open", preview, 0}));
@@ -215,6 +224,7 @@ private slots:
         form.Form_Load({});
         QCOMPARE(driver.shown, 0);
         QVERIFY(form.Idle);
+        QVERIFY(activate(form));
         search(form, "jazz");
         const int jazzRows = form.songRows->rowCount();
         QCOMPARE(jazzRows, 18);
@@ -244,7 +254,8 @@ private slots:
                                                     QItemSelectionModel::Select | QItemSelectionModel::Rows);
         const QStringList titles{form.songRows->record(0).title, form.songRows->record(1).title};
         fake.calls.clear();
-        QTest::keyRelease(form.lstSongs, Qt::Key_S, Qt::ControlModifier);
+        QVERIFY(activate(form));
+        QTest::keyClick(form.lstSongs, Qt::Key_S, Qt::ControlModifier);
         QVERIFY(QTest::qWaitFor([&] { return form.Idle; }, 30000));
         QVERIFY(shownPage(*form.wbr) != QStringLiteral("msg014"));
         QCOMPARE(form.barStatusbar->panelText(1), "No song was saved in " + notAFolder);
@@ -261,7 +272,7 @@ private slots:
             form.timKeyword->stop();
             form.txtSearch_Settled();
             QCOMPARE(jazzRowsIn(form), 0);
-            QTest::keyRelease(form.lstSongs, Qt::Key_Escape);
+            QTest::keyClick(form.lstSongs, Qt::Key_Escape);
         });
         QVERIFY(form.Idle);
         form.txtSearch->clear();
@@ -273,7 +284,7 @@ private slots:
         server.stop();
         SearchReady = 0;
         fake.calls.clear();
-        QTest::keyRelease(form.lstGroups, Qt::Key_F5);
+        QTest::keyClick(form.lstGroups, Qt::Key_F5);
         QCOMPARE(fake.count("warning"), 1);
         QVERIFY2(fake.calls.back().text.startsWith("Error - ") && fake.calls.back().text.size() > 8 + 4,
                  qPrintable(fake.calls.back().text));
@@ -288,7 +299,7 @@ private:
     static void search(frmMain &form, const QString &category, const std::function<void()> &whileRunning = {}) {
         form.lstGroups->clearSelection();
         form.lstGroups->item(rowOfCategory(*form.lstGroups, category))->setSelected(true);
-        QTest::keyRelease(form.lstGroups, Qt::Key_F5);
+        QTest::keyClick(form.lstGroups, Qt::Key_F5);
         QVERIFY(!form.Idle);
         if (whileRunning) whileRunning();
         QVERIFY(QTest::qWaitFor([&] { return form.Idle; }, 30000));

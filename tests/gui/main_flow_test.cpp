@@ -147,7 +147,8 @@ private slots:
                           form.lstGroups->visualItemRect(form.lstGroups->item(0)).center());
         QVERIFY(Groups.entry(1).Selected);
 
-        QTest::keyRelease(form.lstGroups, Qt::Key_F5);
+        QVERIFY(QTest::qWaitForWindowActive(&form));
+        QTest::keyClick(form.lstGroups, Qt::Key_F5);
         QVERIFY(!form.Idle);
         QVERIFY(QTest::qWaitFor([&] { return form.Idle; }, 60000));
         const int rows = form.songRows->rowCount();
@@ -157,7 +158,7 @@ private slots:
 
         form.lstSongs->setFocus();
         form.lstSongs->selectAll();
-        QTest::keyRelease(form.lstSongs, Qt::Key_S, Qt::ControlModifier);
+        QTest::keyClick(form.lstSongs, Qt::Key_S, Qt::ControlModifier);
         QVERIFY(!form.Idle);
         QVERIFY(QTest::qWaitFor([&] { return form.Idle; }, 60000));
         QCOMPARE(shownPage(*form.wbr), QStringLiteral("msg014"));
@@ -177,7 +178,7 @@ private slots:
         QVERIFY(single >= 0);
         form.lstSongs->setCurrentIndex(form.songRows->index(single, 0));
         const QString title = form.songRows->index(single, 0).data().toString();
-        QTest::keyRelease(form.lstSongs, Qt::Key_P, Qt::ControlModifier);
+        QTest::keyClick(form.lstSongs, Qt::Key_P, Qt::ControlModifier);
         QVERIFY(QTest::qWaitFor([&] { return form.Idle; }, 60000));
         const QString preview = previewFolder() + "/Harbeat_Preview.mp3";
         QCOMPARE(fake->calls.back(), (guitest::PlatformCall{"open", preview, 0}));

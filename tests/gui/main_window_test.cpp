@@ -235,23 +235,30 @@ private slots:
         QCOMPARE(commandForKey(key, Qt::KeyboardModifiers(modifiers)), command);
     }
 
-    void keyReleasesReachTheWindow_data() {
+    void keysReachTheWindowFromEveryControl_data() {
         QTest::addColumn<QString>("control");
-        for (const char *name : {"lstGroups", "lstSongs", "txtSearch", "wbr", "wbrHead", "window"})
-            QTest::newRow(name) << QString(name);
+        QTest::addColumn<QStringList>("calls");  // Ctrl+X is the keyword box's own key
+        for (const char *name : {"lstGroups", "lstSongs", "wbr", "wbrHead", "window"})
+            QTest::newRow(name) << QString(name) << QStringList{"open", "endProgram", "endProgram"};
+        QTest::newRow("txtSearch") << QString("txtSearch") << QStringList{"open"};
     }
-    void keyReleasesReachTheWindow() {
+    void keysReachTheWindowFromEveryControl() {
         QFETCH(QString, control);
+        QFETCH(QStringList, calls);
         const std::map<QString, QWidget *> controls = {{"lstGroups", form->lstGroups}, {"lstSongs", form->lstSongs},
                                                        {"txtSearch", form->txtSearch}, {"wbr", form->wbr},
                                                        {"wbrHead", form->wbrHead},     {"window", form.get()}};
         QWidget *target = controls.at(control);
-        QTest::keyPress(target, Qt::Key_F1);
-        QVERIFY(fake->calls.empty());  // nothing happens on the press
-        QTest::keyRelease(target, Qt::Key_F1);
+        showActive();
+        target->setFocus();
+        QTest::keyClick(target, Qt::Key_F1);
+        QTest::keyPress(target, Qt::Key_X, Qt::ControlModifier);
         QTest::keyRelease(target, Qt::Key_X, Qt::ControlModifier);
-        QTest::keyRelease(target, Qt::Key_A);
-        QCOMPARE(fake->kinds(), (QStringList{"open", "endProgram"}));  // each once
+        // Ctrl let go before the letter: the press had it, and that is what counts.
+        QTest::keyPress(target, Qt::Key_X, Qt::ControlModifier);
+        QTest::keyRelease(target, Qt::Key_X);
+        QTest::keyClick(target, Qt::Key_A);
+        QCOMPARE(fake->kinds(), calls);
         QCOMPARE(fake->calls[0].text, kHelpAddress);
     }
 
@@ -309,22 +316,25 @@ private slots:
         ShowMessage("msg002");
         form->SetCommandsEnabled(false);
         form->Idle = false;
+        form->Running = frmMain::Operation::Search;
         form->ani->start();
         notifySlots().resetSongChunks(kSongChunksForSearch);
         harbeat::StatusCallback(kNotifySong, guitest::OleText("\tA.mp3\tjazz\tdate\tg\t1\t<a@b>\f\r\n").get());
         fillSongs();
         form->lstSongs->selectAll();
+        showActive();
         for (const int key : {int(Qt::Key_F5), int(Qt::Key_S), int(Qt::Key_P)})
-            QTest::keyRelease(form->lstSongs, Qt::Key(key), Qt::ControlModifier);
+            QTest::keyClick(form->lstSongs, Qt::Key(key), Qt::ControlModifier);
         form->mnuStartSearch->trigger();
         QCOMPARE(notifySlots().songChunks().ChunkFill, 1);  // the running search's lines stay
         QCOMPARE(shownPage(), QStringLiteral("msg002"));
         QVERIFY(form->ani->isPlaying());
 
-        QTest::keyRelease(form->lstSongs, Qt::Key_Escape);
+        QTest::keyClick(form->lstSongs, Qt::Key_Escape);
+        QCOMPARE(shownPage(), QStringLiteral("msg018"));  // no longer "Searching your news server"
         QVERIFY(form->Idle);
         QVERIFY(!form->ani->isPlaying());
-        QVERIFY(form->command("Save Song")->isEnabled());
+        QVERIFY(form->command("Start Search")->isEnabled());
         QVERIFY(!form->command("Stop")->isEnabled());
     }
 
@@ -340,7 +350,7 @@ private slots:
         QCOMPARE(shownPage(), QStringLiteral("msg003"));
         QVERIFY(form->Idle);
         QVERIFY(!form->ani->isPlaying());
-        QVERIFY(form->command("Save Song")->isEnabled());
+        QVERIFY(!form->command("Save Song")->isEnabled());  // no row selected
     }
 
     void saveListFollowsTheShownOrder() {
@@ -401,20 +411,21 @@ private slots:
         QCOMPARE(fake->count("pause"), 0);
     }
 
-    void ctrlXCutsInTheKeywordBoxAndExitsElsewhere() {
-        form->show();
+    void ctrlXBelongsToTheKeywordBoxAndExitsElsewhere() {
+        showActive();
         form->txtSearch->setText("blue moon");
         form->txtSearch->setFocus();
         form->txtSearch->setSelection(0, 5);
         QTest::keyClick(form->txtSearch, Qt::Key_X, Qt::ControlModifier);
         QCOMPARE(form->txtSearch->text(), QStringLiteral("moon"));
         QCOMPARE(fake->count("endProgram"), 0);
-        // Without a selection the box has nothing to cut: the key is the exit key again.
+        // Without a selection the box has nothing to cut, and the key still belongs to the box.
         form->txtSearch->deselect();
         QTest::keyClick(form->txtSearch, Qt::Key_X, Qt::ControlModifier);
-        QCOMPARE(fake->count("endProgram"), 1);
+        QCOMPARE(form->txtSearch->text(), QStringLiteral("moon"));
+        QCOMPARE(fake->count("endProgram"), 0);
         QTest::keyClick(form->lstSongs, Qt::Key_X, Qt::ControlModifier);
-        QCOMPARE(fake->count("endProgram"), 2);
+        QCOMPARE(fake->count("endProgram"), 1);
     }
 
     void saveTimeSortsByDate() {
@@ -460,6 +471,9 @@ private slots:
         QVERIFY(!form->mnuSaveSong->isEnabled() && !form->mnuPreviewSong->isEnabled());
         for (QAction *entry : form->mnuSongs->actions()) QVERIFY(!entry->isEnabled());
         fillSongs();
+        QVERIFY(!save->isEnabled() && !preview->isEnabled());  // listed, but none selected
+        QVERIFY(!form->mnuSaveSong->isEnabled() && !form->mnuPreviewSong->isEnabled());
+        form->lstSongs->setCurrentIndex(form->songRows->index(1, 0));
         QVERIFY(save->isEnabled() && preview->isEnabled());
         QVERIFY(form->mnuSaveSong->isEnabled() && form->mnuPreviewSong->isEnabled());
         QCOMPARE(form->mnuSongs->actions().size(), 2);
@@ -469,6 +483,25 @@ private slots:
         form->SetCommandsEnabled(true);
         form->clearSongList();
         QVERIFY(!save->isEnabled() && !preview->isEnabled());
+    }
+
+    void keyboardTabsPastThePanesAndEnterSaves() {
+        fillSongs();
+        showActive();
+        form->lstGroups->setFocus();
+        QSet<QWidget *> reached;
+        for (int i = 0; i < 12; ++i) {
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+            reached.insert(QApplication::focusWidget());
+        }
+        QVERIFY(reached.contains(form->lstSongs));
+        QVERIFY(!reached.contains(form->wbr) && !reached.contains(form->wbrHead));
+
+        form->lstSongs->setFocus();
+        form->lstSongs->setCurrentIndex(form->songRows->index(0, 0));
+        QTest::keyClick(form->lstSongs, Qt::Key_Return);
+        QCOMPARE(form->Running, frmMain::Operation::Save);
+        QCOMPARE(form->Save.titles, QStringList{form->songRows->index(0, 0).data().toString()});
     }
 
     void doubleClickAndContextMenuStartTheSongCommands() {
@@ -635,6 +668,11 @@ private slots:
     }
 
 private:
+    void showActive() {
+        form->show();
+        form->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(form.get()));
+    }
     void settleKeyword() {
         QVERIFY(form->timKeyword->isActive());
         form->timKeyword->stop();

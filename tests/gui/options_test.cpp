@@ -6,9 +6,11 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QLineEdit>
+#include <QSpinBox>
 #include <QListWidget>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
 
@@ -17,6 +19,7 @@
 #include "forms_fixture.h"
 #include "gui_test_main.h"
 #include "main/frm_main.h"
+#include "main/nzb_open.h"
 #include "main/shared_flags.h"
 #include "options/frm_options.h"
 #include "platform/program_folder.h"
@@ -123,7 +126,7 @@ private slots:
         form.txtServerName->setText(typedServer);
         form.txtEmail->setText("me@example.com");
         form.txtSearchDepth->setText("1000");
-        form.txtConnections->setText("12");
+        form.txtConnections->setValue(12);
         QVERIFY(QDir().mkpath(OverviewCacheFolder()));
         const QString cacheFile = OverviewCacheFolder() + "/group-0123456789abcdef.ovc";
         QFile(cacheFile).open(QIODevice::WriteOnly);
@@ -221,13 +224,13 @@ private slots:
         frmOptions &form = openOptions(main);
         // Loading the stored setting moves no port.
         QCOMPARE(form.chkUseTLS->isChecked(), storedTls);
-        QCOMPARE(form.txtPortNumber->text(), QStringLiteral("119"));
-        form.txtPortNumber->setText(port);
+        QCOMPARE(form.txtPortNumber->value(), 119);
+        form.txtPortNumber->setValue(port.toInt());
 
         QTest::mouseClick(form.chkUseTLS, Qt::LeftButton);
 
         QCOMPARE(form.chkUseTLS->isChecked(), !storedTls);
-        QCOMPARE(form.txtPortNumber->text(), portAfter);
+        QCOMPARE(form.txtPortNumber->value(), portAfter.toInt());
         form.bStartupCheck = true;
         form.cmdOK_Click();
         QCOMPARE(Settings.UseTLS, !storedTls);
@@ -289,6 +292,7 @@ private slots:
         QTest::newRow("menu Options") << QStringList{"menu Options"} << 1;
         QTest::newRow("Ctrl+R") << QStringList{"Ctrl+R"} << 1;
         QTest::newRow("Esc, then F5") << QStringList{"Esc", "F5"} << 0;
+        QTest::newRow("NZB file dropped") << QStringList{"drop NZB"} << 1;
     }
     void searchRecheck_refusesCommandsThatReachTheServer() {
         QFETCH(QStringList, commands);
@@ -318,22 +322,32 @@ private slots:
         main.SetCommandsEnabled(true);
         main.Idle = true;
         main.show();
+        QVERIFY(QTest::qWaitForWindowActive(&main));
         SearchReady = 0;
         bool checkWaiting = false;
+        bool nzbStarted = false;
         QTimer::singleShot(0, &main, [&] {
             checkWaiting = ServerCheckRunning();
             for (const QString &command : commands) {
-                if (command == "Ctrl+O") QTest::keyRelease(main.lstGroups, Qt::Key_O, Qt::ControlModifier);
+                if (command == "Ctrl+O") QTest::keyClick(main.lstGroups, Qt::Key_O, Qt::ControlModifier);
                 if (command == "menu Options") main.mnuOptions->trigger();
-                if (command == "Ctrl+R") QTest::keyRelease(main.lstGroups, Qt::Key_R, Qt::ControlModifier);
-                if (command == "Esc") QTest::keyRelease(main.lstGroups, Qt::Key_Escape);
-                if (command == "F5") QTest::keyRelease(main.lstGroups, Qt::Key_F5);
+                if (command == "Ctrl+R") QTest::keyClick(main.lstGroups, Qt::Key_R, Qt::ControlModifier);
+                if (command == "Esc") QTest::keyClick(main.lstGroups, Qt::Key_Escape);
+                if (command == "F5") QTest::keyClick(main.lstGroups, Qt::Key_F5);
+                if (command == "drop NZB") {
+                    // Refused by the check itself, not only by the busy window.
+                    const bool idle = std::exchange(main.Idle, true);
+                    openNzbFile(main, QDir::temp().filePath("dropped.nzb"));
+                    nzbStarted = main.Running != frmMain::Operation::None;
+                    main.Idle = idle;
+                }
             }
         });
 
-        QTest::keyRelease(main.lstGroups, Qt::Key_F5);
+        QTest::keyClick(main.lstGroups, Qt::Key_F5);
 
         QVERIFY(checkWaiting);
+        QVERIFY(!nzbStarted);
         QVERIFY(!ServerCheckRunning());
         QCOMPARE(driver.shown, 0);
         QCOMPARE(otherForms, QStringList{});
@@ -439,28 +453,110 @@ private slots:
         corvane::resetEngineOptionsForTests();
     }
 
-    void connections_loadsAndStores_data() {
+    // The port, the connections and the search depth take only what can be used, as typed.
+    void numberFields_takeOnlyWhatCanBeUsed_data() {
+        QTest::addColumn<QString>("field");
         QTest::addColumn<QString>("typed");
-        QTest::addColumn<int>("stored");
-        QTest::newRow("a number") << "20" << 20;
-        QTest::newRow("blanks around") << " 1 " << 1;
-        QTest::newRow("0 keeps the number") << "0" << 6;
-        QTest::newRow("51 keeps the number") << "51" << 6;
-        QTest::newRow("not a number keeps the number") << "8x" << 6;
+        QTest::addColumn<qlonglong>("stored");
+        QTest::newRow("port") << "port" << "8119" << 8119LL;
+        QTest::newRow("port beyond 65535") << "port" << "99998" << 9999LL;
+        QTest::newRow("port with letters") << "port" << "1x19" << 119LL;
+        QTest::newRow("connections") << "connections" << "20" << 20LL;
+        QTest::newRow("connections beyond 50") << "connections" << "51" << 5LL;
+        QTest::newRow("connections with letters") << "connections" << "8x" << 8LL;
+        QTest::newRow("depth") << "depth" << "5000" << 5000LL;
+        QTest::newRow("depth with letters and sign") << "depth" << "-5e3" << 53LL;
     }
-    void connections_loadsAndStores() {
+    void numberFields_takeOnlyWhatCanBeUsed() {
+        QFETCH(QString, field);
         QFETCH(QString, typed);
-        QFETCH(int, stored);
+        QFETCH(qlonglong, stored);
         Settings.Connections = 6;
         frmMain main;
         frmOptions &form = openOptions(main);
-        QCOMPARE(form.txtConnections->text(), QStringLiteral("6"));
+        QCOMPARE(form.txtConnections->value(), 6);
+        QWidget *box = field == "port" ? static_cast<QWidget *>(form.txtPortNumber)
+                       : field == "connections" ? static_cast<QWidget *>(form.txtConnections)
+                                                : static_cast<QWidget *>(form.txtSearchDepth);
+        form.show();
+        box->setFocus();
+        QTest::keyClick(box, Qt::Key_A, Qt::ControlModifier);
+        QTest::keyClick(box, Qt::Key_Delete);
+        QTest::keyClicks(box, typed);
         form.bStartupCheck = true;
-        form.txtConnections->setText(typed);
 
         form.cmdOK_Click();
 
-        QCOMPARE(Settings.Connections, stored);
+        const qlonglong value = field == "port"          ? qlonglong(Settings.Port)
+                                : field == "connections" ? qlonglong(Settings.Connections)
+                                                         : qlonglong(Settings.SearchDepth);
+        QCOMPARE(value, stored);
+    }
+
+    // After the form the window's keys work without a click.
+    void keysBelongToTheWindowAgainAfterTheForm() {
+        RecordingPlatform fake;
+        frmMain main;
+        main.show();
+        QVERIFY(QTest::qWaitForWindowActive(&main));
+        OptionsDriver driver({[](frmOptions &form) { form.cmdCancel_Click(); }});
+        main.mnuOptions_Click();
+        QCOMPARE(driver.shown, 1);
+        QVERIFY(QTest::qWaitFor([&] { return QApplication::activeWindow() == &main; }));
+    }
+
+    // Reset Newsgroups asks first; going on keeps what was typed into the other fields.
+    void resetNewsgroups_asksAndKeepsTheEdits_data() {
+        QTest::addColumn<bool>("answer");
+        QTest::newRow("cancelled") << false;
+        QTest::newRow("confirmed") << true;
+    }
+    void resetNewsgroups_asksAndKeepsTheEdits() {
+        QFETCH(bool, answer);
+        Settings.PostEmail = "old@example.com";
+        Settings.Port = 119;
+        Groups.entries.assign(1, GroupEntry{"alt.binaries.sounds.mp3.jazz", "jazz", true});
+        Groups.NumberOf = 1;
+        RecordingPlatform fake;
+        fake.okCancelAnswers = {answer};
+        QWidget owner;
+        frmOptions &form = loadOptionsForm(owner);
+        int resets = 0;
+        connect(&form, &frmOptions::startupCheckRequested, &owner, [&] { ++resets; });
+        form.txtEmail->setText("new@example.com");
+        form.txtPortNumber->setValue(8119);
+
+        form.cmdReset->click();
+
+        QCOMPARE(fake.kinds(), QStringList{"question"});
+        QCOMPARE(resets, answer ? 1 : 0);
+        QCOMPARE(Groups.NumberOf, answer ? 0 : 1);
+        QCOMPARE(Settings.PostEmail.text(), answer ? QString("new@example.com") : QString("old@example.com"));
+        QCOMPARE(Settings.Port, answer ? 8119 : 119);
+        unloadOptionsForm();
+    }
+
+    void downloadDirThatIsAFile_refusedAtOk() {
+        QTemporaryDir home;
+        const QString file = home.filePath("songs");
+        QFile blocker(file);
+        QVERIFY(blocker.open(QIODevice::WriteOnly));
+        blocker.close();
+        Settings.SaveDir = QString();
+        RecordingPlatform fake;
+        frmMain main;
+        frmOptions &form = openOptions(main);
+        form.txtSongRepository->setText(file);
+        form.bStartupCheck = true;
+
+        form.cmdOK_Click();
+
+        QCOMPARE(fake.kinds(), QStringList{"warning"});
+        QVERIFY(fake.calls[0].text.contains(file));
+        QCOMPARE(Settings.SaveDir.text(), QString());  // nothing stored, the form still open
+        form.txtSongRepository->setText(home.path());
+        form.cmdOK_Click();
+        QCOMPARE(Settings.SaveDir.text(), home.path());
     }
 
     void cancel_storesNothing() {

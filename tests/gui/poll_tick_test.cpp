@@ -190,6 +190,16 @@ private slots:
         verifyIdle();
     }
 
+    void previewWithoutAPlayerSaysSo() {
+        Settings.PreviewFileName = "Harbeat_Preview.mp3";
+        fake->documentOpenResult = false;
+        report(kNotifyFileWritten, previewFolder() + "/Harbeat_Preview.mp3");
+        form->timTimer_Timer();
+        QCOMPARE(fake->kinds(), QStringList{"open"});
+        QCOMPARE(shownPage(), QStringLiteral("msg019"));
+        verifyIdle();
+    }
+
     void saveEndsWithItsPage() {
         report(kNotifySaveDone, "Downloading requested songs...DONE!");
         report(kNotifyDownloadDone, " ");
@@ -199,6 +209,25 @@ private slots:
         QVERIFY(!notifySlots().downloadDone());
         QCOMPARE(notifySlots().text(NotifySlot::SaveDoneSlot), QString());
         verifyIdle();
+    }
+
+    void aReasonSharedBySongsIsSaidOnce() {
+        const int songs = 3;
+        const QString limit = "Only the first 10,000 songs of a save are downloaded.";
+        startSave(songs);
+        for (int k = 1; k <= songs; ++k) {
+            report(kNotifyStatus, QString("Downloading requested songs (%1/%2)...").arg(k).arg(songs));
+            if (k == 1)
+                report(kNotifyFileWritten, "/songs/1.mp3");
+            else
+                report(kNotifyError, limit);
+        }
+        report(kNotifySaveDone, "Downloading requested songs...DONE!");
+        report(kNotifyDownloadDone, " ");
+        form->timTimer_Timer();
+        const QString box = fake->calls.back().text;
+        QCOMPARE(box.count(limit), 1);
+        QVERIFY2(box.endsWith("Not saved:\r\n2 songs - " + limit), qPrintable(box));
     }
 
     void saveCollectsEachSongsFailureAndEndsAtItsLastReport_data() {
@@ -255,8 +284,7 @@ private slots:
         form->timTimer_Timer();
         verifyIdle();
         QCOMPARE(fake->kinds(), (QStringList{"beep", "beep", "warning"}));
-        QVERIFY(fake->calls.back().text.contains("First.mp3 - Address 127.0.0.1, Port 1 is not an NNTP Server."));
-        QVERIFY(fake->calls.back().text.contains("Second.mp3 - Address"));
+        QVERIFY(fake->calls.back().text.endsWith("2 songs - Address 127.0.0.1, Port 1 is not an NNTP Server."));
         QCOMPARE(fake->count("pause"), 0);
     }
 

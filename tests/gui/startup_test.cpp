@@ -2,6 +2,7 @@
 // server check with its boxes and the options loop, the list update's failures and the links.
 #include <QLabel>
 #include <QLineEdit>
+#include <QSpinBox>
 #include <QPushButton>
 #include <QTest>
 #include <QTimer>
@@ -179,14 +180,14 @@ private slots:
 
         OptionsDriver driver({[&](frmOptions &form) {
             switch (answer) {
-                case Answer::FixServer: form.txtPortNumber->setText(QString::number(good->port())); break;
+                case Answer::FixServer: form.txtPortNumber->setValue(good->port()); break;
                 case Answer::FixPassword:
-                    form.txtPortNumber->setText(QString::number(good->port()));
+                    form.txtPortNumber->setValue(good->port());
                     form.txtPassword->setText("secret");
                     break;
                 case Answer::ChangeServer:
                     form.txtServerName->setText("127.0.0.1");
-                    form.txtPortNumber->setText(QString::number(good->port()));
+                    form.txtPortNumber->setValue(good->port());
                     break;
                 case Answer::Cancel: form.cmdCancel->click(); return;
             }
@@ -262,7 +263,7 @@ private slots:
         storeServer(QStringLiteral("127.0.0.1"), bad->port());
         storeCatalogue(QStringLiteral("240101"));
         OptionsDriver driver({[&](frmOptions &form) {
-            form.txtPortNumber->setText(QString::number(good->port()));
+            form.txtPortNumber->setValue(good->port());
             form.cmdOK->click();
         }});
         RecordingPlatform fake;
