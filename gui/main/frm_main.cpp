@@ -262,12 +262,23 @@ void frmMain::Form_Load(const QStringList &arguments) {
     SearchReady = -1;
 }
 
-void frmMain::centreOnScreen() {
+QRect frmMain::freeScreenArea() const {
     const QScreen *shown = screen() ? screen() : QGuiApplication::primaryScreen();
-    if (!shown) return;
-    const QRect area = shown->geometry();
-    const QSize outer = frameGeometry().size();
-    move(area.x() + (area.width() - outer.width()) / 2, area.y() + (area.height() - outer.height()) / 2);
+    return shown ? shown->availableGeometry() : QRect();
+}
+
+void frmMain::centreOnScreen() {
+    const QRect area = freeScreenArea();
+    if (area.isEmpty()) return;
+    // A size saved on a larger screen, or restored at a larger scale, is cut to the free part of
+    // this screen, and the window is placed inside it: its title bar and menu stay reachable.
+    const QSize frameExtra = frameGeometry().size() - size();
+    const QSize inner(std::min(width(), std::max(area.width() - frameExtra.width(), minimumWidth())),
+                      std::min(height(), std::max(area.height() - frameExtra.height(), minimumHeight())));
+    if (inner != size()) resize(inner);
+    const QSize outer = inner + frameExtra;
+    move(area.x() + std::max((area.width() - outer.width()) / 2, 0),
+         area.y() + std::max((area.height() - outer.height()) / 2, 0));
 }
 
 void frmMain::loadAnimation() {
@@ -371,8 +382,10 @@ void frmMain::applyRestoredOuterSize() {
         return;
     const QSize frameExtra = frameGeometry().size() - size();
     if (frameExtra.width() <= 0 && frameExtra.height() <= 0) return;  // the frame is not known yet
-    const QSize outer = restoredOuter_;
+    QSize outer = restoredOuter_;
     restoredOuter_ = QSize();
+    const QRect area = freeScreenArea();
+    if (!area.isEmpty()) outer = outer.boundedTo(area.size());
     resize(std::max(outer.width() - frameExtra.width(), 1), std::max(outer.height() - frameExtra.height(), 1));
 }
 

@@ -229,6 +229,8 @@ private:
     void createPanes();
     void createStatusBar();
     void centreOnScreen();
+    // The part of the window's screen that panels and docks leave free.
+    QRect freeScreenArea() const;
     void loadAnimation();
     void reloadHeaderPane();
     // Gives the window the outer size restored from the settings once its frame is known.

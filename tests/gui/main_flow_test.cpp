@@ -3,6 +3,7 @@
 // group, ending with the files on disk compared byte for byte with the posted songs.
 #include <QApplication>
 #include <QDir>
+#include <QScreen>
 #include <QListWidget>
 #include <QRegularExpression>
 #include <QSettings>
@@ -114,6 +115,15 @@ private slots:
         QVERIFY(!form.command("Stop")->isEnabled());
         for (const QWidget *window : QApplication::topLevelWidgets()) QVERIFY(!qobject_cast<const frmSplash *>(window));
         QCOMPARE(QDir::currentPath(), programFolder());
+        // The design size is wider than the test screen: the window is cut to the screen's free
+        // area and placed on it, title bar included.
+        const QRect area = form.screen()->availableGeometry();
+        QVERIFY2(area.contains(form.frameGeometry()),
+                 qPrintable(QStringLiteral("%1,%2 %3x%4")
+                                .arg(form.frameGeometry().x())
+                                .arg(form.frameGeometry().y())
+                                .arg(form.frameGeometry().width())
+                                .arg(form.frameGeometry().height())));
         server.stop();
     }
 
