@@ -81,7 +81,7 @@ Connection netConnectPlain(std::string &error, std::string_view host, int32_t po
         rcConnect = connect(fd, reinterpret_cast<const sockaddr *>(&address), sizeof address);
     } while (rcConnect != 0 && errno == EINTR);
     int failure = rcConnect == 0 ? 0 : errno;
-    if (failure == EINPROGRESS) {
+    if (failure == EINPROGRESS || failure == EALREADY) {
         switch (waitForSocket(fd, POLLOUT, receiveDeadline())) {
             case WaitResult::Ready: {
                 socklen_t length = sizeof failure;
