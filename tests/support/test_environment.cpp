@@ -47,10 +47,15 @@ std::u16string ReportRecorder::lastRawText() {
 
 bool ReportRecorder::waitFor(std::vector<int32_t> codes, std::chrono::milliseconds timeout) {
     std::unique_lock lock(reportMutex);
+    // Each wake-up looks at the reports that came since the last one only: a search sends a
+    // hundred thousand progress reports, and scanning them all on each would take minutes under
+    // the sanitizers while holding up the reporting thread.
+    std::size_t checked = 0;
     return reportCv.wait_for(lock, timeout, [&] {
-        for (const Report &r : recorded)
+        if (checked > recorded.size()) checked = 0;  // cleared meanwhile
+        for (; checked < recorded.size(); ++checked)
             for (int32_t c : codes)
-                if (r.code == c) return true;
+                if (recorded[checked].code == c) return true;
         return false;
     });
 }
