@@ -30,7 +30,7 @@
 #include "main/nzb_open.h"
 #include "main/panel_status_bar.h"
 #include "main/poll_tick.h"
-#include "main/shared_flags.h"
+#include "settings/shared_flags.h"
 #include "main/song_list_model.h"
 #include "main/toolbar_art.h"
 #include "notify/notify_slots.h"

@@ -10,7 +10,7 @@
 #include "main/animation_player.h"
 #include "main/catalogue_choices.h"
 #include "main/frm_main.h"
-#include "main/shared_flags.h"
+#include "settings/shared_flags.h"
 #include "main/song_list_model.h"
 #include "notify/notify_slots.h"
 #include "pages/message_pages.h"

@@ -17,7 +17,7 @@
 #include <QVBoxLayout>
 
 #include "catalogue/catalogue.h"
-#include "main/shared_flags.h"
+#include "settings/shared_flags.h"
 #include "pages/message_pages.h"
 #include "pages/tip_pages.h"
 #include "platform/platform.h"

@@ -7,7 +7,7 @@
 #include <thread>
 
 #include "engine/engine_binding.h"
-#include "main/shared_flags.h"
+#include "settings/shared_flags.h"
 #include "notify/notify_slots.h"
 #include "server/engine_options.h"
 #include "settings/settings.h"

@@ -15,7 +15,7 @@
 
 #include "catalogue/catalogue.h"
 #include "engine/engine_binding.h"
-#include "main/shared_flags.h"
+#include "settings/shared_flags.h"
 #include "notify/notify_slots.h"
 #include "options/frm_options.h"
 #include "platform/platform.h"

@@ -24,7 +24,7 @@
 #include "gui_test_main.h"
 #include "main/frm_main.h"
 #include "main/panel_status_bar.h"
-#include "main/shared_flags.h"
+#include "settings/shared_flags.h"
 #include "main/song_list_model.h"
 #include "newsd/news_server.h"
 #include "notify/notify_slots.h"

@@ -12,7 +12,7 @@
 #include "catalogue/catalogue.h"
 #include "corvane_n.h"
 #include "engine/engine_binding.h"
-#include "main/shared_flags.h"
+#include "settings/shared_flags.h"
 #include "net/connection.h"
 #include "notify/notify_slots.h"
 #include "options/frm_options.h"

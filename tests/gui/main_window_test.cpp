@@ -26,7 +26,7 @@
 #include "main/frm_main.h"
 #include "main/main_layout.h"
 #include "main/panel_status_bar.h"
-#include "main/shared_flags.h"
+#include "settings/shared_flags.h"
 #include "main/song_list_model.h"
 #include "notify/notify_slots.h"
 #include "ole_text.h"

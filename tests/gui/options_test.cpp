@@ -20,7 +20,7 @@
 #include "gui_test_main.h"
 #include "main/frm_main.h"
 #include "main/nzb_open.h"
-#include "main/shared_flags.h"
+#include "settings/shared_flags.h"
 #include "options/frm_options.h"
 #include "platform/program_folder.h"
 #include "recording_platform.h"

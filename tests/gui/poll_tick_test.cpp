@@ -20,7 +20,7 @@
 #include "main/animation_player.h"
 #include "main/frm_main.h"
 #include "main/panel_status_bar.h"
-#include "main/shared_flags.h"
+#include "settings/shared_flags.h"
 #include "main/song_list_model.h"
 #include "notify/notify_slots.h"
 #include "notify/song_count_trace.h"

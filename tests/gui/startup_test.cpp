@@ -12,7 +12,7 @@
 #include "forms_fixture.h"
 #include "gui_test_main.h"
 #include "main/frm_main.h"
-#include "main/shared_flags.h"
+#include "settings/shared_flags.h"
 #include "notify/notify_slots.h"
 #include "options/frm_options.h"
 #include "recording_platform.h"

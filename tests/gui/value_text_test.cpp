@@ -4,7 +4,7 @@
 #include <QTest>
 
 #include "gui_test_main.h"
-#include "main/shared_flags.h"
+#include "settings/shared_flags.h"
 
 using namespace harbeat;
 

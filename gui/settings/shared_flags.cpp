@@ -1,4 +1,4 @@
-#include "main/shared_flags.h"
+#include "settings/shared_flags.h"
 
 namespace harbeat {
 
