@@ -256,9 +256,9 @@ void SyntheticGroup::appendMessageId(std::string &out, const Post &p) const {
 
 std::uint64_t SyntheticGroup::bodyLines(const Post &p) const {
     if (p.yenc) {
-        const std::string body = yencBody(p);
+        const std::shared_ptr<const std::string> body = yencBody(p);
         std::uint64_t lines = 0;
-        for (std::size_t at = body.find("\r\n"); at != std::string::npos; at = body.find("\r\n", at + 2)) ++lines;
+        for (std::size_t at = body->find("\r\n"); at != std::string::npos; at = body->find("\r\n", at + 2)) ++lines;
         return lines;
     }
     std::uint64_t lines = std::uint64_t(options_.linesPerPart);
@@ -268,7 +268,7 @@ std::uint64_t SyntheticGroup::bodyLines(const Post &p) const {
 }
 
 std::uint64_t SyntheticGroup::bodyBytes(const Post &p, std::size_t fileNameLength) const {
-    if (p.yenc) return yencBody(p).size();
+    if (p.yenc) return yencBody(p)->size();
     std::uint64_t bytes = std::uint64_t(options_.linesPerPart) * uuLineLength(45);
     if (p.part == 1) bytes += 10 + fileNameLength + 2;  // "begin 644 ", the file name, CR LF
     if (p.part == options_.partsPerSong) {
@@ -340,7 +340,7 @@ std::string SyntheticGroup::article(std::uint64_t number, ArticleLayout &layout)
 
 void SyntheticGroup::appendBody(std::string &out, const Post &p) const {
     if (p.yenc) {
-        out.append(yencBody(p));
+        out.append(*yencBody(p));
         return;
     }
     const std::uint64_t linesPerPart = std::uint64_t(options_.linesPerPart);
@@ -386,8 +386,32 @@ std::string SyntheticGroup::partPayload(std::uint64_t song, int part) const {
     return bytes;
 }
 
+std::shared_ptr<const std::string> SyntheticGroup::yencBody(const Post &p) const {
+    // Enough for the songs of a test or benchmark several times over.
+    constexpr std::size_t kKeptBytes = 256 << 20;
+    const PartKey key{p.song, p.part};
+    {
+        std::lock_guard lock(yencMutex_);
+        const auto found = yencBodies_.find(key);
+        if (found != yencBodies_.end()) return found->second;
+    }
+    auto body = std::make_shared<const std::string>(makeYencBody(p));
+    std::lock_guard lock(yencMutex_);
+    const auto [kept, added] = yencBodies_.emplace(key, body);
+    if (!added) return kept->second;
+    yencOrder_.push_back(key);
+    yencBytes_ += body->size();
+    while (yencBytes_ > kKeptBytes && yencOrder_.size() > 1) {
+        const auto oldest = yencBodies_.find(yencOrder_.front());
+        yencBytes_ -= oldest->second->size();
+        yencBodies_.erase(oldest);
+        yencOrder_.pop_front();
+    }
+    return body;
+}
+
 // A yEnc part of the same payload the uuencoded lines carry: part k holds the bytes of its lines.
-std::string SyntheticGroup::yencBody(const Post &p) const {
+std::string SyntheticGroup::makeYencBody(const Post &p) const {
     std::string name;
     appendFileName(name, p);
     const std::size_t partBytes = std::size_t(options_.linesPerPart) * 45;

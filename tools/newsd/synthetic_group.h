@@ -5,6 +5,9 @@
 
 #include <atomic>
 #include <cstdint>
+#include <deque>
+#include <map>
+#include <memory>
 #include <mutex>
 #include <optional>
 #include <string>
@@ -63,7 +66,11 @@ private:
     void payloadBytes(std::uint64_t song, std::uint64_t line, int bytes, unsigned char *data) const;
     // The decoded bytes part `part` (1-based) of a song carries.
     std::string partPayload(std::uint64_t song, int part) const;
-    std::string yencBody(const Post &post) const;
+    // The yEnc body of a part, made once and kept while the kept bodies stay under a bound: a
+    // server sends the same stored bytes to every reader, and making them is far dearer than
+    // sending them.
+    std::shared_ptr<const std::string> yencBody(const Post &post) const;
+    std::string makeYencBody(const Post &post) const;
     bool isGap(std::uint64_t offset) const;
 
     std::string name_;
@@ -77,6 +84,12 @@ private:
     mutable std::mutex expiredMutex_;
     std::unordered_set<std::uint64_t> expired_;
     std::atomic<std::uint64_t> expiredCount_{0};
+
+    using PartKey = std::pair<std::uint64_t, int>;  // song, part
+    mutable std::mutex yencMutex_;
+    mutable std::map<PartKey, std::shared_ptr<const std::string>> yencBodies_;
+    mutable std::deque<PartKey> yencOrder_;  // oldest first
+    mutable std::size_t yencBytes_ = 0;
 };
 
 }  // namespace harbeat::newsd
