@@ -243,7 +243,12 @@ bool ClientConnection::sendAll(std::string_view bytes) {
         std::size_t length = bytes.size() - sent;
         if (bitsPerSecond_ > 0) {
             length = std::min(length, kPacedSlice);
-            const Clock::time_point start = std::max(Clock::now(), nextFree_);
+            // A link that was busy until a moment ago carries on from where it was: a sleep that
+            // woke a little late, or a slow send, does not lower the rate. A link that was idle
+            // starts afresh.
+            constexpr auto kStillBusy = std::chrono::milliseconds(20);
+            const Clock::time_point now = Clock::now();
+            const Clock::time_point start = now - nextFree_ < kStillBusy ? nextFree_ : now;
             std::this_thread::sleep_until(start);
             nextFree_ = start + std::chrono::duration_cast<Clock::duration>(
                                     std::chrono::duration<double>(double(length) * 8 / bitsPerSecond_));
