@@ -165,6 +165,10 @@ int nntpQuit(Connection connection) {
     return 1;
 }
 
+void nntpQuitAll(const std::vector<Connection> &connections) {
+    for (Connection connection : connections) nntpQuitWithoutReply(connection);
+}
+
 void nntpQuitAfterFailure(Connection connection, std::string_view error) {
     if (isTimeOut(error))
         nntpQuitWithoutReply(connection);

@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "net/connection.h"
 
@@ -36,6 +37,10 @@ int nntpReadOverviewFormat(std::string &error, Connection connection);
 // Says QUIT, takes the reply (ignored) when it comes within half a second, and closes.
 // Connection 0 does nothing. Always 1.
 int nntpQuit(Connection connection);
+// Says QUIT on each of a set of sessions and closes them without waiting for the replies: the
+// sessions an operation opened besides its own end at once, not one round trip after another.
+// Sessions of 0 are passed over.
+void nntpQuitAll(const std::vector<Connection> &connections);
 // Ends a session after a failure with `error`. After a time-out the server is not answering:
 // QUIT is still said, but its reply is not waited for, which would keep the caller another wait.
 void nntpQuitAfterFailure(Connection connection, std::string_view error);

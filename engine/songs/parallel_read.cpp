@@ -41,7 +41,9 @@ ExtraSessions::ExtraSessions(int limit)
     : limit_(std::clamp(limit, 1, kMaxConnections)), slots_(static_cast<std::size_t>(limit_ - 1)) {}
 
 ExtraSessions::~ExtraSessions() {
-    for (Slot &slot : slots_) nntpQuit(slot.connection);
+    std::vector<Connection> sessions;
+    for (const Slot &slot : slots_) sessions.push_back(slot.connection);
+    nntpQuitAll(sessions);
 }
 
 void appendParts(PartsTable &to, const PartsTable &from) {
