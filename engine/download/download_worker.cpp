@@ -2,6 +2,7 @@
 // frame a download.
 #include <cstdio>
 #include <new>
+#include <optional>
 #include <utility>
 
 #include "core/debug_log.h"
@@ -102,26 +103,40 @@ void downloadSongsOneByOne(const DownloadParameters &parameters, const std::vect
 
 // The worker's run; `connection` is the open session, 0 once it has been closed.
 void runDownload(const DownloadParameters &parameters, Connection &connection) {
+    // The request is read first, so that the extra sessions it needs can open beside this one;
+    // a refused request is still reported after the connection, as it always was.
+    std::string tableError;
+    std::vector<RequestedSong> songs;
+    const bool tableRead = readSongTable(tableError, parameters, songs);
+    const int sessions = engineOptions().connections;
+    std::optional<EarlySessions> early;
+    if (tableRead && sessions > 1) early.emplace(earlySessionCount(parameters, songs, sessions));
+
     std::string error;
     connection = nntpOpenStoredSession(error);
+    if (!connection && early) connection = early->takeAnyOpen();
     if (!connection) {
         errorExit(error, 0);
         return;
     }
-    std::vector<RequestedSong> songs;
-    if (!readSongTable(error, parameters, songs)) {
-        errorExit(error, std::exchange(connection, 0));
+    if (!tableRead) {
+        errorExit(tableError, std::exchange(connection, 0));
         return;
     }
 
-    const int sessions = engineOptions().connections;
-    if (sessions <= 1 || !downloadSongsOnSessions(connection, parameters, songs, sessions))
-        downloadSongsOneByOne(parameters, songs, connection);
+    const bool onSessions =
+        sessions > 1 && downloadSongsOnSessions(connection, parameters, songs, sessions, early ? &*early : nullptr);
+    if (!onSessions) downloadSongsOneByOne(parameters, songs, connection);
     if (cancelRequested()) {
         errorExit(std::string(kCancelled), std::exchange(connection, 0));
         return;
     }
-    nntpQuit(std::exchange(connection, 0));
+    // Over several sessions the others have been left without waiting for their goodbyes; this
+    // one is left the same way, so that the end is not a round trip later.
+    if (onSessions)
+        nntpQuitWithoutReply(std::exchange(connection, 0));
+    else
+        nntpQuit(std::exchange(connection, 0));
 
     if (parameters.preview) {
         notifyGui(kNotifyStatus, kPreviewDone);

@@ -29,6 +29,17 @@ bool isRefusal(std::string_view error) {
     return code >= 400 && code < 600;
 }
 
+// Reads the reply to a "group" sent ahead of articles: true for 211. A reply of the server that
+// refuses the group sets `refused`, with the reply as the error.
+bool groupSelected(std::string &error, Connection session, bool &refused) {
+    std::string reply;
+    if (!readReplyLine(error, session, reply)) return false;
+    if (replyCode(reply) == 211) return true;
+    error = reply;
+    refused = true;
+    return false;
+}
+
 // One article of the queue and what became of it.
 struct QueuedArticle {
     std::size_t song = 0;
@@ -44,8 +55,10 @@ struct QueuedArticle {
 // sessions fetch ahead of it by at most a few articles each.
 class ArticleFetcher {
 public:
-    ArticleFetcher(std::vector<QueuedArticle> &queue, std::size_t songCount, Connection &connection, int sessions)
+    ArticleFetcher(std::vector<QueuedArticle> &queue, std::size_t songCount, Connection &connection, int sessions,
+                   EarlySessions *early)
         : queue_(queue),
+          early_(early),
           abandoned_(songCount, false),
           operation_(currentOperation()),
           inFlight_(static_cast<std::size_t>(std::clamp(engineOptions().pipeline, 1, kArticlesInFlightPerSession))) {
@@ -76,7 +89,10 @@ public:
         changed_.notify_all();
         for (std::thread &thread : threads_) thread.join();
         // After a cancel nobody waits for the server's goodbye.
-        for (Connection session : extra_) cancelRequested() ? nntpQuitWithoutReply(session) : (void)nntpQuit(session);
+        if (cancelRequested())
+            for (Connection session : extra_) nntpQuitWithoutReply(session);
+        else
+            nntpQuitAll(extra_);
     }
 
     ArticleFetcher(const ArticleFetcher &) = delete;
@@ -132,6 +148,15 @@ private:
         return false;
     }
 
+    // Articles a session keeps on the way: a few while the queue is long; once it runs short,
+    // two, enough to keep the session busy without leaving it a tail of articles to fetch alone
+    // while the other sessions have run out of work.
+    std::size_t depth() const {
+        const std::size_t left = retries_.size() + (queue_.size() - next_);
+        const std::size_t sessions = static_cast<std::size_t>(std::max(working_, 1));
+        return left >= sessions * inFlight_ ? inFlight_ : std::min<std::size_t>(inFlight_, 2);
+    }
+
     bool anyWork() const {
         return !retries_.empty() || (next_ < queue_.size() && next_ <= consumed_ + window_);
     }
@@ -156,7 +181,7 @@ private:
             if (capped_) return false;
         }
         std::string error;
-        session = nntpOpenExtraSession(error);
+        if (!early_ || !early_->take(session, error)) session = nntpOpenExtraSession(error);
         if (session) return true;
         std::lock_guard lock(mutex_);
         capped_ = true;
@@ -181,37 +206,22 @@ private:
                 if (!opened) break;
                 group.clear();
             }
-            // Takes articles until a few are on the way; a change of group waits for the replies
-            // of the articles of the group before.
+            // Takes articles until a few are on the way. A change of group waits for the replies
+            // of the articles of the group before; the "group" command then goes out together
+            // with the first articles of the new group.
             std::string commands;
+            bool groupSent = false;
             std::size_t index = 0;
-            while (sent.size() < inFlight_ && nextArticle(index)) {
+            while (sent.size() < depth() && nextArticle(index)) {
                 QueuedArticle &article = queue_[index];
                 if (*article.group != group) {
                     if (!sent.empty()) {
                         retries_.push_front(index);
                         break;
                     }
-                    article.state = QueuedArticle::Fetching;
-                    lock.unlock();
-                    std::string error;
-                    const bool selected = nntpGroup(error, session, *article.group);
-                    lock.lock();
-                    if (!selected) {
-                        ++article.attempts;
-                        const bool sessionFailure = replyCode(error) < 0;
-                        failed(index, error, sessionFailure);
-                        changed_.notify_all();
-                        if (sessionFailure) {
-                            lock.unlock();
-                            nntpQuitWithoutReply(session);
-                            session = 0;
-                            lock.lock();
-                        }
-                        group.clear();
-                        break;
-                    }
                     group = *article.group;
+                    commands = "group " + group + "\r\n";
+                    groupSent = true;
                 }
                 article.state = QueuedArticle::Fetching;
                 ++article.attempts;
@@ -223,21 +233,33 @@ private:
             std::string error;
             std::string text;
             int read = 0;
+            bool groupRefused = false;
             try {
                 if (inFlight_ > 1) sendWithoutDelay(session);
-                read = (commands.empty() || netSend(error, session, commands)) &&
-                       readMultiLineResponse(error, session, 220, kResponseTerminator, text);
+                bool ready = commands.empty() || netSend(error, session, commands);
+                if (ready && groupSent) ready = groupSelected(error, session, groupRefused);
+                if (ready) read = readMultiLineResponse(error, session, 220, kResponseTerminator, text);
             } catch (const std::bad_alloc &) {
                 error = kOutOfMemory;
             }
-            const bool inStep = read || isRefusal(error);
+            const bool inStep = read || (isRefusal(error) && !groupRefused);
             if (!inStep) {
                 // Replies may still be on the way: the session is closed, and every article on
-                // it goes back to the queue (or fails on its second try).
+                // it goes back to the queue (or fails on its second try). Behind a refused
+                // "group" are the replies of its articles: they are not read either.
                 nntpQuitWithoutReply(session);
                 session = 0;
             }
             lock.lock();
+            if (groupRefused) {
+                // The server does not have the group: its articles fail with its answer, as
+                // they would one after another.
+                for (std::size_t other : sent) failed(other, error, false);
+                sent.clear();
+                group.clear();
+                changed_.notify_all();
+                continue;
+            }
             const std::size_t answered = sent.front();
             sent.pop_front();
             if (read) {
@@ -266,6 +288,7 @@ private:
     }
 
     std::vector<QueuedArticle> &queue_;
+    EarlySessions *early_;
     std::vector<bool> abandoned_;
     OperationState *operation_;
     std::size_t inFlight_;
@@ -316,8 +339,59 @@ int assembleSong(std::string &error, ArticleFetcher &fetcher, const DownloadPara
 
 }  // namespace
 
+EarlySessions::EarlySessions(int count) : openings_(static_cast<std::size_t>(std::max(count, 0))) {
+    OperationState *operation = currentOperation();
+    for (Opening &opening : openings_) {
+        try {
+            threads_.emplace_back([&opening, operation] {
+                HelperScope scope(operation);
+                opening.connection = nntpOpenExtraSession(opening.error);
+            });
+        } catch (const std::system_error &) {
+            break;
+        }
+    }
+    openings_.resize(threads_.size());
+}
+
+EarlySessions::~EarlySessions() {
+    for (std::thread &thread : threads_)
+        if (thread.joinable()) thread.join();
+    std::vector<Connection> left;
+    for (std::size_t i = taken_; i < openings_.size(); ++i) left.push_back(openings_[i].connection);
+    nntpQuitAll(left);
+}
+
+bool EarlySessions::take(Connection &session, std::string &error) {
+    std::lock_guard lock(mutex_);
+    if (taken_ == openings_.size()) return false;
+    const std::size_t index = taken_++;
+    if (threads_[index].joinable()) threads_[index].join();
+    session = openings_[index].connection;
+    error = openings_[index].error;
+    return true;
+}
+
+Connection EarlySessions::takeAnyOpen() {
+    std::lock_guard lock(mutex_);
+    for (std::thread &thread : threads_)
+        if (thread.joinable()) thread.join();
+    for (std::size_t i = taken_; i < openings_.size(); ++i) {
+        if (!openings_[i].connection) continue;
+        std::swap(openings_[i], openings_[taken_]);
+        return openings_[taken_++].connection;
+    }
+    return 0;
+}
+
+int earlySessionCount(const DownloadParameters &parameters, const std::vector<RequestedSong> &songs, int sessions) {
+    int64_t articles = 0;
+    for (const RequestedSong &song : songs) articles += parameters.preview ? std::min<int64_t>(song.partCount, 1) : song.partCount;
+    return static_cast<int>(std::clamp<int64_t>(std::min<int64_t>(sessions, articles) - 1, 0, kMaxConnections));
+}
+
 bool downloadSongsOnSessions(Connection &connection, const DownloadParameters &parameters,
-                             const std::vector<RequestedSong> &songs, int sessions) {
+                             const std::vector<RequestedSong> &songs, int sessions, EarlySessions *early) {
     // The queue: every article to fetch, song by song; songs refused before fetching add none.
     std::vector<std::vector<std::string>> messageIds(songs.size());
     std::vector<std::string> refusals(songs.size());
@@ -341,7 +415,7 @@ bool downloadSongsOnSessions(Connection &connection, const DownloadParameters &p
     int64_t totalArticles = 0;
     for (const RequestedSong &song : songs) totalArticles += song.partCount;
     int64_t runningArticle = 1;
-    ArticleFetcher fetcher(queue, songs.size(), connection, sessions);
+    ArticleFetcher fetcher(queue, songs.size(), connection, sessions, early);
     if (!fetcher.running() && !queue.empty()) return false;
     for (std::size_t k = 0; k < songs.size(); ++k) {
         sendSongStatus(parameters.preview, k + 1, songs.size());

@@ -72,7 +72,7 @@ TEST_F(BundledServerDownload, SaveWritesByteIdenticalFiles) {
 // command at a time, also when a part in the middle has expired.
 TEST_F(BundledServerDownload, PipelinedArticlesGiveTheSameReportsAndFiles) {
     store.expireArticle("<song2-1@harbeat.test>");
-    const std::string request =
+    std::string request =
         requestLine({"<song3-1@harbeat.test>", "<song3-2@harbeat.test>", "<song3-3@harbeat.test>"}) +
         requestLine({"<uu-45014@harbeat.test>", "<song2-1@harbeat.test>", "<song2-2@harbeat.test>"}) +
         requestLine({"<uu-59@harbeat.test>"});
@@ -122,7 +122,7 @@ namespace {
 // The same saves over 1, 2 and 8 sessions: the same reports in the same order and the same files.
 class ConnectionsDownload : public BundledServerDownload {
 protected:
-    const std::string request =
+    std::string request =
         requestLine({"<song3-1@harbeat.test>", "<song3-2@harbeat.test>", "<song3-3@harbeat.test>"}) +
         requestLine({"<uu-45014@harbeat.test>", "<song2-1@harbeat.test>", "<song2-2@harbeat.test>"}) +
         requestLine({"<uu-59@harbeat.test>"}) + requestLine({"<mime-45014@harbeat.test>"}) +
@@ -218,6 +218,24 @@ TEST_F(ConnectionsDownload, RefusedAndDroppedSessionsChangeNoReport) {
     dropOnce.rules.back().used = std::make_shared<std::atomic<bool>>(false);
     EXPECT_EQ(runWith(8, dropOnce), one) << "one session dropped mid-way";
     expectFiles("dropped once");
+}
+
+TEST_F(ConnectionsDownload, SongsOfAGroupTheServerLacksFailAlikeOnEverySession) {
+    server.stop();
+    // Between songs the server has, two of a group it does not carry: each fails with the answer
+    // to "group", which goes out together with the first articles on a session of its own.
+    const std::string gone = "alt.binaries.sounds.mp3.gone";
+    request = requestLine({"<song3-1@harbeat.test>", "<song3-2@harbeat.test>", "<song3-3@harbeat.test>"}) +
+              requestLine({"<song2-1@harbeat.test>", "<song2-2@harbeat.test>"}, -1, gone) +
+              requestLine({"<uu-59@harbeat.test>"}, -1, gone) + requestLine({"<uu-59@harbeat.test>"});
+    const std::vector<Report> one = runWith(1);
+    std::vector<std::string> errors;
+    for (const Report &report : one)
+        if (report.code == kNotifyError) errors.push_back(report.text.substr(0, 4));
+    EXPECT_EQ(errors, (std::vector<std::string>{"411 ", "411 "}));
+    for (int connections : {2, 8}) EXPECT_EQ(runWith(connections), one) << connections << " connections";
+    EXPECT_EQ(readFile(pathOf("song3.mp3")), fixture("payload_song3.bin"));
+    EXPECT_EQ(readFile(pathOf("song_59.mp3")), fixture("payload_59.bin"));
 }
 
 TEST_F(ConnectionsDownload, AnArticleWhoseSessionsDropTwiceFailsOnlyItsSong) {
