@@ -42,6 +42,7 @@ void frmMain::mnuStartSearch_Click() {
     timKeyword->stop();
     SongResults.clear();
     SearchCaption.clear();
+    SearchFailure.clear();
     clearSongList();
     setStatusPanelText(2, QString());
     if (!SearchReady) {
@@ -102,16 +103,20 @@ void frmMain::mnuStop_Click() {
     notifySlots().setProgress(0);
     if (stopped == Operation::Search) {
         // The songs found before the Stop are this search's: they are listed.
-        ParseSongChunks(notifySlots().songChunks());
-        clearSongList();
-        FillSongList();
-        showSongCount();
+        listSongsFoundSoFar();
         // The pane no longer says a search runs: it shows the songs found, or the start page.
         ShowMessage(songRows->rowCount() > 0 ? QStringLiteral("msg018") : QStringLiteral("msg009"));
     }
 }
 
 void frmMain::clearSongList() { songRows->clear(); }
+
+void frmMain::listSongsFoundSoFar() {
+    ParseSongChunks(notifySlots().songChunks());
+    clearSongList();
+    FillSongList();
+    showSongCount();
+}
 
 void frmMain::ParseSongChunks(const SongChunks &songs) {
     BusyCursor busy;
