@@ -84,10 +84,11 @@ void frmMain::mnuStartSearch_Click() {
 }
 
 void frmMain::showSearchCannotStart(const QString &errorText) {
-    const QString reason = errorText.isEmpty() ? QStringLiteral("The news server could not be used.") : errorText;
+    const QString reason =
+        errorText.isEmpty() ? QStringLiteral("The news server could not be used.") : ServerErrorText(errorText);
     setStatusPanelText(1, reason);
     platform().messageBox(this,
-                          QStringLiteral("Error - ") + reason + QStringLiteral("\r\n\r\n") + ConnectionFailedText(),
+                          QStringLiteral("Error - ") + reason + QStringLiteral("\r\n\r\n") + ServerProblemText(reason),
                           BoxIcon::Warning);
 }
 
