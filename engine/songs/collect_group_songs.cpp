@@ -141,6 +141,14 @@ private:
     std::thread thread_;  // last: it starts once everything above is made
 };
 
+// A server lost in the middle of a group (a closed or broken connection, not a time-out, a reply
+// or a cancel) ends the group, but the articles read before are real: their complete songs are
+// still sent, and only the rest of the group is missing, as with a narrower search depth. A
+// time-out counts the group as unavailable, and a refusal or a cancel discards it whole.
+bool keepsWhatWasRead(std::string_view error) {
+    return replyCode(error) < 0 && !isTimeOut(error) && !cancelRequested() && error != kPartsBufferFailed;
+}
+
 // Reads what the plan leaves to the server and takes the rest from the cache file, in article
 // order, so that grouping sees the parts exactly as a read of the whole range would give them.
 // With `loader` adding the cached articles, the new articles are read into a table of their own
@@ -152,14 +160,17 @@ int readGroupOverview(std::string &error, Connection &connection, SearchProgress
         PartsTable newer;
         newer.reserve(static_cast<std::size_t>(
             std::clamp<int64_t>(plan.highLast - plan.highFirst + 1, 0, kInitialPartsCapacity)));
-        if (plan.highFirst <= plan.highLast &&
-            !readRange(error, connection, progress, group, plan.highFirst, plan.highLast, newer, extra))
-            return 0;
+        const int read = plan.highFirst > plan.highLast ||
+                         readRange(error, connection, progress, group, plan.highFirst, plan.highLast, newer, extra);
         loader->join();
+        // What a lost connection left behind is kept with the cached articles, as a read on one
+        // table keeps it.
+        if (!read && !keepsWhatWasRead(error)) return 0;
+
         use.expired = loader->expired();
         use.newParts = parts.parts().size();
         appendParts(parts, newer);
-        return 1;
+        return read;
     }
     if (plan.lowFirst <= plan.lowLast) {
         if (!readRange(error, connection, progress, group, plan.lowFirst, plan.lowLast, parts, extra)) return 0;
@@ -274,6 +285,7 @@ int collectGroupSongs(std::string &error, Connection &connection, SearchProgress
     // The cache file is read while the group is selected (declared after the tables it fills, so
     // that it is joined before they go).
     std::optional<CacheLoader> loader;
+    bool lost = false;  // the connection was lost after part of the group was read
     if (cache && cache->enabled() && !empty) {
         try {
             loader.emplace(*cache, group, cached, parts);
@@ -301,8 +313,10 @@ int collectGroupSongs(std::string &error, Connection &connection, SearchProgress
             notifyGui(kNotifyStatus, "Retrieving " + group.category + " songs... " +
                                          withThousands(plan.articlesToRead()) + " new articles");
         if (!readGroupOverview(error, connection, progress, group, plan, cached, parts, use,
-                               adding ? &*loader : nullptr, extra))
-            return 0;
+                               adding ? &*loader : nullptr, extra)) {
+            if (!keepsWhatWasRead(error)) return 0;
+            lost = true;
+        }
     } catch (const std::bad_alloc &) {
         // Replies may still be on the way.
         closeUnlessInStep(connection, false);
@@ -310,11 +324,12 @@ int collectGroupSongs(std::string &error, Connection &connection, SearchProgress
         return 0;
     }
     // The group was read; a cache that cannot be kept, even for want of memory, costs it nothing.
+    // A group read only in part leaves its file as it was.
     try {
-        if (cache && cache->enabled()) keepGroup(*cache, group, plan, cached, parts, use);
+        if (!lost && cache && cache->enabled()) keepGroup(*cache, group, plan, cached, parts, use);
     } catch (const std::exception &) {
     }
-    if (parts.parts().empty()) return 1;
+    if (parts.parts().empty()) return lost ? 0 : 1;
 
     GroupedSongs songs;
     try {
@@ -324,7 +339,7 @@ int collectGroupSongs(std::string &error, Connection &connection, SearchProgress
         error = kHeadersBufferFailed;
         return 0;
     }
-    return 1;
+    return lost ? 0 : 1;
 }
 
 }  // namespace corvane

@@ -44,7 +44,9 @@ int setGroupRange(std::string &error, SearchGroup &group, int64_t first, int64_t
 // batches of 51 numbers, groups the part-numbered articles into songs and sends one SongLine
 // per song with 9009, in the byte order of the songs' base names. `songsSent` counts them.
 // Returns 1 when done (also without songs); 0 on failure with `error` set, or when a cancel was
-// requested. A failed batch discards the whole group: it then sends no SongLine at all. When the
+// requested. A refused batch, a time-out or a cancel discards the whole group: it then sends no
+// SongLine at all. A connection lost on the way ends the group with its error too, but the
+// complete songs among the articles read before are sent first (they count in `songsSent`). When the
 // connection cannot carry another command (a time-out, a closed connection, replies still on the
 // way), QUIT goes out without waiting and `connection` becomes 0.
 // With a cache, the group's file supplies the articles it covers (announced with a second 9000,

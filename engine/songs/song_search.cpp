@@ -26,6 +26,7 @@ struct SearchState {
     double progressTotal = 0;
     std::string unavailable;
     int64_t songsSent = 0;
+    std::string groupFailure;  // the first failure of a group in the second pass, other than a time-out
 };
 
 // First pass. Returns 0 when the search has ended (its last report is sent).
@@ -82,10 +83,12 @@ int readGroups(SearchState &state) {
         // A group ended by a cancel is not a failed group: the cancel report below covers it.
         if ((!connected || !collectGroupSongs(state.error, state.connection, progress, group, sent, &state.cache, &state.extra)) &&
             !cancelRequested()) {
-            if (isTimeOut(state.error))
+            if (isTimeOut(state.error)) {
                 addUnavailableNewsgroup(state.unavailable, group.name);
-            else
+            } else {
                 notifyGui(kNotifyError, state.error);
+                if (state.groupFailure.empty()) state.groupFailure = state.error;
+            }
         }
         state.songsSent += sent;
         progress.base += static_cast<double>(group.count);
@@ -117,6 +120,11 @@ void runSearch(SearchState &state, const std::string &searchRequest) {
     if (!state.unavailable.empty() && !cancelRequested()) notifyGui(kNotifyUnavailable, state.unavailable);
     if (state.songsSent > 0 || cancelRequested())
         notifyGui(kNotifySearchDone, "DONE");
+    else if (!state.groupFailure.empty())
+        // The groups were not all read: "No Songs." would say they hold none. The search ends
+        // with what stopped the first group that failed (a lost server makes the later ones fail
+        // too, for the reason of their own).
+        notifyGui(kNotifyError, state.groupFailure);
     else
         notifyGui(kNotifyError, "No Songs.");
 }

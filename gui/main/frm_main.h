@@ -104,6 +104,9 @@ public:
     // "Results of your search at hh:mm:ss" of the last search ("" before one); status-bar panel
     // 2 shows it with the number of listed songs.
     QString SearchCaption;
+    // The engine's error that ended the running search early ("" when none did); it stays in
+    // status-bar panel 1 when the search's last songs come in after it.
+    QString SearchFailure;
 
     // The toolbar command with this key ("Start Search", "Stop", "Refresh", "Save Song",
     // "Preview Song", "Request Song", "Options", "Help", "Exit").
@@ -114,6 +117,8 @@ public:
 
     // Empties lstSongs (the rows only; SongResults stay).
     void clearSongList();
+    // Lists the songs the running search has sent so far (after a Stop or an error).
+    void listSongsFoundSoFar();
     // Shows the number of listed songs in status-bar panel 2 ("1,204 songs").
     void showSongCount();
     // Save and Preview are usable while the starting commands are and the list has a row.

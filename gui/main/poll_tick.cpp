@@ -30,6 +30,7 @@ namespace harbeat {
 namespace {
 
 const QString kNoSongs = QStringLiteral("No Songs.");
+const QString kSearchFailedPage = QStringLiteral("msg020");
 // The reports of an engine error stay readable in the status bar at least this long.
 constexpr int kErrorPauseMilliseconds = 3000;
 
@@ -59,7 +60,15 @@ void showProgress(frmMain &form, double progress) {
 void handleEnd(frmMain &form, NotifySlots &reports, const QString &end) {
     form.barStatusbar->setPanelText(1, end);
     beepIfSoundsOn(2);
-    if (end == kNoSongs) ShowMessage(QStringLiteral("msg017"));
+    if (end == kNoSongs) {
+        ShowMessage(QStringLiteral("msg017"));
+    } else if (form.Running == frmMain::Operation::Search) {
+        // A search ended by an error keeps what it found, as Stop does, and the pane says that
+        // it ended early. Songs the engine still sends after the error come with its "DONE".
+        form.SearchFailure = end;
+        form.listSongsFoundSoFar();
+        ShowMessage(kSearchFailedPage);
+    }
     platform().pause(kErrorPauseMilliseconds, &form);
     reports.setText(NotifySlot::EndSlot, QString());
     reports.setProgress(0);
@@ -96,10 +105,11 @@ void handleSearchDone(frmMain &form, NotifySlots &reports) {
     // the list shows this search's songs only.
     form.songRows->clear();
     form.FillSongList();
-    ShowMessage(QStringLiteral("msg018"));
+    // After an error of the same search the list is still not the whole result: the error stays.
+    ShowMessage(form.SearchFailure.isEmpty() ? QStringLiteral("msg018") : kSearchFailedPage);
     reports.resetSongChunks(1);
     reports.setText(NotifySlot::SearchDoneSlot, QString());
-    form.barStatusbar->setPanelText(1, QString());
+    form.barStatusbar->setPanelText(1, form.SearchFailure);
     returnToIdle(form, reports);
     form.SearchCaption = searchResultsCaption(QTime::currentTime());
     form.showSongCount();

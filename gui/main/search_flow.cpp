@@ -42,6 +42,7 @@ void frmMain::mnuStartSearch_Click() {
     timKeyword->stop();
     SongResults.clear();
     SearchCaption.clear();
+    SearchFailure.clear();
     clearSongList();
     setStatusPanelText(2, QString());
     if (!SearchReady) {
@@ -83,10 +84,11 @@ void frmMain::mnuStartSearch_Click() {
 }
 
 void frmMain::showSearchCannotStart(const QString &errorText) {
-    const QString reason = errorText.isEmpty() ? QStringLiteral("The news server could not be used.") : errorText;
+    const QString reason =
+        errorText.isEmpty() ? QStringLiteral("The news server could not be used.") : ServerErrorText(errorText);
     setStatusPanelText(1, reason);
     platform().messageBox(this,
-                          QStringLiteral("Error - ") + reason + QStringLiteral("\r\n\r\n") + ConnectionFailedText(),
+                          QStringLiteral("Error - ") + reason + QStringLiteral("\r\n\r\n") + ServerProblemText(reason),
                           BoxIcon::Warning);
 }
 
@@ -102,16 +104,20 @@ void frmMain::mnuStop_Click() {
     notifySlots().setProgress(0);
     if (stopped == Operation::Search) {
         // The songs found before the Stop are this search's: they are listed.
-        ParseSongChunks(notifySlots().songChunks());
-        clearSongList();
-        FillSongList();
-        showSongCount();
+        listSongsFoundSoFar();
         // The pane no longer says a search runs: it shows the songs found, or the start page.
         ShowMessage(songRows->rowCount() > 0 ? QStringLiteral("msg018") : QStringLiteral("msg009"));
     }
 }
 
 void frmMain::clearSongList() { songRows->clear(); }
+
+void frmMain::listSongsFoundSoFar() {
+    ParseSongChunks(notifySlots().songChunks());
+    clearSongList();
+    FillSongList();
+    showSongCount();
+}
 
 void frmMain::ParseSongChunks(const SongChunks &songs) {
     BusyCursor busy;

@@ -41,6 +41,8 @@ const QString kResetQuestion = QStringLiteral(
     "Your list of newsgroups will now be rebuilt from your news server's complete list.\r\nThis can take a few "
     "minutes.\r\n\r\nPress OK to continue.");
 const QString kFolderPrompt = QStringLiteral("Pick a default folder to store your downloaded songs:");
+const QString kTrustedCertificatesPrompt = QStringLiteral("Trusted certificates file");
+const QString kCertificateFilter = QStringLiteral("Certificates (*.pem *.crt *.cer);;All files (*)");
 
 // Shows the hourglass for its lifetime.
 class BusyCursor {
@@ -100,12 +102,18 @@ frmOptions::frmOptions(QWidget *parent) : QDialog(parent) {
     serverGrid->addWidget(txtConnections, 1, 3);
     chkUseTLS = new QCheckBox(QStringLiteral("Use an encrypted connection (SSL/TLS)"), serverBox);
     serverGrid->addWidget(chkUseTLS, 2, 1);
+    // A server with a certificate of its own (self-signed) is trusted through this file.
+    cmdTLSCAFile = new QPushButton(kTrustedCertificatesCaption, serverBox);
+    txtTLSCAFile = new QLineEdit(serverBox);
+    txtTLSCAFile->setPlaceholderText(QStringLiteral("none: only the certificates this computer trusts"));
+    serverGrid->addWidget(cmdTLSCAFile, 3, 0, Qt::AlignRight);
+    serverGrid->addWidget(txtTLSCAFile, 3, 1, 1, 3);
     lblComment = new QLabel(QStringLiteral("Both can be found in Netscape and IE NewsServer settings"), serverBox);
     QFont commentFont = lblComment->font();
     commentFont.setItalic(true);
     lblComment->setFont(commentFont);
     lblComment->setStyleSheet(QStringLiteral("color: palette(dark);"));
-    serverGrid->addWidget(lblComment, 3, 0, 1, 2);
+    serverGrid->addWidget(lblComment, 4, 0, 1, 2);
 
     // The login and the connection speed, side by side.
     fraLogin = new QGroupBox(QStringLiteral("Login Information (If required by your ISP):"), this);
@@ -178,6 +186,8 @@ frmOptions::frmOptions(QWidget *parent) : QDialog(parent) {
     const std::pair<QWidget *, const char *> named[] = {{txtServerName, "txtServerName"},
                                                         {txtPortNumber, "txtPortNumber"},
                                                         {chkUseTLS, "chkUseTLS"},
+                                                        {cmdTLSCAFile, "cmdTLSCAFile"},
+                                                        {txtTLSCAFile, "txtTLSCAFile"},
                                                         {lblComment, "lblComment"},
                                                         {txtUserID, "txtUserID"},
                                                         {txtPassword, "txtPassword"},
@@ -198,6 +208,7 @@ frmOptions::frmOptions(QWidget *parent) : QDialog(parent) {
     connect(cmdCancel, &QPushButton::clicked, this, &frmOptions::cmdCancel_Click);
     connect(cmdReset, &QPushButton::clicked, this, &frmOptions::askAndResetCatalogue);
     connect(cmdBrowseFolder, &QPushButton::clicked, this, &frmOptions::cmdBrowseFolder_Click);
+    connect(cmdTLSCAFile, &QPushButton::clicked, this, &frmOptions::cmdTLSCAFile_Click);
     connect(cmdHelp, &QPushButton::clicked, this, &frmOptions::cmdHelp_Click);
     // Only the user's click moves the port, never the load of the stored setting.
     connect(chkUseTLS, &QCheckBox::clicked, this, &frmOptions::chkUseTLS_Click);
@@ -220,6 +231,7 @@ void frmOptions::Form_Load() {
     txtPortNumber->setValue(Settings.Port >= kLowestPort && Settings.Port <= kHighestPort ? Settings.Port
                                                                                          : kPlainNntpPort);
     chkUseTLS->setChecked(Settings.UseTLS);
+    txtTLSCAFile->setText(trimBlanks(Settings.TLSCAFile));
     chkPlaySound->setChecked(Settings.PlaySounds);
     txtSongRepository->setText(trimBlanks(Settings.SaveDir.text()));
     txtUserID->setText(trimBlanks(Settings.UserName.text()));
@@ -288,6 +300,7 @@ void frmOptions::storeFields() {
     Settings.Server = txtServerName->text();
     Settings.Port = txtPortNumber->value();
     Settings.UseTLS = chkUseTLS->isChecked();
+    Settings.TLSCAFile = trimBlanks(txtTLSCAFile->text());
     Settings.UserName = trimBlanks(txtUserID->text());
     Settings.Password = trimBlanks(txtPassword->text());
     Settings.SaveDir = txtSongRepository->text();
@@ -343,6 +356,11 @@ void frmOptions::askAndResetCatalogue() {
 void frmOptions::cmdBrowseFolder_Click() {
     const QString path = PickFolder();
     if (!path.isEmpty()) txtSongRepository->setText(path);
+}
+
+void frmOptions::cmdTLSCAFile_Click() {
+    const QString path = platform().pickFile(this, kTrustedCertificatesPrompt, kCertificateFilter);
+    if (!path.isEmpty()) txtTLSCAFile->setText(path);
 }
 
 void frmOptions::chkUseTLS_Click() {

@@ -43,6 +43,9 @@ public:
     QLineEdit *txtServerName;
     QSpinBox *txtPortNumber;  // 1 to 65535
     QCheckBox *chkUseTLS;  // "Use an encrypted connection (SSL/TLS)"
+    // Under it: the file of certificates trusted besides the system's, chosen with the button.
+    QPushButton *cmdTLSCAFile;  // "Trusted certificates file..."
+    QLineEdit *txtTLSCAFile;
     QLabel *lblComment;
     QGroupBox *fraConnectSpeed;  // "Connection Speed:"
     std::array<QRadioButton *, 6> optConnectSpeeds;
@@ -81,6 +84,8 @@ public:
     void chkUseTLS_Click();
     // The folder browser; the chosen folder, or "" when the user cancelled.
     QString PickFolder();
+    // The file chooser of "Trusted certificates file...": a chosen file goes into the field.
+    void cmdTLSCAFile_Click();
 
 signals:
     // The catalogue reset asks its owner, in this order: to step aside (the owner hides), to run

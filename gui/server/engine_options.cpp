@@ -21,6 +21,7 @@ void ApplyEngineOptions() {
     // An engine without the option export refuses these; it then speaks plain NNTP and reads
     // every group whole, as before.
     engine::mp3SetOption("tls", Settings.UseTLS ? "1" : "0");
+    engine::mp3SetOption("tls-ca-file", engine::toEngineText(Settings.TLSCAFile).constData());
     engine::mp3SetOption("search-depth", QByteArray::number(static_cast<qlonglong>(Settings.SearchDepth)).constData());
     engine::mp3SetOption("connections", QByteArray::number(Settings.Connections).constData());
     engine::mp3SetOption("overview-cache", engine::toEngineText(OverviewCacheFolder()).constData());

@@ -98,4 +98,54 @@ QString ConnectionFailedText() {
         "configuration information.");
 }
 
+namespace {
+
+constexpr int32_t kEncryptedNntpPort = 563;
+constexpr int32_t kNoSuchGroup = 411;
+
+bool isEncryptionProblem(const QString &errorText) {
+    return errorText.startsWith(QStringLiteral("Certificate ")) || errorText.contains(QStringLiteral("encrypt")) ||
+           errorText.contains(QStringLiteral("trusted certificates"));
+}
+
+bool isNoSuchGroup(const QString &errorText) { return roundToInt32(leadingNumber(errorText)) == kNoSuchGroup; }
+
+}  // namespace
+
+QString ServerErrorText(const QString &errorText) {
+    const QString named = QStringLiteral(" (") + kCheckedGroup + QLatin1Char(')');
+    if (!isNoSuchGroup(errorText) || errorText.contains(kCheckedGroup)) return errorText;
+    return errorText.trimmed() + named;  // the server's reply ends in CR LF
+}
+
+bool PlainConnectionToEncryptedPort(const QString &errorText) {
+    // A TLS server waits for the client to speak first: a plain client waits for a greeting that
+    // never comes, or reads the TLS server's binary answer as no NNTP greeting.
+    return !Settings.UseTLS && Settings.Port == kEncryptedNntpPort &&
+           (errorText.contains(QStringLiteral("Timed Out")) ||
+            errorText.contains(QStringLiteral("is not an NNTP Server")));
+}
+
+QString ServerProblemText(const QString &errorText) {
+    if (isEncryptionProblem(errorText))
+        return QStringLiteral(
+                   "Harbeat could not set up the encrypted connection to your news server.  A server with a "
+                   "certificate of its own (self-signed, as on a server of your own) is trusted once you choose "
+                   "that certificate with \"") +
+               kTrustedCertificatesCaption +
+               QStringLiteral(
+                   "\" under \"Use an encrypted connection (SSL/TLS)\" in the Harbeat Options screen.  Otherwise "
+                   "make sure the port is your server's encrypted port (usually 563).");
+    if (PlainConnectionToEncryptedPort(errorText))
+        return QStringLiteral(
+            "Your news server gave no plain answer: port 563 is usually the encrypted port: tick Use an encrypted "
+            "connection (SSL/TLS) in the Harbeat Options screen.");
+    if (isNoSuchGroup(errorText))
+        return QStringLiteral("Your news server answers, but it does not carry the newsgroup ") + kCheckedGroup +
+               QStringLiteral(
+                   ".  Harbeat needs a news server that carries the binary music newsgroups: check the server name "
+                   "in the Harbeat Options screen, or ask your Internet Service Provider which server carries them.");
+    return ConnectionFailedText();
+}
+
 }  // namespace harbeat

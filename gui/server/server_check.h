@@ -30,4 +30,20 @@ QString LoginRequiredText();
 // What follows "Error - " and the message when the server could not be reached or used.
 QString ConnectionFailedText();
 
+// The Options button that chooses the file of certificates trusted besides the system's.
+inline const QString kTrustedCertificatesCaption = QStringLiteral("Trusted certificates file...");
+// The group every check selects; a server that refuses it is named with it.
+inline const QString kCheckedGroup = QStringLiteral("alt.binaries.sounds.mp3");
+
+// The engine's message of a failed check or operation as the user reads it: a refused group
+// (411) is named.
+QString ServerErrorText(const QString &errorText);
+// What follows "Error - " and the message, chosen by the failure: certificates after a
+// certificate or encryption error, the encrypted port after a plain connection to port 563 that
+// got no answer or no text, the missing group after a 411, else ConnectionFailedText().
+QString ServerProblemText(const QString &errorText);
+// A failure that trying the same settings again cannot mend: a plain connection to the
+// encrypted port 563.
+bool PlainConnectionToEncryptedPort(const QString &errorText);
+
 }  // namespace harbeat

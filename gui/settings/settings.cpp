@@ -122,6 +122,7 @@ void LoadSettings() {
     Settings.Password = ReadRegValue(kRoot, QStringLiteral("Password"), QString());
     Settings.PlaySounds = ReadRegValue(kRoot, QStringLiteral("PlaySounds"), QStringLiteral("TRUE")) == u"TRUE";
     Settings.UseTLS = ReadRegValue(kRoot, QStringLiteral("UseTLS"), QStringLiteral("FALSE")) == u"TRUE";
+    Settings.TLSCAFile = trimBlanks(ReadRegValue(kRoot, QStringLiteral("TLSCAFile"), QString()));
     Settings.SearchDepth = searchDepthFromText(ReadRegValue(kRoot, QStringLiteral("SearchDepth"), QString()))
                                .value_or(kDefaultSearchDepth);
     Settings.CompressOverviews =
@@ -148,6 +149,7 @@ void SaveSettings() {
     WriteRegValue(kRoot, QStringLiteral("PlaySounds"),
                   Settings.PlaySounds ? QStringLiteral("TRUE") : QStringLiteral("FALSE"));
     WriteRegValue(kRoot, QStringLiteral("UseTLS"), Settings.UseTLS ? QStringLiteral("TRUE") : QStringLiteral("FALSE"));
+    WriteRegValue(kRoot, QStringLiteral("TLSCAFile"), trimBlanks(Settings.TLSCAFile));
     WriteRegValue(kRoot, QStringLiteral("SearchDepth"), QString::number(Settings.SearchDepth));
     WriteRegValue(kRoot, QStringLiteral("CompressOverviews"),
                   Settings.CompressOverviews ? QStringLiteral("TRUE") : QStringLiteral("FALSE"));

@@ -31,6 +31,9 @@ struct SettingsRecord {
     bool PlaySounds = false;
     // Every news-server connection is encrypted (NNTPS); stored as UseTLS, off by default.
     bool UseTLS = false;
+    // A PEM file of certificates trusted besides the system's (a server's self-signed one);
+    // stored as TLSCAFile, "" for none.
+    QString TLSCAFile;
     // How many of the newest articles a search reads in each group; 0 reads all of them.
     int64_t SearchDepth = kDefaultSearchDepth;
     // Overviews are read compressed when the server offers it; stored as CompressOverviews, on by

@@ -195,41 +195,52 @@ void frmSplash::SetupNNTPConfig() {
     for (;;) {
         QString errorText;
         // The form is drawn before each check, and the check runs beside the event loop: a
-        // server that accepts and then stays silent keeps the form on screen with a working
-        // Exit link for the whole wait.
+        // server that accepts and then stays silent keeps the form on screen with working links
+        // for the whole wait.
         repaintNow();
         bool accepted = false;
-        {
+        optionsRequested_ = false;
+        // Without a server there is nothing to check: the options form opens at once.
+        const bool noServer = trimBlanks(Settings.Server.text()).isEmpty();
+        if (!noServer) {
             BusyCursor busy;
-            showLink(*Label3, kOptionsCaption, false);  // the options form waits for the check
+            checking_ = true;
             accepted = CheckServerSettings(errorText, [] {
                 QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents, 20);
             });
-            showLink(*Label3, kOptionsCaption, true);
+            checking_ = false;
         }
         if (QuitRequested) return;  // the Exit link was used during the check
-        if (accepted) return;
-        if (errorText.isEmpty()) errorText = QStringLiteral("The news server did not answer the check.");
-        if (errorText.contains(QStringLiteral("Timed Out"))) {
-            warn(this, QStringLiteral("Error - ") + errorText);
-            ++tries;
-            if (tries < 3) continue;
-        } else {
-            warn(this, QStringLiteral("Error - ") + errorText);
-        }
+        const bool askedForOptions = optionsRequested_ || noServer;
+        if (accepted && !optionsRequested_) return;
 
-        frmOptions &options = owner_.optionsForm();
-        options.bStartupCheck = true;
-        const int32_t reply = roundToInt32(leadingNumber(errorText));
-        if (reply == 480 || reply == 502) {
-            warn(this, LoginRequiredText());
-            options.txtUserID->raise();
-            options.txtUserID->setFocus();
-        } else if (errorText != kQuitMarker) {
-            warn(this, QStringLiteral("Error - ") + errorText + kCrLf + kCrLf + ConnectionFailedText());
-            options.txtServerName->raise();
-            options.txtServerName->setFocus();
+        frmOptions *form = nullptr;
+        if (askedForOptions) {
+            form = &owner_.optionsForm();
+            form->txtServerName->raise();
+            form->txtServerName->setFocus();
+        } else {
+            if (errorText.isEmpty()) errorText = QStringLiteral("The news server did not answer the check.");
+            errorText = ServerErrorText(errorText);
+            warn(this, QStringLiteral("Error - ") + errorText);
+            // Trying a plain connection to the encrypted port again only waits once more.
+            if (errorText.contains(QStringLiteral("Timed Out")) && !PlainConnectionToEncryptedPort(errorText) &&
+                ++tries < 3)
+                continue;
+            form = &owner_.optionsForm();
+            const int32_t reply = roundToInt32(leadingNumber(errorText));
+            if (reply == 480 || reply == 502) {
+                warn(this, LoginRequiredText());
+                form->txtUserID->raise();
+                form->txtUserID->setFocus();
+            } else if (errorText != kQuitMarker) {
+                warn(this, QStringLiteral("Error - ") + errorText + kCrLf + kCrLf + ServerProblemText(errorText));
+                form->txtServerName->raise();
+                form->txtServerName->setFocus();
+            }
         }
+        frmOptions &options = *form;
+        options.bStartupCheck = true;
 
         options.exec();
 
@@ -278,7 +289,7 @@ void frmSplash::Timer1_Timer() {
             reports.setProgress(0);
         } else {
             if (end != kQuitMarker)
-                warn(this, QStringLiteral("Error - ") + end + kCrLf + kCrLf + ConnectionFailedText());
+                warn(this, QStringLiteral("Error - ") + ServerErrorText(end) + kCrLf + kCrLf + ServerProblemText(end));
             lblStatus->setText(QStringLiteral("Error Loading"));
             lblStatus->repaint();
             // The retry starts only after the failure was consumed, so its own report cannot be
@@ -307,6 +318,12 @@ void frmSplash::Timer1_Timer() {
 
 void frmSplash::Label3_Click() {
     if (!Label3->isEnabled()) return;
+    if (checking_) {
+        // The check waits for the server up to a minute; the user need not.
+        optionsRequested_ = true;
+        engine::mp3CancelFunc();
+        return;
+    }
     frmOptions &options = owner_.optionsForm();
     options.exec();
     const bool retry = !options.bCancelled;

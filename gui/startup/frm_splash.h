@@ -45,7 +45,8 @@ public:
 
     // One tick of Timer1.
     void Timer1_Timer();
-    // The "Options..." link.
+    // The "Options..." link. During the server check it ends the check, and the options form
+    // opens once the check has returned.
     void Label3_Click();
     // The "Exit..." link.
     void Label2_Click();
@@ -57,6 +58,10 @@ private:
     void repaintNow();
 
     SplashOwner &owner_;
+    // The server check runs: "Options..." interrupts it instead of opening the form inside it.
+    bool checking_ = false;
+    // "Options..." was used during the check: the options form follows it without error boxes.
+    bool optionsRequested_ = false;
     // Today's local date as "YYMMDD", taken when Run starts.
     QString today_;
 };

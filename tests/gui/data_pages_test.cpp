@@ -15,7 +15,8 @@ class DataPagesTest : public QObject {
 private slots:
     void everyPageReadsAsText_data() {
         QTest::addColumn<QString>("name");
-        for (const char *name : {"msg002", "msg003", "msg009", "msg013", "msg014", "msg016", "msg017", "msg018"})
+        for (const char *name : {"msg002", "msg003", "msg009", "msg013", "msg014", "msg016", "msg017", "msg018", "msg019",
+                                 "msg020"})
             QTest::newRow(name) << QString::fromLatin1(name);
         for (int n = 1; n <= 23; ++n) QTest::newRow(qPrintable(QString("faq%1").arg(n))) << QString("faq%1").arg(n);
     }

@@ -453,6 +453,74 @@ private slots:
         corvane::resetEngineOptionsForTests();
     }
 
+    // "Trusted certificates file..." under the TLS box: chosen through the file chooser (a
+    // cancelled choice keeps the field), stored as TLSCAFile and handed to the engine.
+    void trustedCertificatesFile_chosenStoredAndApplied_data() {
+        QTest::addColumn<QString>("chosen");
+        QTest::addColumn<QString>("stored");
+        QTest::newRow("a file chosen") << "/home/me/own-server.pem" << "/home/me/own-server.pem";
+        QTest::newRow("chooser cancelled") << "" << "/etc/old.pem";
+    }
+    void trustedCertificatesFile_chosenStoredAndApplied() {
+        QFETCH(QString, chosen);
+        QFETCH(QString, stored);
+        Settings.TLSCAFile = "/etc/old.pem";
+        RecordingPlatform fake;
+        fake.fileAnswers = {chosen};
+        frmMain main;
+        frmOptions &form = openOptions(main);
+        QCOMPARE(form.txtTLSCAFile->text(), QStringLiteral("/etc/old.pem"));
+        form.bStartupCheck = true;
+
+        form.cmdTLSCAFile->click();
+        form.cmdOK_Click();
+
+        QCOMPARE(fake.kinds(), QStringList{"pickFile"});
+        QCOMPARE(Settings.TLSCAFile, stored);
+        SaveSettings();
+        QCOMPARE(ReadRegValue("", "TLSCAFile", ""), stored);
+        corvane::resetEngineOptionsForTests();
+        ApplyEngineOptions();
+        QCOMPARE(QString::fromStdString(corvane::engineOptions().tlsCaFile), stored);
+        corvane::resetEngineOptionsForTests();
+    }
+
+    // The box after a failed check says what to change: certificates after a certificate or
+    // encryption error, the encrypted port after a plain connection to 563 that got no answer,
+    // the newsgroup after a 411; the connection text otherwise.
+    void problemText_fitsTheFailure_data() {
+        QTest::addColumn<QString>("error");
+        QTest::addColumn<bool>("tls");
+        QTest::addColumn<int>("port");
+        QTest::addColumn<QString>("says");
+        const QString certificates = "Trusted certificates file...";
+        const QString port563 = "port 563 is usually the encrypted port: tick Use an encrypted connection";
+        const QString connect = "unable to connect";
+        QTest::newRow("self-signed") << "Certificate not trusted (self-signed certificate)." << true << 563
+                                     << certificates;
+        QTest::newRow("handshake") << "The encrypted handshake failed (wrong version number)." << true << 563
+                                   << certificates;
+        QTest::newRow("unreadable file") << "The file of trusted certificates cannot be read (/x)." << true << 563
+                                         << certificates;
+        QTest::newRow("563 plain, time-out") << "Timed Out, server has not responded." << false << 563 << port563;
+        QTest::newRow("563 plain, no text") << "Address h, Port 563 is not an NNTP Server." << false << 563
+                                            << port563;
+        QTest::newRow("119 plain, time-out") << "Timed Out, server has not responded." << false << 119 << connect;
+        QTest::newRow("no such group") << "411 No such newsgroup\r\n" << false << 119 << "does not carry";
+        QTest::newRow("refused") << "Connection refused." << false << 119 << connect;
+    }
+    void problemText_fitsTheFailure() {
+        QFETCH(QString, error);
+        QFETCH(bool, tls);
+        QFETCH(int, port);
+        QFETCH(QString, says);
+        Settings.UseTLS = tls;
+        Settings.Port = port;
+        const QString text = ServerProblemText(error);
+        QVERIFY2(text.contains(says), qPrintable(text));
+        if (says != u"unable to connect") QVERIFY2(!text.contains("modem"), qPrintable(text));
+    }
+
     // The port, the connections and the search depth take only what can be used, as typed.
     void numberFields_takeOnlyWhatCanBeUsed_data() {
         QTest::addColumn<QString>("field");

@@ -357,6 +357,41 @@ private slots:
         QCOMPARE(form->songRows->record(0).title, QStringLiteral("New Song.mp3"));
     }
 
+    // A search ended by an engine error lists what it found, keeps the error in panel 1 and no
+    // longer says it is searching; songs the engine sends after the error come with its "DONE".
+    void searchEndedByAnErrorKeepsItsSongs_data() {
+        QTest::addColumn<QStringList>("afterError");
+        QTest::addColumn<int>("rows");
+        QTest::newRow("error last") << QStringList{} << 1;
+        QTest::newRow("more songs, then DONE") << QStringList{"Later Song.mp3"} << 2;
+    }
+    void searchEndedByAnErrorKeepsItsSongs() {
+        QFETCH(QStringList, afterError);
+        QFETCH(int, rows);
+        const QString lost = QStringLiteral("Connection closed by server.");
+        form->Idle = true;
+        form->SetCommandsEnabled(true);
+        SearchReady = -1;
+        form->mnuStartSearch_Click();
+        QCOMPARE(shownPage(), QStringLiteral("msg002"));
+        report(kNotifySong, songLine("Found Song.mp3"));
+        report(kNotifyError, lost);
+        form->timTimer_Timer();
+        QCOMPARE(form->songRows->rowCount(), 1);
+        QCOMPARE(shownPage(), QStringLiteral("msg020"));
+        QCOMPARE(form->barStatusbar->panelText(1), lost);
+        verifyIdle();
+        if (!afterError.isEmpty()) {
+            for (const QString &title : afterError) report(kNotifySong, songLine(title));
+            report(kNotifySearchDone, "DONE");
+            form->timTimer_Timer();
+        }
+        QCOMPARE(form->songRows->rowCount(), rows);
+        QCOMPARE(shownPage(), QStringLiteral("msg020"));
+        QCOMPARE(form->barStatusbar->panelText(1), lost);
+        verifyIdle();
+    }
+
     void searchResultsAreListed() {
         // Rows from before (a keyword typed during the search) must not stay.
         form->songRows->appendRecords({SongRecord{"Old Song.mp3", "jazz", "1/1/99", "x"}});

@@ -6,9 +6,11 @@
 #include <QPushButton>
 #include <QTest>
 #include <QTimer>
+#include <optional>
 #include <stdexcept>
 
 #include "catalogue/catalogue.h"
+#include "net/connection.h"
 #include "forms_fixture.h"
 #include "gui_test_main.h"
 #include "main/frm_main.h"
@@ -92,6 +94,15 @@ protected:
     }
 };
 enum class Answer { FixServer, FixPassword, ChangeServer, Cancel };
+
+// The engine's real minute of waiting for a reply, for the test's life; then the fixture's second.
+class LongReceiveWait {
+public:
+    LongReceiveWait() { corvane::setReceiveTimeoutForTests(std::chrono::seconds(60)); }
+    ~LongReceiveWait() { corvane::setReceiveTimeoutForTests(std::chrono::seconds(1)); }
+    LongReceiveWait(const LongReceiveWait &) = delete;
+    LongReceiveWait &operator=(const LongReceiveWait &) = delete;
+};
 
 }  // namespace
 
@@ -249,6 +260,60 @@ private slots:
         }
     }
 
+    // The options form without a wait for the check: "Options..." interrupts a check of a
+    // silent server, and a first start without a server opens it at once; no box comes first.
+    // A server without the checked group is named with it, and no box says it cannot connect.
+    void setupNNTPConfig_optionsWithoutAWait_data() {
+        QTest::addColumn<QString>("case_");
+        QTest::addColumn<QStringList>("boxes");
+        const QString noGroup = QStringLiteral("Error - 411 No such newsgroup (alt.binaries.sounds.mp3)");
+        QTest::newRow("Options... during the check") << QStringLiteral("interrupt") << QStringList{};
+        QTest::newRow("first start without a server") << QStringLiteral("no server") << QStringList{};
+        QTest::newRow("server without the group") << QStringLiteral("no group") << QStringList{noGroup};
+    }
+    void setupNNTPConfig_optionsWithoutAWait() {
+        QFETCH(QString, case_);
+        QFETCH(QStringList, boxes);
+        newsd::NewsStore store;
+        addStandardGroups(store);
+        newsd::NewsStore withoutGroup;
+        withoutGroup.addGroup("alt.binaries.sounds.mp3.jazz", 0, true);
+        auto good = startServer(store);
+        auto bad = case_ == u"no group" ? startServer(withoutGroup)
+                                        : startServer(store, withRule({}, "GROUP", newsd::CommandRule::Action::Silence));
+        storeServer(case_ == u"no server" ? QString() : QStringLiteral("127.0.0.1"), bad->port());
+        storeCatalogue(TodayText());
+        OptionsDriver driver({[&](frmOptions &form) {
+            form.txtServerName->setText("127.0.0.1");
+            form.txtPortNumber->setValue(good->port());
+            form.cmdOK->click();
+        }});
+        RecordingPlatform fake;
+        frmMain main;
+        frmSplash splash(main);
+        std::optional<LongReceiveWait> longWait;
+        if (case_ == u"interrupt") {
+            // Far longer than the test waits for the form: only the interruption can show it.
+            longWait.emplace();
+            QTimer::singleShot(200, &splash, [&] { emit splash.Label3->linkActivated(QStringLiteral("#")); });
+        }
+
+        splash.Run(false);
+
+        QCOMPARE(driver.shown, 1);
+        QCOMPARE(driver.startupFlags, std::vector<bool>{true});
+        QCOMPARE(driver.focusedControls, std::vector<QString>{"txtServerName"});
+        const QStringList shown = boxTexts(fake);
+        QCOMPARE(shown.mid(0, boxes.size()), boxes);
+        QCOMPARE(shown.size(), boxes.size() + (boxes.isEmpty() ? 0 : 1));
+        for (const QString &box : shown) QVERIFY2(!box.contains("unable to connect"), qPrintable(box));
+        if (!boxes.isEmpty()) QVERIFY(shown.back().startsWith(boxes.back() + kCrLf + kCrLf));
+        QVERIFY(!QuitRequested);
+        // A server named for the first time brings its complete list.
+        QVERIFY(waitFor([&] { return splash.bDone; }));
+        QCOMPARE(Settings.Port, int(good->port()));
+    }
+
     void timer1_handlesAFailedListUpdate_data() {
         QTest::addColumn<newsd::CommandRule::Action>("failure");
         QTest::newRow("time-out: start-up goes on") << newsd::CommandRule::Action::Silence;
@@ -344,7 +409,7 @@ private slots:
         splash.Run(false);
 
         QCOMPARE(boxesAtExit, qsizetype(0));  // still in the first check
-        QVERIFY(!optionsLinkAtExit);          // the options form waits for the check
+        QVERIFY(optionsLinkAtExit);           // "Options..." may interrupt the check
         QVERIFY(QuitRequested);
         QCOMPARE(fake.kinds(), QStringList{"endProgram"});
         QCOMPARE(driver.shown, 0);

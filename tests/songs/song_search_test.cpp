@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <thread>
+
 #include "search_test_support.h"
 
 using namespace harbeat::test;
@@ -215,6 +217,49 @@ TEST_F(SongSearchTest, OverviewRefusedFailsOnlyThatGroup) {
     EXPECT_EQ(textsOf(reports, 9009), (std::vector<std::string>{"\tKept Song \tjazz\t" + std::string(kPostDate) +
                                                                 "\tg.good\t1\t<kept@x>\f\r\n"}));
     EXPECT_EQ(reports.back(), (Report{9003, "DONE"}));
+}
+
+// The server goes away in the middle of a group's overview: the complete songs of the batches
+// read before are kept, the error follows them, and a search that kept no song ends with that
+// error instead of "No Songs.".
+TEST_F(SongSearchTest, ServerLostMidGroupKeepsTheSongsReadBefore) {
+    const std::string found = "\tFound Song \tjazz\t" + std::string(kPostDate) + "\tg.lost\t1\t<f@x>\f\r\n";
+    const Report lost{9001, "Connection closed by server."};
+    const struct {
+        const char *name;
+        std::vector<std::string> firstBatch;
+        std::vector<Report> ending;  // after "Retrieving jazz songs..."
+    } cases[] = {
+        {"a song before the close",
+         {overviewLine(1, "Found Song (1/1)", "<f@x>"), overviewLine(2, "Split Song (1/2)", "<s1@x>")},
+         {{9009, found}, lost, {9003, "DONE"}}},
+        {"no song before the close", {overviewLine(2, "Split Song (1/2)", "<s1@x>")}, {lost, lost}},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        ReportRecorder::clear();
+        ScriptedPeer peer;
+        peer.send(kGreeting)
+            .expect("group g.lost\r\n")
+            .send("211 102 1 102 g.lost\r\n")
+            .expect("group g.lost\r\n")
+            .send("211 102 1 102 g.lost\r\n")
+            .expect("xover 1-51\r\n")
+            .expect("xover 52-102\r\n")
+            .send(overviewReply(c.firstBatch))
+            .close();
+        search(peer, "g.lost\tjazz\r\n");
+        std::vector<Report> expected = {
+            {9000, "Searching..."}, {9000, "Searching... DONE!"}, {9000, "Retrieving jazz songs..."}};
+        expected.insert(expected.end(), c.ending.begin(), c.ending.end());
+        // The peer's close ends the wait above before the engine has reported it.
+        const auto deadline = std::chrono::steady_clock::now() + 10s;
+        while (withoutProgress(ReportRecorder::reports()).size() < expected.size() &&
+               std::chrono::steady_clock::now() < deadline)
+            std::this_thread::sleep_for(10ms);
+        ReportRecorder::waitQuiet(50ms);
+        EXPECT_EQ(withoutProgress(ReportRecorder::reports()), expected);
+    }
 }
 
 // Real servers send overview lines longer than 4,096 characters (long Xref fields): such a line
