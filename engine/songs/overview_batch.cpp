@@ -6,9 +6,11 @@
 #include <cstdio>
 #include <deque>
 
+#include "core/engine_options.h"
 #include "core/engine_settings.h"
 #include "core/error_text.h"
 #include "core/notify.h"
+#include "net/compressed_transport.h"
 #include "net/multiline.h"
 #include "net/pending_bytes.h"
 #include "net/text_helpers.h"
@@ -17,6 +19,8 @@ namespace corvane {
 namespace {
 
 constexpr int kOverviewFollows = 224;
+// How many times the commands on the way when the session is compressed.
+constexpr int kCompressedPipelineFactor = 8;
 // RFC 2980 / RFC 3977 answers to a range without articles. Groups with long runs of expired
 // articles are the normal case on real servers, so these are empty batches, not failures.
 constexpr int kNoArticlesInRange = 420;
@@ -152,6 +156,10 @@ int readOverviewRange(std::string &error, Connection connection, SearchProgress 
                       std::vector<uint32_t> *lineCounts) {
     inStep = false;
     if (pipeline > 1) sendWithoutDelay(connection);
+    // A compressed reply is a fifth of the bytes or less: more commands are kept on the way, so
+    // that as many bytes are in flight as without compression and the link stays full.
+    if (pipeline > 1 && compressIsActive(connection))
+        pipeline = std::min(pipeline * kCompressedPipelineFactor, kMaxPipeline);
     CommandWindow window(first, last);
     const std::size_t refillAt = static_cast<std::size_t>(std::max(pipeline - std::max(pipeline / 8, 1), 0));
     // The first command goes out even when a cancel is pending, as one at a time always did; the
