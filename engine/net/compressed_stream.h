@@ -55,6 +55,8 @@ private:
     long passClear(char *out, std::size_t capacity);
     long inflateReply(char *out, std::size_t capacity);
     long fail(std::string message);
+    // Hands the bytes read ahead past the end of a stream back to the input.
+    void giveBackReadAhead();
     void noteStatusLine();
 
     struct Inflater;
@@ -70,6 +72,7 @@ private:
     std::string statusLine_;       // the status line so far (its first bytes only)
     std::string lineStart_;        // the start of the current data line, to find the terminator
     bool atLineStart_ = true;
+    bool replyStarted_ = false;    // the compressed reply's stream has its header kind
     std::size_t replyBytes_ = 0;   // clear bytes of the compressed reply so far
     std::string inflatedTail_;     // the last bytes the compressed reply inflated to
     std::size_t terminatorSeen_ = 0;
