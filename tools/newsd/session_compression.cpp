@@ -1,4 +1,7 @@
-#include <zlib.h>
+#include <isa-l/igzip_lib.h>
+
+#include <cstdint>
+#include <vector>
 
 #include "nntp_session.h"
 
@@ -53,8 +56,9 @@ bool NntpSession::gzipsReplyTo(const Command &command) const {
     return verb == "XOVER" || verb == "OVER" || verb == "LIST" || verb == "NEWGROUPS";
 }
 
-// The fastest level: on one machine the server's compressing would otherwise weigh on the
-// client's measurements; the bytes stay well under a quarter of the clear text.
+// The fastest level of the fastest compressor: on one machine the server's compressing would
+// otherwise weigh on the client's measurements; the bytes stay well under a quarter of the clear
+// text.
 void NntpSession::gzipReplyFrom(std::size_t mark) {
     std::string &out = connection_.output();
     const std::size_t statusEnd = out.find("\r\n", mark);
@@ -63,12 +67,22 @@ void NntpSession::gzipReplyFrom(std::size_t mark) {
         return;
     std::string lines = out.substr(statusEnd + 2);
     if (!gzipTerminatorInside_) lines.resize(lines.size() - 3);
-    uLongf packedSize = compressBound(static_cast<uLong>(lines.size()));
-    std::string packed(packedSize, '\0');
-    if (compress2(reinterpret_cast<Bytef *>(packed.data()), &packedSize, reinterpret_cast<const Bytef *>(lines.data()),
-                  static_cast<uLong>(lines.size()), Z_BEST_SPEED) != Z_OK)
-        return;
-    packed.resize(packedSize);
+    // A zlib stream, as compress2() makes it, from igzip's fastest level.
+    std::vector<std::uint8_t> levelBuffer(ISAL_DEF_LVL1_DEFAULT);
+    std::string packed(lines.size() + lines.size() / 8 + 1024, '\0');
+    isal_zstream z;
+    isal_deflate_stateless_init(&z);
+    z.level = 1;
+    z.level_buf = levelBuffer.data();
+    z.level_buf_size = static_cast<std::uint32_t>(levelBuffer.size());
+    z.gzip_flag = IGZIP_ZLIB;
+    z.end_of_stream = 1;
+    z.next_in = reinterpret_cast<std::uint8_t *>(lines.data());
+    z.avail_in = static_cast<std::uint32_t>(lines.size());
+    z.next_out = reinterpret_cast<std::uint8_t *>(packed.data());
+    z.avail_out = static_cast<std::uint32_t>(packed.size());
+    if (isal_deflate_stateless(&z) != COMP_OK) return;
+    packed.resize(packed.size() - z.avail_out);
     out.resize(statusEnd);
     out.append(" [COMPRESS=GZIP]\r\n");
     out.append(packed);
