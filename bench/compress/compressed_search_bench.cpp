@@ -2,10 +2,10 @@
 // with RFC 8054 COMPRESS DEFLATE and with XFEATURE COMPRESS GZIP, all served by the bundled
 // server. Each search runs in a child process of its own (its CPU time is the search's alone).
 // Run by hand:
-//   build/bin/compressed_search_bench [articles] [one-way ms] [Mbit/s] [pipeline]
-//       (defaults 1000000, 25, 40 and 64: a path of 50 ms round trip and a 40 Mbit/s link per
-//       connection, made by a relay in this program: the bundled server has no rate option;
-//       the engine's pipeline depth)
+//   build/bin/compressed_search_bench [articles] [one-way ms] [Mbit/s] [pipeline] [connections]
+//       (defaults 1000000, 25, 40, 64 and 1: a path of 50 ms round trip and a 40 Mbit/s link per
+//       connection, as the bundled server's --latency-ms and --connection-rate make them; the
+//       engine's pipeline depth; the connections of the search)
 // It prints three tables: bytes on the wire through a counting relay (no cap), the search time
 // at the given distance and rate, and the search time on bare loopback, each against the
 // uncompressed run. The CPU share of inflating is the time this process takes to inflate the
@@ -57,9 +57,10 @@ void CORVANE_CALL onReport(int32_t code, const char16_t *) {
     finished.notify_all();
 }
 
-int runSearchChild(int port, const char *compress, const char *pipeline) {
+int runSearchChild(int port, const char *compress, const char *pipeline, const char *connections) {
     if (mp3SetOption("compress", compress) != -1) return 1;
     if (pipeline && mp3SetOption("pipeline", pipeline) != -1) return 1;
+    if (connections && mp3SetOption("connections", connections) != -1) return 1;
     char error[256] = {};
     int32_t reachable = 0, posting = 0;
     if (mp3Settings(error, &onReport, "127.0.0.1", port, "", "", 0, &reachable, &posting, 0) != -1) {
@@ -86,13 +87,15 @@ struct SearchRun {
 };
 
 long pipelineDepth = 64;  // the engine's default
+long connectionCount = 1;
 
 SearchRun runChild(int port, bool compress) {
     char self[4096] = {};
     SearchRun run;
     if (readlink("/proc/self/exe", self, sizeof self - 1) <= 0) return run;
     const std::string command =
-        "'" + std::string(self) + "' --child " + std::to_string(port) + (compress ? " 1 " : " 0 ") + std::to_string(pipelineDepth);
+        "'" + std::string(self) + "' --child " + std::to_string(port) + (compress ? " 1 " : " 0 ") + std::to_string(pipelineDepth) + " " +
+        std::to_string(connectionCount);
     FILE *child = popen(command.c_str(), "r");
     if (!child) return run;
     char line[512] = {};
@@ -141,11 +144,12 @@ const char *nameOf(Compression method) {
 
 int main(int argc, char **argv) {
     if (argc >= 4 && std::strcmp(argv[1], "--child") == 0)
-        return runSearchChild(std::atoi(argv[2]), argv[3], argc > 4 ? argv[4] : nullptr);
+        return runSearchChild(std::atoi(argv[2]), argv[3], argc > 4 ? argv[4] : nullptr, argc > 5 ? argv[5] : nullptr);
     const unsigned long long articles = argc > 1 ? std::strtoull(argv[1], nullptr, 10) : 1000000ULL;
     const long oneWay = argc > 2 ? std::strtol(argv[2], nullptr, 10) : 25;
     const double rate = argc > 3 ? std::strtod(argv[3], nullptr) : 40;
     pipelineDepth = argc > 4 ? std::strtol(argv[4], nullptr, 10) : 64;
+    connectionCount = argc > 5 ? std::strtol(argv[5], nullptr, 10) : 1;
 
     harbeat::newsd::NewsStore store;
     store.addGroup("alt.binaries.sounds.mp3", 0, true);  // the group the server check selects
@@ -192,15 +196,10 @@ int main(int argc, char **argv) {
             harbeat::newsd::ServerOptions options;
             options.compression = method;
             options.latency = std::chrono::milliseconds(2 * milliseconds);
+            options.connectionRateMbit = mbit;
             harbeat::newsd::NewsServer server(store, options);
             server.start(0);
-            SearchRun run;
-            if (mbit > 0) {
-                CountingProxy proxy(server.port(), mbit, false);
-                run = runChild(proxy.port(), method != Compression::None);
-            } else {
-                run = runChild(server.port(), method != Compression::None);
-            }
+            const SearchRun run = runChild(server.port(), method != Compression::None);
             server.stop();
             if (!run.ok) continue;
             if (method == Compression::None) plainSeconds = run.seconds;
@@ -211,9 +210,10 @@ int main(int argc, char **argv) {
     };
     char title[160];
     std::snprintf(title, sizeof title,
-                  "search at %ld ms one way (--latency-ms %ld), %.0f Mbit/s per connection, pipeline %ld", oneWay,
-                  2 * oneWay, rate, pipelineDepth);
+                  "search at %ld ms one way (--latency-ms %ld --connection-rate %.0f), pipeline %ld, connections %ld",
+                  oneWay, 2 * oneWay, rate, pipelineDepth, connectionCount);
     timed(title, oneWay, rate);
-    timed("search on loopback, no latency and no cap", 0, 0);
+    std::snprintf(title, sizeof title, "search on loopback, no latency and no cap, connections %ld", connectionCount);
+    timed(title, 0, 0);
     return 0;
 }
