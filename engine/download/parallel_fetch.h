@@ -23,8 +23,9 @@ inline constexpr int kArticlesInFlightPerSession = 4;
 // order. A song whose article fails fails alone; an article whose session drops is fetched once
 // more on another. Returns when every song is done or a cancel was requested. `connection`
 // becomes 0 when it cannot carry another command. False, before any report, when no thread
-// could be started for the sessions.
+// could be started for the sessions. Articles the main server lacks are asked of a configured
+// `backup`, as downloadSong does.
 bool downloadSongsOnSessions(Connection &connection, const DownloadParameters &parameters,
-                             const std::vector<RequestedSong> &songs, int sessions);
+                             const std::vector<RequestedSong> &songs, int sessions, BackupServer *backup = nullptr);
 
 }  // namespace corvane

@@ -131,9 +131,26 @@ int finishSong(std::string &error, const DownloadParameters &parameters, Decoded
     return 1;
 }
 
+bool askBackupAfter(const BackupServer *backup, std::string_view reply) {
+    return backup && backup->configured() && isMissingArticleReply(reply);
+}
+
+int failMissingParts(std::string &error, const MissingParts &missing, DecodedFileList &list) {
+    std::string_view name;
+    for (const DecodedFile &file : list.files) {
+        if (!file.fileName.empty()) {
+            name = file.fileName;
+            break;
+        }
+    }
+    error = missing.message(name);
+    freeDecodedFiles(list);
+    return 0;
+}
+
 int downloadSong(std::string &error, Connection &connection, const DownloadParameters &parameters,
                  int64_t totalArticles, int64_t runningArticle, const RequestedSong &song,
-                 const std::vector<std::string> &messageIds) {
+                 const std::vector<std::string> &messageIds, BackupServer *backup) {
     DecodedFileList list;
     if (!nntpGroup(error, connection, song.newsgroup)) {
         // A refusal is the server's reply; anything else leaves the connection unusable.
@@ -144,20 +161,36 @@ int downloadSong(std::string &error, Connection &connection, const DownloadParam
     const int pipeline = engineOptions().pipeline;
     if (pipeline > 1) sendWithoutDelay(connection);
     ArticleWindow window(messageIds, articles, pipeline);
+    MissingParts missing;
     for (std::size_t i = 0; i < articles; ++i) {
         std::string text;
         if (!window.fill(error, connection) ||
             !readMultiLineResponse(error, connection, 220, kResponseTerminator, text)) {
             // A refusal (430: no such article) was read whole and leaves the connection in step.
-            if (isRefusal(error)) {
-                window.answered();
-                keepInStepOrClose(window, connection);
-            } else {
+            if (!isRefusal(error)) {
                 closeConnection(connection);
+                return 0;
             }
-            return 0;
+            window.answered();
+            if (!askBackupAfter(backup, error)) {
+                keepInStepOrClose(window, connection);
+                return 0;
+            }
+            if (!fetchMissingPart(*backup, song.newsgroup, messageIds[i], i + 1, text, missing)) {
+                if (cancelRequested()) {
+                    if (window.unanswered() > 0) closeConnection(connection);
+                    error = kCancelled;
+                    return 0;
+                }
+                // The song's other parts are still read, so that the failure names every part
+                // missing on both servers.
+                sendArticleProgress(runningArticle, totalArticles);
+                ++runningArticle;
+                continue;
+            }
+        } else {
+            window.answered();
         }
-        window.answered();
         undoDotStuffing(text);
         if (decodeArticle(text.data(), text.size(), &list) == kArticleTooManyParts) {
             error = kTooManyPartsError;
@@ -173,6 +206,7 @@ int downloadSong(std::string &error, Connection &connection, const DownloadParam
             return 0;
         }
     }
+    if (!missing.empty()) return failMissingParts(error, missing, list);
     return finishSong(error, parameters, list);
 }
 
