@@ -208,7 +208,11 @@ void frmSplash::SetupNNTPConfig() {
             showLink(*Label3, kOptionsCaption, true);
         }
         if (QuitRequested) return;  // the Exit link was used during the check
-        if (accepted) return;
+        if (accepted) {
+            // A text with a passed check is a warning about the backup server alone.
+            if (!errorText.isEmpty()) warn(this, QStringLiteral("Warning - ") + errorText);
+            return;
+        }
         if (errorText.isEmpty()) errorText = QStringLiteral("The news server did not answer the check.");
         if (errorText.contains(QStringLiteral("Timed Out"))) {
             warn(this, QStringLiteral("Error - ") + errorText);
