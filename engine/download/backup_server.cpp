@@ -3,6 +3,7 @@
 #include "core/engine_settings.h"
 #include "core/error_text.h"
 #include "net/multiline.h"
+#include "net/pending_bytes.h"
 #include "net/text_helpers.h"
 #include "nntp/session.h"
 
@@ -10,6 +11,12 @@ namespace corvane {
 namespace {
 
 constexpr std::size_t kMostPartsNamed = 10;
+
+// A server's reply ends in its line break; inside a sentence it would not.
+std::string withoutLineEnd(std::string text) {
+    while (!text.empty() && (text.back() == '\n' || text.back() == '\r')) text.pop_back();
+    return text;
+}
 
 }  // namespace
 
@@ -20,80 +27,121 @@ bool isMissingArticleReply(std::string_view reply) {
 
 BackupServer::BackupServer() : options_(engineOptions()) {}
 
+// Its reply would change nothing and cost the download one more round trip.
 BackupServer::~BackupServer() { close(); }
 
 void BackupServer::close() {
     if (!connection_) return;
-    cancelRequested() ? nntpQuitWithoutReply(connection_) : (void)nntpQuit(connection_);
+    nntpQuitWithoutReply(connection_);
     connection_ = 0;
-    group_.clear();
-    groupMissing_ = false;
-    usedBefore_ = false;
+    answeredBefore_ = false;
 }
 
-BackupServer::Result BackupServer::fetchArticle(std::string &error, const std::string &group,
-                                                const std::string &messageId, std::string &text) {
-    if (!failure_.empty()) {
-        error = failure_;
-        return Failed;
-    }
-    const bool reused = connection_ != 0 && usedBefore_;
-    Result result = ask(error, group, messageId, text);
-    // A session kept since an earlier article may have been dropped by the server meanwhile (an
-    // idle one is, after a while): one new session gets the article.
-    if (result == Failed && reused && !connection_ && !cancelRequested()) result = ask(error, group, messageId, text);
-    if (result == Failed && !cancelRequested()) failure_ = error;
-    return result;
+bool BackupServer::open(std::string &error) {
+    // An article by its message-id needs no selected group (RFC 3977 6.2.1), so none is selected:
+    // that saves the backup a round trip per group.
+    connection_ = nntpOpenBackupSession(error, options_);
+    if (!connection_) return false;
+    sendWithoutDelay(connection_);
+    return true;
 }
 
-BackupServer::Result BackupServer::ask(std::string &error, const std::string &group, const std::string &messageId,
-                                       std::string &text) {
-    if (!connection_) {
-        connection_ = nntpOpenBackupSession(error, options_);
-        if (!connection_) return Failed;
-    }
-    if (group != group_) {
-        if (!nntpGroup(error, connection_, group)) {
-            if (replyCode(error) < 0) {
-                nntpQuitWithoutReply(connection_);
-                connection_ = 0;
-                group_.clear();
-                return Failed;
-            }
-            // A backup without the group has none of its articles.
-            if (!isMissingArticleReply(error)) return Failed;
-            groupMissing_ = true;
-        } else {
-            groupMissing_ = false;
-        }
-        group_ = group;
-    }
-    if (groupMissing_) return Missing;
-    if (!netSend(error, connection_, "article " + messageId + "\r\n") ||
-        !readMultiLineResponse(error, connection_, 220, kResponseTerminator, text)) {
-        const int code = replyCode(error);
-        if (code >= 400 && code < 600) return isMissingArticleReply(error) ? Missing : Failed;
-        // Out of step or gone: the session is of no further use.
-        nntpQuitWithoutReply(connection_);
-        connection_ = 0;
-        group_.clear();
-        return Failed;
-    }
-    usedBefore_ = true;
-    return Found;
+bool BackupServer::send(std::string &error, const std::string &messageId) {
+    return netSend(error, connection_, "article " + messageId + "\r\n");
 }
 
-bool fetchMissingPart(BackupServer &backup, const std::string &group, const std::string &messageId, std::size_t part,
-                      std::string &text, MissingParts &missing) {
+void BackupServer::request(std::size_t token, const std::string &messageId) {
     std::string error;
-    const BackupServer::Result result = backup.fetchArticle(error, group, messageId, text);
+    if (failure_.empty() && (connection_ || open(error))) {
+        if (send(error, messageId)) {
+            pending_.push_back({token, messageId});
+            return;
+        }
+        failAll(error);
+    }
+    error = withoutLineEnd(error);
+    if (failure_.empty() && !cancelRequested()) failure_ = error;
+    answers_[token] = Answer{Failed, std::string(), failure_.empty() ? error : failure_};
+}
+
+bool BackupServer::requested(std::size_t token) const {
+    if (answers_.count(token)) return true;
+    for (const Pending &pending : pending_)
+        if (pending.token == token) return true;
+    return false;
+}
+
+void BackupServer::failAll(const std::string &error) {
+    close();
+    if (!cancelRequested()) failure_ = error;
+    for (const Pending &pending : pending_) answers_[pending.token] = Answer{Failed, std::string(), error};
+    pending_.clear();
+}
+
+void BackupServer::readOne() {
+    std::string error;
+    std::string text;
+    if (readMultiLineResponse(error, connection_, 220, kResponseTerminator, text)) {
+        answeredBefore_ = true;
+        answers_[pending_.front().token] = Answer{Found, std::move(text), std::string()};
+        pending_.pop_front();
+        return;
+    }
+    const int code = replyCode(error);
+    if (code >= 400 && code < 600) {
+        // Read whole: the session stays in step.
+        answeredBefore_ = true;
+        const Result result = isMissingArticleReply(error) ? Missing : Failed;
+        answers_[pending_.front().token] = Answer{result, std::string(), withoutLineEnd(error)};
+        pending_.pop_front();
+        return;
+    }
+    // A session kept since earlier articles may have been closed by the server meanwhile (an
+    // idle one is, after a while): once, the articles on the way are asked again on a new one.
+    if (answeredBefore_ && !retried_ && !cancelRequested()) {
+        retried_ = true;
+        close();
+        std::string reopenError;
+        if (open(reopenError)) {
+            bool sent = true;
+            for (const Pending &pending : pending_) sent = sent && send(reopenError, pending.messageId);
+            if (sent) return;
+        }
+        error = reopenError;
+    }
+    failAll(withoutLineEnd(error));
+}
+
+BackupServer::Result BackupServer::take(std::size_t token, std::string &error, std::string &text) {
+    while (!answers_.count(token)) {
+        if (pending_.empty()) {
+            error = kCancelled;  // never requested: nothing can come
+            return Failed;
+        }
+        readOne();
+    }
+    auto found = answers_.find(token);
+    Answer answer = std::move(found->second);
+    answers_.erase(found);
+    error = std::move(answer.error);
+    text = std::move(answer.text);
+    return answer.result;
+}
+
+void BackupServer::forgetRequests() {
+    answers_.clear();
+    if (pending_.empty()) return;
+    pending_.clear();
+    close();
+}
+
+bool takeMissingPart(BackupServer &backup, std::size_t token, std::size_t part, std::string &text,
+                     MissingParts &missing) {
+    std::string error;
+    const BackupServer::Result result = backup.take(token, error, text);
     if (result == BackupServer::Found) return true;
     missing.parts.push_back(part);
-    if (result == BackupServer::Failed && missing.backupFailure.empty()) {
-        // A server's reply ends in its line break; inside a sentence it would not.
-        while (!error.empty() && (error.back() == '\n' || error.back() == '\r')) error.pop_back();
-        missing.backupFailure = error;
-    }
+    if (result == BackupServer::Failed && missing.backupFailure.empty()) missing.backupFailure = error;
     return false;
 }
 

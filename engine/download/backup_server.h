@@ -1,9 +1,12 @@
 // The backup server of a download: asked for an article only when the main server answered that
 // it does not have it. One session, opened at the first such article and kept for the rest of
-// the download.
+// the download. Its "article" commands go out as soon as each miss is known, without waiting for
+// the replies before them, so that several misses cost one round trip.
 #pragma once
 
 #include <cstddef>
+#include <deque>
+#include <map>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -33,18 +36,41 @@ public:
         Missing,  // the backup lacks it too
         Failed,   // the backup could not be asked, or refused otherwise: `error` says why
     };
-    Result fetchArticle(std::string &error, const std::string &group, const std::string &messageId,
-                        std::string &text);
+
+    // Asks for the article (opening the session first when there is none); `token` names the
+    // request for take(). A token is used once until it is taken.
+    void request(std::size_t token, const std::string &messageId);
+    bool requested(std::size_t token) const;
+    // The answer to the request `token`, reading replies until it has come.
+    Result take(std::size_t token, std::string &error, std::string &text);
+    // Replies not taken are not wanted any more (a song ended early): the session, out of step
+    // with them, is closed, and the next request opens a new one.
+    void forgetRequests();
 
 private:
-    Result ask(std::string &error, const std::string &group, const std::string &messageId, std::string &text);
+    struct Answer {
+        Result result = Failed;
+        std::string text;
+        std::string error;
+    };
+    struct Pending {
+        std::size_t token;
+        std::string messageId;
+    };
+
+    bool open(std::string &error);
+    bool send(std::string &error, const std::string &messageId);
+    void readOne();
+    // The session failed with `error`: every request on the way fails with it.
+    void failAll(const std::string &error);
     void close();
 
     EngineOptions options_;
     Connection connection_ = 0;
-    bool usedBefore_ = false;  // the session has answered an article: a later failure may be an idle drop
-    std::string group_;        // the group selected on the session; empty: none
-    bool groupMissing_ = false;
+    bool answeredBefore_ = false;  // the session has answered: a failure later may be an idle drop
+    bool retried_ = false;
+    std::deque<Pending> pending_;
+    std::map<std::size_t, Answer> answers_;
     std::string failure_;  // once the backup failed, it is not asked again in this download
 };
 
@@ -60,12 +86,12 @@ struct MissingParts {
     std::string message(std::string_view songName) const;
 };
 
-// Asks the backup for part `part` (numbered from 1) of a song, which the main server lacks. True
-// with `text` (the reply's data lines) when the backup has it; otherwise false and the part is
-// added to `missing`, with the backup's failure when it failed. A cancel ends the ask early: the
-// caller sees it through cancelRequested().
-bool fetchMissingPart(BackupServer &backup, const std::string &group, const std::string &messageId, std::size_t part,
-                      std::string &text, MissingParts &missing);
+// Takes the backup's answer for part `part` (numbered from 1) of a song, requested under
+// `token`. True with `text` (the reply's data lines) when the backup has it; otherwise false and
+// the part is added to `missing`, with the backup's failure when it failed. A cancel ends the
+// wait early: the caller sees it through cancelRequested().
+bool takeMissingPart(BackupServer &backup, std::size_t token, std::size_t part, std::string &text,
+                     MissingParts &missing);
 
 // "3", "3 and 7", "3, 5 and 7"; past ten numbers the rest are counted ("... 10 and 5 more").
 std::string partNumberList(const std::vector<std::size_t> &parts);

@@ -106,6 +106,12 @@ public:
         return 0;
     }
 
+    // The main server has answered that it lacks article `index`.
+    bool lackedNow(std::size_t index) {
+        std::lock_guard lock(mutex_);
+        return queue_[index].state == QueuedArticle::Failed && queue_[index].lacked;
+    }
+
     // The song has ended early: its articles still queued are not fetched, those fetched are freed.
     void abandon(std::size_t song) {
         std::lock_guard lock(mutex_);
@@ -295,46 +301,50 @@ int assembleSong(std::string &error, ArticleFetcher &fetcher, const DownloadPara
                  std::size_t first, std::size_t count, BackupServer *backup) {
     DecodedFileList list;
     MissingParts missing;
+    const auto fail = [&] {
+        if (backup) backup->forgetRequests();
+        freeDecodedFiles(list);
+        return 0;
+    };
+    const auto reportProgress = [&] {
+        notifyProgress(totalArticles > 0 ? static_cast<double>(runningArticle) * 100 / static_cast<double>(totalArticles)
+                                         : 100.0);
+        ++runningArticle;
+    };
+    // The group and message-id of a queued article are set before the sessions start and never
+    // change: read without the lock.
+    const auto askBackup = [&](std::size_t i) { backup->request(i, *queue[first + i].messageId); };
     for (std::size_t i = 0; i < count; ++i) {
         std::string text;
         bool lacked = false;
-        if (!fetcher.take(first + i, text, error, lacked)) {
-            if (!lacked || !askBackupAfter(backup, error)) {
-                freeDecodedFiles(list);
-                return 0;
+        const bool askedAlready = backup && backup->requested(i);
+        if (!askedAlready && !fetcher.take(first + i, text, error, lacked)) {
+            if (!lacked || !askBackupAfter(backup, error)) return fail();
+            askBackup(i);
+            // The song's misses known by now go out with it: the backup answers them together.
+            for (std::size_t j = i + 1; j < count; ++j)
+                if (!backup->requested(j) && fetcher.lackedNow(first + j)) askBackup(j);
+        }
+        if (backup && backup->requested(i) && !takeMissingPart(*backup, i, i + 1, text, missing)) {
+            if (cancelRequested()) {
+                error = kCancelled;
+                return fail();
             }
-            // The group and message-id are set before the sessions start and never change.
-            const QueuedArticle &article = queue[first + i];
-            if (!fetchMissingPart(*backup, *article.group, *article.messageId, i + 1, text, missing)) {
-                if (cancelRequested()) {
-                    error = kCancelled;
-                    freeDecodedFiles(list);
-                    return 0;
-                }
-                // The song's other parts are still read, so that the failure names every part
-                // missing on both servers.
-                notifyProgress(totalArticles > 0
-                                   ? static_cast<double>(runningArticle) * 100 / static_cast<double>(totalArticles)
-                                   : 100.0);
-                ++runningArticle;
-                continue;
-            }
+            // The song's other parts are still read, so that the failure names every part
+            // missing on both servers.
+            reportProgress();
+            continue;
         }
         undoDotStuffing(text);
         if (decodeArticle(text.data(), text.size(), &list) == kArticleTooManyParts) {
             error = kTooManyPartsError;
-            freeDecodedFiles(list);
-            return 0;
+            return fail();
         }
-        notifyProgress(totalArticles > 0
-                           ? static_cast<double>(runningArticle) * 100 / static_cast<double>(totalArticles)
-                           : 100.0);
-        ++runningArticle;
+        reportProgress();
         text = std::string();
         if (cancelRequested()) {
             error = kCancelled;
-            freeDecodedFiles(list);
-            return 0;
+            return fail();
         }
     }
     if (!missing.empty()) return failMissingParts(error, missing, list);

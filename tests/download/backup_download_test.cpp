@@ -166,6 +166,54 @@ TEST_F(BackupDownload, PartsTheMainServerLacksComeFromTheBackup) {
     }
 }
 
+// The backup is asked for every miss of a song as soon as it is known, with no group selected:
+// three misses cost it one round trip.
+TEST_F(BackupDownload, MissesGoToTheBackupTogether) {
+    const ServerOptions full;
+    const Run expected = run(1, full, nullptr);
+    ScriptedPeer backup;
+    backup.send("200 backup ready\r\n");
+    for (const char *part : {"1", "2", "3"})
+        backup.expect(std::string("article <song3-") + part + "@harbeat.test>\r\n");
+    for (const char *part : {"1", "2", "3"}) {
+        const std::string id = std::string("<song3-") + part + "@harbeat.test>";
+        backup.send(articleReply(id, fixture(std::string("uu_song3_article") + part + ".article")));
+    }
+    backup.expect("QUIT\r\n");
+    backup.start();
+    const Run got = run(1, dropping({"<song3-1@harbeat.test>", "<song3-2@harbeat.test>", "<song3-3@harbeat.test>"}),
+                        &full, false, "127.0.0.1", backup.port());
+    EXPECT_EQ(got.reports, expected.reports);
+    EXPECT_TRUE(backup.waitClosed());
+    for (const std::string &failure : backup.failures()) ADD_FAILURE() << failure;
+    expectSongFiles("scripted backup");
+}
+
+// A backup that closed its session between two songs (as servers close idle ones) is asked again
+// on a new one.
+TEST_F(BackupDownload, ABackupSessionClosedMeanwhileIsOpenedAgain) {
+    const ServerOptions full;
+    const Run expected = run(1, full, nullptr);
+    ScriptedPeer backup;
+    backup.send("200 backup ready\r\n");
+    backup.expect("article <song3-2@harbeat.test>\r\n");
+    backup.send(articleReply("<song3-2@harbeat.test>", fixture("uu_song3_article2.article")));
+    backup.close();
+    backup.nextConnection();
+    backup.send("200 backup ready\r\n");
+    backup.expect("article <song2-1@harbeat.test>\r\n");
+    backup.send(articleReply("<song2-1@harbeat.test>", fixture("uu_song2_article1.article")));
+    backup.expect("QUIT\r\n");
+    backup.start();
+    const Run got = run(1, dropping({"<song3-2@harbeat.test>", "<song2-1@harbeat.test>"}), &full, false, "127.0.0.1",
+                        backup.port());
+    EXPECT_EQ(got.reports, expected.reports);
+    EXPECT_TRUE(backup.waitClosed());
+    for (const std::string &failure : backup.failures()) ADD_FAILURE() << failure;
+    EXPECT_EQ(backup.connectionsAccepted(), 2);
+    expectSongFiles("reopened backup");
+}
+
 TEST_F(BackupDownload, PartsOnNeitherServerAreNamed) {
     struct Case {
         const char *label;
