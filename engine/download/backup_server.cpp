@@ -12,12 +12,6 @@ namespace {
 
 constexpr std::size_t kMostPartsNamed = 10;
 
-// A server's reply ends in its line break; inside a sentence it would not.
-std::string withoutLineEnd(std::string text) {
-    while (!text.empty() && (text.back() == '\n' || text.back() == '\r')) text.pop_back();
-    return text;
-}
-
 }  // namespace
 
 bool isMissingArticleReply(std::string_view reply) {

@@ -5,6 +5,7 @@
 #include <string_view>
 
 #include "net/connection.h"
+#include "net/text_helpers.h"
 #include "nntp/session.h"
 
 namespace corvane {
@@ -51,11 +52,7 @@ std::string checkBackupServer(const EngineSettings &settings, const EngineOption
                "does not have.";
     std::string error;
     const Connection session = nntpOpenBackupSession(error, options);
-    if (!session) {
-        // A server's reply ends in its line break; the warning is one line.
-        while (!error.empty() && (error.back() == '\n' || error.back() == '\r')) error.pop_back();
-        return std::string(kBackupWarning) + error;
-    }
+    if (!session) return std::string(kBackupWarning) + withoutLineEnd(error);
     nntpQuit(session);
     return std::string();
 }
