@@ -17,11 +17,11 @@ struct EngineOptions {
     bool compress = false;      // "compress": use the server's compression when it offers one
     int connections = 8;        // "connections": sessions a search or a save may use at once
     // A second server, asked only for the articles the main server does not have.
-    std::string backupHost;        // "backup-host": empty: none
-    int32_t backupPort = 119;      // "backup-port"
-    bool backupTls = false;        // "backup-tls"
-    std::string backupUser;        // "backup-user": empty: no login
-    std::string backupPassword;    // "backup-password"
+    std::string backupHost;      // "backup-host": empty: none
+    int32_t backupPort = 119;    // "backup-port"
+    bool backupTls = false;      // "backup-tls"
+    std::string backupUser;      // "backup-user": empty: no login
+    std::string backupPassword;  // "backup-password"
 };
 
 // The largest accepted "pipeline" value.

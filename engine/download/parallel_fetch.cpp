@@ -307,8 +307,8 @@ int assembleSong(std::string &error, ArticleFetcher &fetcher, const DownloadPara
         return 0;
     };
     const auto reportProgress = [&] {
-        notifyProgress(totalArticles > 0 ? static_cast<double>(runningArticle) * 100 / static_cast<double>(totalArticles)
-                                         : 100.0);
+        notifyProgress(
+            totalArticles > 0 ? static_cast<double>(runningArticle) * 100 / static_cast<double>(totalArticles) : 100.0);
         ++runningArticle;
     };
     // The group and message-id of a queued article are set before the sessions start and never

@@ -235,5 +235,4 @@ int downloadSong(std::string &error, Connection &connection, const DownloadParam
     return finishSong(error, parameters, list);
 }
 
-
 }  // namespace corvane

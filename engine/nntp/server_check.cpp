@@ -17,9 +17,9 @@ constexpr std::string_view kCheckGroup = "alt.binaries.sounds.mp3";
 constexpr std::string_view kBackupWarning = "The backup server failed the check: ";
 
 bool sameHost(std::string_view a, std::string_view b) {
-    return std::equal(a.begin(), a.end(), b.begin(), b.end(),
-                      [](char x, char y) { return std::tolower(static_cast<unsigned char>(x)) ==
-                                                  std::tolower(static_cast<unsigned char>(y)); });
+    return std::equal(a.begin(), a.end(), b.begin(), b.end(), [](char x, char y) {
+        return std::tolower(static_cast<unsigned char>(x)) == std::tolower(static_cast<unsigned char>(y));
+    });
 }
 
 }  // namespace

@@ -131,7 +131,8 @@ frmOptions::frmOptions(QWidget *parent) : QDialog(parent) {
     middle->addWidget(fraConnectSpeed);
 
     // The backup server: one row for where it is, one for its login.
-    fraBackup = new QGroupBox(QStringLiteral("Backup server (used only for articles the main server does not have)"), this);
+    fraBackup =
+        new QGroupBox(QStringLiteral("Backup server (used only for articles the main server does not have)"), this);
     auto *backupGrid = new QGridLayout(fraBackup);
     txtBackupServer = addField(*backupGrid, 0, QStringLiteral("Server"), fraBackup);
     auto *backupPortCaption = new QLabel(QStringLiteral("Port"), fraBackup);

@@ -28,7 +28,8 @@ void ApplyEngineOptions() {
     engine::mp3SetOption("compress", Settings.CompressOverviews ? "1" : "0");
     // The backup's host, login and port go as typed (trimmed); one the engine refuses leaves
     // the one in force, so a refused host is cleared rather than left pointing elsewhere.
-    if (!engine::mp3SetOption("backup-host", engine::toEngineText(trimBlanks(Settings.BackupServer.text())).constData()))
+    if (!engine::mp3SetOption("backup-host",
+                              engine::toEngineText(trimBlanks(Settings.BackupServer.text())).constData()))
         engine::mp3SetOption("backup-host", "");
     engine::mp3SetOption("backup-port", QByteArray::number(Settings.BackupPort).constData());
     engine::mp3SetOption("backup-tls", Settings.BackupTLS ? "1" : "0");

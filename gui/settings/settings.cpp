@@ -137,8 +137,8 @@ void LoadSettings() {
     Settings.Connections = connectionsFromText(ReadRegValue(kRoot, QStringLiteral("Connections"), QString()))
                                .value_or(kDefaultConnections);
     Settings.BackupServer = trimBlanks(ReadRegValue(kRoot, QStringLiteral("BackupServer"), QString()));
-    Settings.BackupPort = backupPortFromText(ReadRegValue(kRoot, QStringLiteral("BackupPort"), QString()))
-                              .value_or(kDefaultBackupPort);
+    Settings.BackupPort =
+        backupPortFromText(ReadRegValue(kRoot, QStringLiteral("BackupPort"), QString())).value_or(kDefaultBackupPort);
     Settings.BackupTLS = ReadRegValue(kRoot, QStringLiteral("BackupTLS"), QStringLiteral("FALSE")) == u"TRUE";
     Settings.BackupUser = ReadRegValue(kRoot, QStringLiteral("BackupUser"), QString());
     Settings.BackupPassword = ReadRegValue(kRoot, QStringLiteral("BackupPassword"), QString());

@@ -78,9 +78,14 @@ TEST_F(EngineOptionsTest, BackupServerValuesAreTaken) {
     };
     const std::string longest(corvane::kMaxBackupText, 'h');
     const std::vector<Case> taken = {
-        {"backup-host", "news.backup.example"}, {"backup-port", "1"}, {"backup-port", "65535"},
-        {"backup-port", "563"},  {"backup-tls", "1"},         {"backup-user", "block user"},
-        {"backup-password", "pa ss"},   {"backup-host", longest.c_str()},
+        {"backup-host", "news.backup.example"},
+        {"backup-port", "1"},
+        {"backup-port", "65535"},
+        {"backup-port", "563"},
+        {"backup-tls", "1"},
+        {"backup-user", "block user"},
+        {"backup-password", "pa ss"},
+        {"backup-host", longest.c_str()},
         {"backup-host", "news.backup.example"},
     };
     for (const Case &c : taken) EXPECT_EQ(mp3SetOption(c.name, c.value), -1) << c.name << "=" << c.value;

@@ -28,8 +28,8 @@ protected:
     void SetUp() override {
         DownloadTest::SetUp();
         store.addGroup(kGroup, 0, true);
-        for (const char *name : {"uu_song3_article1", "uu_song3_article2", "uu_song3_article3", "uu_song2_article1",
-                                 "uu_song2_article2"})
+        for (const char *name :
+             {"uu_song3_article1", "uu_song3_article2", "uu_song3_article3", "uu_song2_article1", "uu_song2_article2"})
             store.addArticle(fixture(std::string(name) + ".article"));
     }
 
@@ -117,11 +117,17 @@ TEST(MissingPartsMessage, NamesThePartsAndTheSong) {
         {{3, 7}, "Song.mp3", "", "Parts 3 and 7 of Song.mp3 are on neither server."},
         {{3, 5, 7}, "Song.mp3", "", "Parts 3, 5 and 7 of Song.mp3 are on neither server."},
         {{1, 2}, "", "", "Parts 1 and 2 of this song are on neither server."},
-        {{1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12}, "S.mp3", "",
+        {{1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12},
+         "S.mp3",
+         "",
          "Parts 1, 2, 3, 4, 5, 6, 7, 8, 9, 10 and 2 more of S.mp3 are on neither server."},
-        {{2}, "Song.mp3", "Connection refused.",
+        {{2},
+         "Song.mp3",
+         "Connection refused.",
          "Part 2 of Song.mp3 is not on the main server, and the backup server failed: Connection refused."},
-        {{2, 4}, "Song.mp3", "481 Authentication failed",
+        {{2, 4},
+         "Song.mp3",
+         "481 Authentication failed",
          "Parts 2 and 4 of Song.mp3 are not on the main server, and the backup server failed: 481 Authentication "
          "failed"},
     };

@@ -133,19 +133,26 @@ private slots:
             QTest::newRow(qPrintable(QStringLiteral("connections \"%1\" is missing").arg(bad)))
                 << StoredValues{{"", "Connections", bad}} << "Connections"
                 << "8";
-        QTest::newRow("empty store: no backup") << StoredValues{} << "BackupServer" << "";
+        QTest::newRow("empty store: no backup") << StoredValues{} << "BackupServer"
+                                                << "";
         QTest::newRow("backup server trimmed") << StoredValues{{"", "BackupServer", " b.example "}} << "BackupServer"
                                                << "b.example";
-        QTest::newRow("empty store: backup port 119") << StoredValues{} << "BackupPort" << "119";
-        QTest::newRow("backup port 563") << StoredValues{{"", "BackupPort", " 563 "}} << "BackupPort" << "563";
+        QTest::newRow("empty store: backup port 119") << StoredValues{} << "BackupPort"
+                                                      << "119";
+        QTest::newRow("backup port 563") << StoredValues{{"", "BackupPort", " 563 "}} << "BackupPort"
+                                         << "563";
         for (const char *bad : {"0", "70000", "x", "-119"})
             QTest::newRow(qPrintable(QStringLiteral("backup port \"%1\" is 119").arg(bad)))
                 << StoredValues{{"", "BackupPort", bad}} << "BackupPort"
                 << "119";
-        QTest::newRow("empty store: backup plain") << StoredValues{} << "BackupTLS" << "false";
-        QTest::newRow("backup encrypted") << StoredValues{{"", "BackupTLS", "TRUE"}} << "BackupTLS" << "true";
-        QTest::newRow("backup login") << StoredValues{{"", "BackupUser", "block"}} << "BackupUser" << "block";
-        QTest::newRow("backup password") << StoredValues{{"", "BackupPassword", "pw"}} << "BackupPassword" << "pw";
+        QTest::newRow("empty store: backup plain") << StoredValues{} << "BackupTLS"
+                                                   << "false";
+        QTest::newRow("backup encrypted") << StoredValues{{"", "BackupTLS", "TRUE"}} << "BackupTLS"
+                                          << "true";
+        QTest::newRow("backup login") << StoredValues{{"", "BackupUser", "block"}} << "BackupUser"
+                                      << "block";
+        QTest::newRow("backup password") << StoredValues{{"", "BackupPassword", "pw"}} << "BackupPassword"
+                                         << "pw";
     }
     void loadReadsEachValueWithItsDefault() {
         QFETCH(StoredValues, values);

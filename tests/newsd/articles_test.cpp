@@ -175,8 +175,9 @@ TEST_F(StoredGroups, DroppedArticlesAreAnswered430) {
     options.droppedMessageIds = {ids[3]};
     start(options);
     client->command("GROUP alt.numbered");
-    for (const std::string &line : std::vector<std::string>{"ARTICLE 1001", "HEAD 1001", "BODY 1001", "STAT 1001", "ARTICLE " + ids[1],
-                                    "STAT " + ids[1], "ARTICLE 1003", "BODY " + ids[3], "HEAD " + ids[3]})
+    for (const std::string &line :
+         std::vector<std::string>{"ARTICLE 1001", "HEAD 1001", "BODY 1001", "STAT 1001", "ARTICLE " + ids[1],
+                                  "STAT " + ids[1], "ARTICLE 1003", "BODY " + ids[3], "HEAD " + ids[3]})
         EXPECT_EQ(code(client->command(line)), "430") << line;
     EXPECT_EQ(code(client->command("STAT 1000")), "223");
     EXPECT_EQ(code(client->command("ARTICLE " + ids[4])), "220");

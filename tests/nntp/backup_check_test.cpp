@@ -108,18 +108,18 @@ TEST_F(BackupCheck, BadBackupsNeverBlockTheMainServer) {
 
     // A host that does not resolve.
     ASSERT_TRUE(corvane::setEngineOption("backup-host", "backup.harbeat.invalid"));
-    EXPECT_EQ(mp3Settings(error, ReportRecorder::callback(), "127.0.0.1", main.port(), "", "", 0, &reachable, &posting,
-                          0),
-              -1);
+    EXPECT_EQ(
+        mp3Settings(error, ReportRecorder::callback(), "127.0.0.1", main.port(), "", "", 0, &reachable, &posting, 0),
+        -1);
     EXPECT_EQ(std::string(error).rfind(kWarning, 0), 0u) << error;
 
     // The main server named as its own backup: nothing is asked of it twice.
     ASSERT_TRUE(corvane::setEngineOption("backup-host", "127.0.0.1"));
     ASSERT_TRUE(corvane::setEngineOption("backup-port", std::to_string(main.port())));
     std::strcpy(error, "untouched");
-    EXPECT_EQ(mp3Settings(error, ReportRecorder::callback(), "127.0.0.1", main.port(), "", "", 0, &reachable, &posting,
-                          0),
-              -1);
+    EXPECT_EQ(
+        mp3Settings(error, ReportRecorder::callback(), "127.0.0.1", main.port(), "", "", 0, &reachable, &posting, 0),
+        -1);
     EXPECT_EQ(std::string(error),
               "The backup server is the main server itself: it cannot supply the articles the main server does not "
               "have.");
