@@ -1,6 +1,7 @@
 // Downloads from a main server that lost articles, with a backup server that has them (or not):
 // the reports are those of a main server that had everything, or name the parts on neither.
 #include <memory>
+#include <thread>
 
 #include "core/engine_options.h"
 #include "download/backup_server.h"
@@ -218,6 +219,67 @@ TEST_F(BackupDownload, ABackupSessionClosedMeanwhileIsOpenedAgain) {
     for (const std::string &failure : backup.failures()) ADD_FAILURE() << failure;
     EXPECT_EQ(backup.connectionsAccepted(), 2);
     expectSongFiles("reopened backup");
+}
+
+// A backup that stops answering costs one wait in a download, not one per missing part, and a
+// cancel ends the wait at once.
+TEST_F(BackupDownload, ASilentBackupIsWaitedForOnce) {
+    ShortReceiveWait shortWait(std::chrono::milliseconds(300));
+    ScriptedPeer backup;
+    backup.send("200 backup ready\r\n");
+    backup.expect("article <song3-2@harbeat.test>\r\n");
+    backup.silent(std::chrono::milliseconds(5000));
+    backup.start();
+    const ServerOptions full;
+    const Run silent = run(1, dropping({"<song3-2@harbeat.test>", "<song2-1@harbeat.test>"}), &full, false,
+                           "127.0.0.1", backup.port());
+    const std::string failed = " is not on the main server, and the backup server failed: Timed Out, server has not "
+                               "responded.";
+    const std::vector<Report> expected = {{kNotifyStatus, "Downloading requested songs (1/2)..."},
+                                          {kNotifyProgress, "20.00"},
+                                          {kNotifyProgress, "40.00"},
+                                          {kNotifyProgress, "60.00"},
+                                          {kNotifyError, "Part 2 of song3.mp3" + failed},
+                                          {kNotifyStatus, "Downloading requested songs (2/2)..."},
+                                          {kNotifyProgress, "80.00"},
+                                          {kNotifyProgress, "100.00"},
+                                          {kNotifyError, "Part 1 of this song" + failed},
+                                          {kNotifySaveDone, "Downloading requested songs...DONE!"},
+                                          {kNotifyDownloadDone, " "}};
+    EXPECT_EQ(silent.reports, expected);
+    EXPECT_EQ(backup.connectionsAccepted(), 1);
+}
+
+TEST_F(BackupDownload, ACancelEndsTheWaitForTheBackup) {
+    // A cancel gives a server a second to answer; the receive wait is far longer.
+    ShortReceiveWait longWait(std::chrono::milliseconds(8000));
+    ScriptedPeer backup;
+    backup.send("200 backup ready\r\n");
+    backup.expect("article <song3-2@harbeat.test>\r\n");
+    backup.silent(std::chrono::milliseconds(10000));
+    backup.start();
+    NewsServer mainServer(store, dropping({"<song3-2@harbeat.test>"}));
+    mainServer.start(0);
+    corvane::EngineSettings settings;
+    settings.server = "127.0.0.1";
+    settings.port = mainServer.port();
+    corvane::storeEngineSettings(settings);
+    ASSERT_TRUE(corvane::setEngineOption("backup-host", "127.0.0.1"));
+    ASSERT_TRUE(corvane::setEngineOption("backup-port", std::to_string(backup.port())));
+    const auto started = std::chrono::steady_clock::now();
+    EXPECT_NE(mp3BuildSongs(folder.c_str(), "", (kSong3 + kSong2).c_str(), 0), -1);
+    // Cancelled while the backup owes its answer.
+    for (int i = 0; i < 400; ++i) {
+        const std::vector<std::string> received = backup.received();
+        if (!received.empty() && received[0].find("article") != std::string::npos) break;
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    mp3CancelFunc();
+    EXPECT_TRUE(ReportRecorder::waitFor({kNotifyError}, std::chrono::seconds(10)));
+    ReportRecorder::waitQuiet(std::chrono::milliseconds(100));
+    EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::milliseconds(5000));
+    EXPECT_EQ(ReportRecorder::reports().back(), (Report{kNotifyError, "Operation cancelled by user."}));
+    mainServer.stop();
 }
 
 TEST_F(BackupDownload, PartsOnNeitherServerAreNamed) {
