@@ -47,15 +47,26 @@ bool BackupServer::send(std::string &error, const std::string &messageId) {
 void BackupServer::request(std::size_t token, const std::string &messageId) {
     std::string error;
     if (failure_.empty() && (connection_ || open(error))) {
-        if (send(error, messageId)) {
-            pending_.push_back({token, messageId});
-            return;
-        }
-        failAll(error);
+        pending_.push_back({token, messageId});
+        if (send(error, messageId) || resendOnNewSession(error)) return;
+        failAll(withoutLineEnd(error));
+        return;
     }
     error = withoutLineEnd(error);
     if (failure_.empty() && !cancelRequested()) failure_ = error;
     answers_[token] = Answer{Failed, std::string(), failure_.empty() ? error : failure_};
+}
+
+bool BackupServer::resendOnNewSession(std::string &error) {
+    // A session kept since earlier articles may have been closed by the server meanwhile (an
+    // idle one is, after a while): once, the articles on the way are asked again on a new one.
+    if (!answeredBefore_ || retried_ || cancelRequested()) return false;
+    retried_ = true;
+    close();
+    if (!open(error)) return false;
+    for (const Pending &pending : pending_)
+        if (!send(error, pending.messageId)) return false;
+    return true;
 }
 
 bool BackupServer::requested(std::size_t token) const {
@@ -90,19 +101,8 @@ void BackupServer::readOne() {
         pending_.pop_front();
         return;
     }
-    // A session kept since earlier articles may have been closed by the server meanwhile (an
-    // idle one is, after a while): once, the articles on the way are asked again on a new one.
-    if (answeredBefore_ && !retried_ && !cancelRequested()) {
-        retried_ = true;
-        close();
-        std::string reopenError;
-        if (open(reopenError)) {
-            bool sent = true;
-            for (const Pending &pending : pending_) sent = sent && send(reopenError, pending.messageId);
-            if (sent) return;
-        }
-        error = reopenError;
-    }
+    // A server that stopped answering is not waited for a second time.
+    if (!isTimeOut(error) && resendOnNewSession(error)) return;
     failAll(withoutLineEnd(error));
 }
 

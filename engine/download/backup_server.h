@@ -61,6 +61,9 @@ private:
     bool open(std::string &error);
     bool send(std::string &error, const std::string &messageId);
     void readOne();
+    // Opens a new session and sends the requests on the way again; false when that cannot be
+    // done (once per download, and only for a session that has answered before).
+    bool resendOnNewSession(std::string &error);
     // The session failed with `error`: every request on the way fails with it.
     void failAll(const std::string &error);
     void close();
