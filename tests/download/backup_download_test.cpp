@@ -317,20 +317,6 @@ TEST_F(BackupDownload, PartsOnNeitherServerAreNamed) {
     }
 }
 
-TEST_F(BackupDownload, WithoutABackupTheMissingPartFailsAsBefore) {
-    const Run got = run(1, dropping({"<song3-2@harbeat.test>"}), nullptr);
-    const std::vector<Report> expected = {{kNotifyStatus, "Downloading requested songs (1/2)..."},
-                                          {kNotifyProgress, "20.00"},
-                                          {kNotifyError, "430 No article with that message-id"},
-                                          {kNotifyStatus, "Downloading requested songs (2/2)..."},
-                                          {kNotifyProgress, "80.00"},
-                                          {kNotifyProgress, "100.00"},
-                                          {kNotifyFileWritten, pathOf("song2.mp3")},
-                                          {kNotifySaveDone, "Downloading requested songs...DONE!"},
-                                          {kNotifyDownloadDone, " "}};
-    EXPECT_EQ(got.reports, expected);
-}
-
 TEST_F(BackupDownload, AFailingBackupIsNamedAndTheOtherSongsGoOn) {
     ServerOptions login;
     login.user = "block";
