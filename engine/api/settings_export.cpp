@@ -1,5 +1,6 @@
 // mp3Settings and mp3CancelFunc: the engine's settings and the server check.
 #include "core/debug_log.h"
+#include "core/engine_options.h"
 #include "core/engine_settings.h"
 #include "core/error_text.h"
 #include "core/operation.h"
@@ -42,7 +43,13 @@ extern "C" int32_t CORVANE_CALL mp3Settings(char *errorText, StatusCallback call
             debugLogStop();
 
         std::string error;
-        if (checkServer(error, settings, serverReachable, postingAllowed)) return -1;
+        if (checkServer(error, settings, serverReachable, postingAllowed)) {
+            // A backup server that fails leaves the main server usable: the check still passes,
+            // and the error text carries the warning; without one the buffer stays untouched.
+            const std::string warning = checkBackupServer(settings, engineOptions());
+            if (!warning.empty()) copyErrorText(errorText, warning);
+            return -1;
+        }
         copyErrorText(errorText, error);
         return 0;
     } catch (...) {

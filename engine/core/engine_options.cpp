@@ -30,6 +30,13 @@ bool validPath(std::string_view text) {
     return std::none_of(text.begin(), text.end(), [](char c) { return static_cast<unsigned char>(c) < 0x20; });
 }
 
+// A host name, user name or password: a line of its own in a command, so without control
+// characters, and no longer than the main server's.
+bool validServerText(std::string_view text) {
+    if (text.size() > kMaxBackupText) return false;
+    return std::none_of(text.begin(), text.end(), [](char c) { return static_cast<unsigned char>(c) < 0x20; });
+}
+
 }  // namespace
 
 bool setEngineOption(std::string_view name, std::string_view value) {
@@ -53,6 +60,21 @@ bool setEngineOption(std::string_view name, std::string_view value) {
     } else if (name == "connections") {
         if (!parseWholeNumber(value, 1, kMaxConnections, number)) return false;
         storedOptions.connections = static_cast<int>(number);
+    } else if (name == "backup-host") {
+        if (!validServerText(value) || value.find(' ') != std::string_view::npos) return false;
+        storedOptions.backupHost = value;
+    } else if (name == "backup-port") {
+        if (!parseWholeNumber(value, 1, 65535, number)) return false;
+        storedOptions.backupPort = static_cast<int32_t>(number);
+    } else if (name == "backup-tls") {
+        if (value != "0" && value != "1") return false;
+        storedOptions.backupTls = value == "1";
+    } else if (name == "backup-user") {
+        if (!validServerText(value)) return false;
+        storedOptions.backupUser = value;
+    } else if (name == "backup-password") {
+        if (!validServerText(value)) return false;
+        storedOptions.backupPassword = value;
     } else if (name == "overview-cache") {
         if (!validPath(value)) return false;
         storedOptions.overviewCache = value;

@@ -16,6 +16,12 @@ struct EngineOptions {
     std::string overviewCache;  // "overview-cache": folder of the overview cache; empty: none
     bool compress = false;      // "compress": use the server's compression when it offers one
     int connections = 8;        // "connections": sessions a search or a save may use at once
+    // A second server, asked only for the articles the main server does not have.
+    std::string backupHost;      // "backup-host": empty: none
+    int32_t backupPort = 119;    // "backup-port"
+    bool backupTls = false;      // "backup-tls"
+    std::string backupUser;      // "backup-user": empty: no login
+    std::string backupPassword;  // "backup-password"
 };
 
 // The largest accepted "pipeline" value.
@@ -24,6 +30,8 @@ inline constexpr int kMaxPipeline = 1024;
 inline constexpr int kMaxConnections = 50;
 // The longest accepted path value.
 inline constexpr std::size_t kMaxOptionPath = 4095;
+// The longest accepted backup host name, user name and password, as for the main server.
+inline constexpr std::size_t kMaxBackupText = 128;
 
 // Validates and stores one option. True when the name is known and the value valid; otherwise
 // nothing changes.

@@ -84,11 +84,11 @@ void errorExit(const std::string &error, Connection connection) {
 
 // One song: refused, downloaded, or failed on its own. 0 with `error` set when it failed.
 int fetchSong(std::string &error, Connection &connection, const DownloadParameters &parameters, int64_t totalArticles,
-              int64_t runningArticle, const RequestedSong &song) {
+              int64_t runningArticle, const RequestedSong &song, BackupServer &backup) {
     try {
         const std::vector<std::string> messageIds = splitMessageIds(song.messageIdList);
         return checkSongLimits(error, parameters, messageIds.size()) &&
-               downloadSong(error, connection, parameters, totalArticles, runningArticle, song, messageIds);
+               downloadSong(error, connection, parameters, totalArticles, runningArticle, song, messageIds, &backup);
     } catch (const std::bad_alloc &) {
         // A song too large for the memory left fails alone; its buffers are released by now. Its
         // replies may still be on the way: the next song gets a new session.
@@ -99,7 +99,7 @@ int fetchSong(std::string &error, Connection &connection, const DownloadParamete
 }
 
 void downloadSongsOneByOne(const DownloadParameters &parameters, const std::vector<RequestedSong> &songs,
-                           Connection &connection);
+                           Connection &connection, BackupServer &backup);
 
 // The worker's run; `connection` is the open session, 0 once it has been closed.
 void runDownload(const DownloadParameters &parameters, Connection &connection) {
@@ -124,9 +124,14 @@ void runDownload(const DownloadParameters &parameters, Connection &connection) {
         return;
     }
 
-    const bool onSessions =
-        sessions > 1 && downloadSongsOnSessions(connection, parameters, songs, sessions, early ? &*early : nullptr);
-    if (!onSessions) downloadSongsOneByOne(parameters, songs, connection);
+    bool onSessions = false;
+    {
+        // Opened at the first article the main server lacks; closed before the last reports.
+        BackupServer backup;
+        onSessions = sessions > 1 && downloadSongsOnSessions(connection, parameters, songs, sessions,
+                                                             early ? &*early : nullptr, &backup);
+        if (!onSessions) downloadSongsOneByOne(parameters, songs, connection, backup);
+    }
     if (cancelRequested()) {
         errorExit(std::string(kCancelled), std::exchange(connection, 0));
         return;
@@ -148,7 +153,7 @@ void runDownload(const DownloadParameters &parameters, Connection &connection) {
 
 // The songs in order over one session, reopened for the next song when one left it unusable.
 void downloadSongsOneByOne(const DownloadParameters &parameters, const std::vector<RequestedSong> &songs,
-                           Connection &connection) {
+                           Connection &connection, BackupServer &backup) {
     std::string error;
     int64_t totalArticles = 0;
     for (const RequestedSong &song : songs) totalArticles += song.partCount;
@@ -158,7 +163,7 @@ void downloadSongsOneByOne(const DownloadParameters &parameters, const std::vect
         error.clear();
         // A song that left the connection unusable closed it: the next song gets a new session.
         const bool connected = connection || (connection = nntpOpenStoredSession(error));
-        if (!connected || !fetchSong(error, connection, parameters, totalArticles, runningArticle, songs[k])) {
+        if (!connected || !fetchSong(error, connection, parameters, totalArticles, runningArticle, songs[k], backup)) {
             // A cancel ends the whole download, not just this song.
             if (cancelRequested()) break;
             // Empty when the failure was already reported (a file the writer could not write).

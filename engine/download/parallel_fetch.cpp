@@ -49,6 +49,7 @@ struct QueuedArticle {
     int attempts = 0;
     std::string text;   // the reply's data lines, once fetched
     std::string error;  // why it failed
+    bool lacked = false;  // the failure is the server's answer to "article" that it lacks it
 };
 
 // The sessions and their threads. The download thread takes the articles in queue order; the
@@ -100,8 +101,9 @@ public:
 
     bool running() const { return !threads_.empty(); }
 
-    // Waits for article `index`: 1 with its text, 0 with the error.
-    int take(std::size_t index, std::string &text, std::string &error) {
+    // Waits for article `index`: 1 with its text, 0 with the error; `lacked` when the error is
+    // the server's answer to the article that it does not have it.
+    int take(std::size_t index, std::string &text, std::string &error, bool &lacked) {
         std::unique_lock lock(mutex_);
         consumed_ = std::max(consumed_, index);
         changed_.notify_all();
@@ -115,8 +117,15 @@ public:
             return 1;
         }
         error = article.state == QueuedArticle::Failed ? article.error : lastError_;
+        lacked = article.state == QueuedArticle::Failed && article.lacked;
         if (error.empty()) error = kCancelled;
         return 0;
+    }
+
+    // The main server has answered that it lacks article `index`.
+    bool lackedNow(std::size_t index) {
+        std::lock_guard lock(mutex_);
+        return queue_[index].state == QueuedArticle::Failed && queue_[index].lacked;
     }
 
     // The song has ended early: its articles still queued are not fetched, those fetched are freed.
@@ -268,6 +277,7 @@ private:
                 if (abandoned_[queue_[answered].song]) queue_[answered].text = std::string();
             } else {
                 failed(answered, error, !inStep);
+                queue_[answered].lacked = inStep && isMissingArticleReply(error);
             }
             if (!inStep) {
                 for (std::size_t other : sent) failed(other, error, true);
@@ -308,32 +318,59 @@ private:
 };
 
 // One song from its fetched articles, as downloadSong does on one session.
+// Articles the main server lacks are asked of the backup here, on the download thread, in order.
 int assembleSong(std::string &error, ArticleFetcher &fetcher, const DownloadParameters &parameters,
-                 int64_t totalArticles, int64_t runningArticle, std::size_t first, std::size_t count) {
+                 int64_t totalArticles, int64_t runningArticle, const std::vector<QueuedArticle> &queue,
+                 std::size_t first, std::size_t count, BackupServer *backup) {
     DecodedFileList list;
+    MissingParts missing;
+    const auto fail = [&] {
+        if (backup) backup->forgetRequests();
+        freeDecodedFiles(list);
+        return 0;
+    };
+    const auto reportProgress = [&] {
+        notifyProgress(
+            totalArticles > 0 ? static_cast<double>(runningArticle) * 100 / static_cast<double>(totalArticles) : 100.0);
+        ++runningArticle;
+    };
+    // The group and message-id of a queued article are set before the sessions start and never
+    // change: read without the lock.
+    const auto askBackup = [&](std::size_t i) { backup->request(i, *queue[first + i].messageId); };
     for (std::size_t i = 0; i < count; ++i) {
         std::string text;
-        if (!fetcher.take(first + i, text, error)) {
-            freeDecodedFiles(list);
-            return 0;
+        bool lacked = false;
+        const bool askedAlready = backup && backup->requested(i);
+        if (!askedAlready && !fetcher.take(first + i, text, error, lacked)) {
+            if (!lacked || !askBackupAfter(backup, error)) return fail();
+            askBackup(i);
+            // The song's misses known by now go out with it: the backup answers them together.
+            for (std::size_t j = i + 1; j < count; ++j)
+                if (!backup->requested(j) && fetcher.lackedNow(first + j)) askBackup(j);
+        }
+        if (backup && backup->requested(i) && !takeMissingPart(*backup, i, i + 1, text, missing)) {
+            if (cancelRequested()) {
+                error = kCancelled;
+                return fail();
+            }
+            // The song's other parts are still read, so that the failure names every part
+            // missing on both servers.
+            reportProgress();
+            continue;
         }
         undoDotStuffing(text);
         if (decodeArticle(text.data(), text.size(), &list) == kArticleTooManyParts) {
             error = kTooManyPartsError;
-            freeDecodedFiles(list);
-            return 0;
+            return fail();
         }
-        notifyProgress(totalArticles > 0
-                           ? static_cast<double>(runningArticle) * 100 / static_cast<double>(totalArticles)
-                           : 100.0);
-        ++runningArticle;
+        reportProgress();
         text = std::string();
         if (cancelRequested()) {
             error = kCancelled;
-            freeDecodedFiles(list);
-            return 0;
+            return fail();
         }
     }
+    if (!missing.empty()) return failMissingParts(error, missing, list);
     return finishSong(error, parameters, list);
 }
 
@@ -391,7 +428,8 @@ int earlySessionCount(const DownloadParameters &parameters, const std::vector<Re
 }
 
 bool downloadSongsOnSessions(Connection &connection, const DownloadParameters &parameters,
-                             const std::vector<RequestedSong> &songs, int sessions, EarlySessions *early) {
+                             const std::vector<RequestedSong> &songs, int sessions, EarlySessions *early,
+                             BackupServer *backup) {
     // The queue: every article to fetch, song by song; songs refused before fetching add none.
     std::vector<std::vector<std::string>> messageIds(songs.size());
     std::vector<std::string> refusals(songs.size());
@@ -424,7 +462,8 @@ bool downloadSongsOnSessions(Connection &connection, const DownloadParameters &p
         bool done = false;
         if (count > 0) {
             try {
-                done = assembleSong(error, fetcher, parameters, totalArticles, runningArticle, firstArticle[k], count);
+                done = assembleSong(error, fetcher, parameters, totalArticles, runningArticle, queue, firstArticle[k],
+                                    count, backup);
             } catch (const std::bad_alloc &) {
                 error = kOutOfMemory;
             }

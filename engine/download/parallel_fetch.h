@@ -58,9 +58,10 @@ int earlySessionCount(const DownloadParameters &parameters, const std::vector<Re
 // order. A song whose article fails fails alone; an article whose session drops is fetched once
 // more on another. Returns when every song is done or a cancel was requested. `connection`
 // becomes 0 when it cannot carry another command. False, before any report, when no thread
-// could be started for the sessions.
-// Sessions in `early` are used before any other is opened.
+// could be started for the sessions. Sessions in `early` are used before any other is opened.
+// Articles the main server lacks are asked of a configured `backup`, as downloadSong does.
 bool downloadSongsOnSessions(Connection &connection, const DownloadParameters &parameters,
-                             const std::vector<RequestedSong> &songs, int sessions, EarlySessions *early = nullptr);
+                             const std::vector<RequestedSong> &songs, int sessions, EarlySessions *early = nullptr,
+                             BackupServer *backup = nullptr);
 
 }  // namespace corvane

@@ -131,9 +131,26 @@ int finishSong(std::string &error, const DownloadParameters &parameters, Decoded
     return 1;
 }
 
+bool askBackupAfter(const BackupServer *backup, std::string_view reply) {
+    return backup && backup->configured() && isMissingArticleReply(reply);
+}
+
+int failMissingParts(std::string &error, const MissingParts &missing, DecodedFileList &list) {
+    std::string_view name;
+    for (const DecodedFile &file : list.files) {
+        if (!file.fileName.empty()) {
+            name = file.fileName;
+            break;
+        }
+    }
+    error = missing.message(name);
+    freeDecodedFiles(list);
+    return 0;
+}
+
 int downloadSong(std::string &error, Connection &connection, const DownloadParameters &parameters,
                  int64_t totalArticles, int64_t runningArticle, const RequestedSong &song,
-                 const std::vector<std::string> &messageIds) {
+                 const std::vector<std::string> &messageIds, BackupServer *backup) {
     DecodedFileList list;
     if (!nntpGroup(error, connection, song.newsgroup)) {
         // A refusal is the server's reply; anything else leaves the connection unusable.
@@ -144,37 +161,78 @@ int downloadSong(std::string &error, Connection &connection, const DownloadParam
     const int pipeline = engineOptions().pipeline;
     if (pipeline > 1) sendWithoutDelay(connection);
     ArticleWindow window(messageIds, articles, pipeline);
-    for (std::size_t i = 0; i < articles; ++i) {
-        std::string text;
-        if (!window.fill(error, connection) ||
-            !readMultiLineResponse(error, connection, 220, kResponseTerminator, text)) {
-            // A refusal (430: no such article) was read whole and leaves the connection in step.
-            if (isRefusal(error)) {
-                window.answered();
-                keepInStepOrClose(window, connection);
-            } else {
-                closeConnection(connection);
-            }
-            return 0;
-        }
-        window.answered();
+    // Decodes the next article and reports it; 0 with `error` when the song must end.
+    const auto decodeNext = [&](std::string &text) {
         undoDotStuffing(text);
         if (decodeArticle(text.data(), text.size(), &list) == kArticleTooManyParts) {
             error = kTooManyPartsError;
-            keepInStepOrClose(window, connection);
             return 0;
         }
         sendArticleProgress(runningArticle, totalArticles);
         ++runningArticle;
         text = std::string();
         if (cancelRequested()) {
-            if (window.unanswered() > 0) closeConnection(connection);
             error = kCancelled;
             return 0;
         }
+        return 1;
+    };
+    // The song ends early: the session is kept in step or closed; what the backup still owes is
+    // not wanted.
+    const auto endEarly = [&] {
+        if (backup) backup->forgetRequests();
+        if (error != kCancelled)
+            keepInStepOrClose(window, connection);
+        else if (window.unanswered() > 0)
+            closeConnection(connection);
+        return 0;
+    };
+    // From the first part asked of the backup on, the parts behind it wait, so that every part is
+    // decoded in its order; the backup is asked for each miss at once, and answers them together.
+    MissingParts missing;
+    std::size_t firstAwaited = articles;
+    std::vector<std::string> held(articles);
+    for (std::size_t i = 0; i < articles; ++i) {
+        std::string text;
+        if (!window.fill(error, connection) ||
+            !readMultiLineResponse(error, connection, 220, kResponseTerminator, text)) {
+            // A refusal (430: no such article) was read whole and leaves the connection in step.
+            if (!isRefusal(error)) {
+                if (backup) backup->forgetRequests();
+                closeConnection(connection);
+                return 0;
+            }
+            window.answered();
+            if (!askBackupAfter(backup, error)) return endEarly();
+            backup->request(i, messageIds[i]);
+            firstAwaited = std::min(firstAwaited, i);
+            continue;
+        }
+        window.answered();
+        if (firstAwaited < articles)
+            held[i] = std::move(text);
+        else if (!decodeNext(text))
+            return endEarly();
     }
+    for (std::size_t i = firstAwaited; i < articles; ++i) {
+        std::string text;
+        if (!backup->requested(i)) {
+            text = std::move(held[i]);
+        } else if (!takeMissingPart(*backup, i, i + 1, text, missing)) {
+            if (cancelRequested()) {
+                error = kCancelled;
+                return endEarly();
+            }
+            // The song's other parts are still read, so that the failure names every part
+            // missing on both servers.
+            sendArticleProgress(runningArticle, totalArticles);
+            ++runningArticle;
+            continue;
+        }
+        if (!decodeNext(text)) return endEarly();
+    }
+    if (!missing.empty()) return failMissingParts(error, missing, list);
     return finishSong(error, parameters, list);
 }
-
 
 }  // namespace corvane

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "decode/decoded_files.h"
+#include "download/backup_server.h"
 #include "download/download_request.h"
 #include "net/connection.h"
 
@@ -30,10 +31,19 @@ void songDownloadWorker(const DownloadParameters &parameters);
 // the pipeline option's "article" commands are on the way at once. 1 = done, 0 = failed (`error`
 // says why; also when no file at all could be decoded). When the connection cannot carry another
 // command (a time-out, a closed connection, replies still on the way), QUIT goes out without
-// waiting and `connection` becomes 0.
+// waiting and `connection` becomes 0. With a configured `backup`, an article the main server
+// lacks is asked of it; the song then fails only when some part is on neither server, after all
+// its other articles were read.
 int downloadSong(std::string &error, Connection &connection, const DownloadParameters &parameters,
                  int64_t totalArticles, int64_t runningArticle, const RequestedSong &song,
-                 const std::vector<std::string> &messageIds);
+                 const std::vector<std::string> &messageIds, BackupServer *backup = nullptr);
+
+// The main server's reply to an article is one the backup may answer instead.
+bool askBackupAfter(const BackupServer *backup, std::string_view reply);
+
+// The failure of a song with parts on neither server: sets `error` naming them and the song
+// (from its decoded files), releases the list, returns 0.
+int failMissingParts(std::string &error, const MissingParts &missing, DecodedFileList &list);
 
 // 9000 before a song: "Downloading song preview..." or "Downloading requested songs (k/n)...".
 void sendSongStatus(bool preview, std::size_t number, std::size_t count);

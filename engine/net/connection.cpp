@@ -110,9 +110,14 @@ Connection netConnectPlain(std::string &error, std::string_view host, int32_t po
 }
 
 Connection netConnect(std::string &error, std::string_view host, int32_t port, std::string *officialName) {
+    return netConnectWithTls(error, host, port, officialName, engineOptions().tls);
+}
+
+Connection netConnectWithTls(std::string &error, std::string_view host, int32_t port, std::string *officialName,
+                             bool tls) {
     const EngineOptions options = engineOptions();
     const Connection connection = netConnectPlain(error, host, port, officialName);
-    if (!connection || !options.tls) return connection;
+    if (!connection || !tls) return connection;
     if (!tlsStartClient(error, connection, host, port, options.tlsCaFile)) {
         netClose(connection);
         return 0;

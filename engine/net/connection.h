@@ -22,6 +22,10 @@ inline constexpr std::size_t kOfficialNameCapacity = 131;
 // option "tls" on (read once per call), the connection then speaks TLS from its first byte and
 // every other function here runs over it.
 Connection netConnect(std::string &error, std::string_view host, int32_t port, std::string *officialName);
+// The same with TLS on or off as the caller says (a second server has its own switch); the
+// trusted certificates are those of the options.
+Connection netConnectWithTls(std::string &error, std::string_view host, int32_t port, std::string *officialName,
+                             bool tls);
 // The same, always plain TCP whatever the options (the HTTP fetch).
 Connection netConnectPlain(std::string &error, std::string_view host, int32_t port, std::string *officialName);
 // Shuts the connection down both ways, takes what the server still sent, and closes it.

@@ -51,4 +51,9 @@ int replyCode(std::string_view reply) {
     return i == 0 ? -1 : code;
 }
 
+std::string withoutLineEnd(std::string text) {
+    while (!text.empty() && (text.back() == '\n' || text.back() == '\r')) text.pop_back();
+    return text;
+}
+
 }  // namespace corvane

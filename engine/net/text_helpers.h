@@ -21,4 +21,7 @@ void dropChar(std::string &text, char c);
 // The decimal status code at the start of a reply, or -1 when it does not start with a digit.
 int replyCode(std::string_view reply);
 
+// A reply without the CR and LF characters at its end, for a message that goes on after it.
+std::string withoutLineEnd(std::string text);
+
 }  // namespace corvane

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <string>
 
+#include "core/engine_options.h"
 #include "core/engine_settings.h"
 
 namespace corvane {
@@ -13,5 +14,10 @@ namespace corvane {
 // greeting allows posting and the whole check passed (either pointer may be null). Returns 1 when
 // the server can be used; otherwise `error` holds the reason.
 int checkServer(std::string &error, const EngineSettings &settings, int32_t *serverReachable, int32_t *postingAllowed);
+
+// The check of the backup server of `options`, when one is set: connects, reads the greeting and
+// logs in. Empty when it passed or none is set; otherwise a warning naming the backup server.
+// The backup never decides whether the main server can be used.
+std::string checkBackupServer(const EngineSettings &settings, const EngineOptions &options);
 
 }  // namespace corvane

@@ -59,27 +59,44 @@ int authenticate(std::string &error, Connection connection, std::string_view use
     return 1;
 }
 
+// How a session is opened beyond its server and login.
+struct SessionWay {
+    bool strictLogin = false;
+    bool tls = false;
+    bool compress = false;
+};
+
+SessionWay mainServerWay(bool strictLogin) {
+    const EngineOptions options = engineOptions();
+    return {strictLogin, options.tls, options.compress};
+}
+
 Connection openSession(std::string &error, std::string_view server, int32_t port, std::string *officialName,
-                       std::string_view user, std::string_view password, int *postingAllowed, bool strictLogin);
+                       std::string_view user, std::string_view password, int *postingAllowed, SessionWay way);
 
 }  // namespace
 
 Connection nntpOpenSession(std::string &error, std::string_view server, int32_t port, std::string *officialName,
                            std::string_view user, std::string_view password, int *postingAllowed) {
-    return openSession(error, server, port, officialName, user, password, postingAllowed, false);
+    return openSession(error, server, port, officialName, user, password, postingAllowed, mainServerWay(false));
 }
 
 Connection nntpOpenExtraSession(std::string &error) {
     const EngineSettings settings = engineSettings();
     return openSession(error, settings.server, settings.port, nullptr, settings.user, settings.password, nullptr,
-                       true);
+                       mainServerWay(true));
+}
+
+Connection nntpOpenBackupSession(std::string &error, const EngineOptions &options) {
+    return openSession(error, options.backupHost, options.backupPort, nullptr, options.backupUser,
+                       options.backupPassword, nullptr, SessionWay{true, options.backupTls, false});
 }
 
 namespace {
 
 Connection openSession(std::string &error, std::string_view server, int32_t port, std::string *officialName,
-                       std::string_view user, std::string_view password, int *postingAllowed, bool strictLogin) {
-    const Connection connection = netConnect(error, server, port, officialName);
+                       std::string_view user, std::string_view password, int *postingAllowed, SessionWay way) {
+    const Connection connection = netConnectWithTls(error, server, port, officialName, way.tls);
     if (!connection) return 0;
     std::string greeting;
     if (!readReplyLine(error, connection, greeting)) {
@@ -106,13 +123,13 @@ Connection openSession(std::string &error, std::string_view server, int32_t port
             return 0;
         }
     }
-    if (!user.empty() && !authenticate(error, connection, user, password, strictLogin)) {
+    if (!user.empty() && !authenticate(error, connection, user, password, way.strictLogin)) {
         netClose(connection);
         return 0;
     }
     // After the login, so that nothing secret crosses the compressed stream and AUTHINFO (which
     // a compressing server refuses) is already done.
-    if (engineOptions().compress && !nntpStartCompression(error, connection, server, port)) {
+    if (way.compress && !nntpStartCompression(error, connection, server, port)) {
         netClose(connection);
         return 0;
     }

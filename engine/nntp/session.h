@@ -6,6 +6,7 @@
 #include <string_view>
 #include <vector>
 
+#include "core/engine_options.h"
 #include "net/connection.h"
 
 namespace corvane {
@@ -23,6 +24,11 @@ Connection nntpOpenStoredSession(std::string &error, std::string *officialName =
 // AUTHINFO command) fails it too: that is how providers answer a connection beyond an account's
 // limit.
 Connection nntpOpenExtraSession(std::string &error);
+
+// A session with the backup server of `options` (its host, port, TLS switch and login). Any
+// refusal of the login fails it, as for an extra session. Never compressed: it carries articles
+// only, whose encoded bodies gain little.
+Connection nntpOpenBackupSession(std::string &error, const EngineOptions &options);
 
 // "authinfo user" and "authinfo pass"; only a 502 answer to the password refuses the login.
 int nntpAuthenticate(std::string &error, Connection connection, std::string_view user, std::string_view password);

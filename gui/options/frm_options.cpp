@@ -138,6 +138,31 @@ frmOptions::frmOptions(QWidget *parent) : QDialog(parent) {
     middle->addWidget(fraLogin, 1);
     middle->addWidget(fraConnectSpeed);
 
+    // The backup server: one row for where it is, one for its login.
+    fraBackup =
+        new QGroupBox(QStringLiteral("Backup server (used only for articles the main server does not have)"), this);
+    auto *backupGrid = new QGridLayout(fraBackup);
+    txtBackupServer = addField(*backupGrid, 0, QStringLiteral("Server"), fraBackup);
+    auto *backupPortCaption = new QLabel(QStringLiteral("Port"), fraBackup);
+    txtBackupPort = new QSpinBox(fraBackup);
+    txtBackupPort->setRange(kLowestPort, kHighestPort);
+    txtBackupPort->setValue(kPlainNntpPort);
+    txtBackupPort->setMaximumWidth(90);
+    backupPortCaption->setBuddy(txtBackupPort);
+    backupGrid->addWidget(backupPortCaption, 0, 2);
+    backupGrid->addWidget(txtBackupPort, 0, 3);
+    chkBackupTLS = new QCheckBox(QStringLiteral("SSL/TLS"), fraBackup);
+    backupGrid->addWidget(chkBackupTLS, 0, 4);
+    txtBackupUser = addField(*backupGrid, 1, QStringLiteral("Login ID"), fraBackup);
+    auto *backupPasswordCaption = new QLabel(QStringLiteral("Password"), fraBackup);
+    txtBackupPassword = new QLineEdit(fraBackup);
+    txtBackupPassword->setEchoMode(QLineEdit::Password);
+    txtBackupPassword->setStyleSheet(QStringLiteral("lineedit-password-character: 42;"));  // "*"
+    backupPasswordCaption->setBuddy(txtBackupPassword);
+    backupGrid->addWidget(backupPasswordCaption, 1, 2);
+    backupGrid->addWidget(txtBackupPassword, 1, 3, 1, 2);
+    backupGrid->setColumnStretch(1, 1);
+
     // The download folder, the address and the sound.
     auto *otherBox = new QGroupBox(this);
     auto *otherGrid = new QGridLayout(otherBox);
@@ -178,6 +203,7 @@ frmOptions::frmOptions(QWidget *parent) : QDialog(parent) {
     auto *column = new QVBoxLayout(this);
     column->addWidget(serverBox);
     column->addLayout(middle);
+    column->addWidget(fraBackup);
     column->addWidget(otherBox);
     column->addSpacing(6);
     column->addLayout(buttons);
@@ -197,6 +223,12 @@ frmOptions::frmOptions(QWidget *parent) : QDialog(parent) {
                                                         {txtSearchDepth, "txtSearchDepth"},
                                                         {chkCompressOverviews, "chkCompressOverviews"},
                                                         {txtConnections, "txtConnections"},
+                                                        {fraBackup, "fraBackup"},
+                                                        {txtBackupServer, "txtBackupServer"},
+                                                        {txtBackupPort, "txtBackupPort"},
+                                                        {chkBackupTLS, "chkBackupTLS"},
+                                                        {txtBackupUser, "txtBackupUser"},
+                                                        {txtBackupPassword, "txtBackupPassword"},
                                                         {cmdBrowseFolder, "cmdBrowseFolder"},
                                                         {cmdReset, "cmdReset"},
                                                         {cmdHelp, "cmdHelp"},
@@ -212,6 +244,7 @@ frmOptions::frmOptions(QWidget *parent) : QDialog(parent) {
     connect(cmdHelp, &QPushButton::clicked, this, &frmOptions::cmdHelp_Click);
     // Only the user's click moves the port, never the load of the stored setting.
     connect(chkUseTLS, &QCheckBox::clicked, this, &frmOptions::chkUseTLS_Click);
+    connect(chkBackupTLS, &QCheckBox::clicked, this, &frmOptions::chkBackupTLS_Click);
 
     Form_Load();
 }
@@ -239,6 +272,13 @@ void frmOptions::Form_Load() {
     txtSearchDepth->setText(QString::number(Settings.SearchDepth));
     chkCompressOverviews->setChecked(Settings.CompressOverviews);
     txtConnections->setValue(Settings.Connections);
+    txtBackupServer->setText(trimBlanks(Settings.BackupServer.text()));
+    txtBackupPort->setValue(Settings.BackupPort >= kLowestPort && Settings.BackupPort <= kHighestPort
+                                ? Settings.BackupPort
+                                : kPlainNntpPort);
+    chkBackupTLS->setChecked(Settings.BackupTLS);
+    txtBackupUser->setText(trimBlanks(Settings.BackupUser.text()));
+    txtBackupPassword->setText(trimBlanks(Settings.BackupPassword.text()));
 
     bStartupCheck = false;
 
@@ -286,9 +326,12 @@ void frmOptions::cmdOK_Click() {
 
     if (!bStartupCheck && !resetGroups) {
         QString errorText;
-        if (!CheckServerSettings(errorText)) {
+        const bool accepted = CheckServerSettings(errorText);
+        if (!accepted || !errorText.isEmpty()) {
+            // A text with a passed check is a warning about the backup server alone.
             QApplication::restoreOverrideCursor();
-            platform().messageBox(this, errorText, BoxIcon::Information);
+            platform().messageBox(this, accepted ? QStringLiteral("Warning - ") + errorText : errorText,
+                                  accepted ? BoxIcon::Warning : BoxIcon::Information);
             QApplication::setOverrideCursor(Qt::WaitCursor);
         }
     }
@@ -311,6 +354,11 @@ void frmOptions::storeFields() {
     Settings.SearchDepth = searchDepthFromText(txtSearchDepth->text()).value_or(Settings.SearchDepth);
     Settings.CompressOverviews = chkCompressOverviews->isChecked();
     Settings.Connections = txtConnections->value();
+    Settings.BackupServer = trimBlanks(txtBackupServer->text());
+    Settings.BackupPort = txtBackupPort->value();
+    Settings.BackupTLS = chkBackupTLS->isChecked();
+    Settings.BackupUser = trimBlanks(txtBackupUser->text());
+    Settings.BackupPassword = trimBlanks(txtBackupPassword->text());
     for (std::size_t index = 0; index < SpeedChoices.size(); ++index) {
         if (optConnectSpeeds[index]->isChecked()) {
             Settings.ConnectSpeed = QString::fromLatin1(SpeedChoices[index].value);
@@ -369,6 +417,14 @@ void frmOptions::chkUseTLS_Click() {
         txtPortNumber->setValue(kTlsNntpPort);
     else if (!chkUseTLS->isChecked() && port == kTlsNntpPort)
         txtPortNumber->setValue(kPlainNntpPort);
+}
+
+void frmOptions::chkBackupTLS_Click() {
+    const int port = txtBackupPort->value();
+    if (chkBackupTLS->isChecked() && port == kPlainNntpPort)
+        txtBackupPort->setValue(kTlsNntpPort);
+    else if (!chkBackupTLS->isChecked() && port == kTlsNntpPort)
+        txtBackupPort->setValue(kPlainNntpPort);
 }
 
 QString frmOptions::PickFolder() {

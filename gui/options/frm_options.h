@@ -59,6 +59,13 @@ public:
     QSpinBox *txtConnections;  // "Connections" [8], beside the port: 1 to 50
     QLineEdit *txtSearchDepth;  // "Search the newest" [N] "articles of each group (0 = all)": digits only
     QCheckBox *chkCompressOverviews;  // "Compress overviews when the server offers it"
+    // "Backup server (used only for articles the main server does not have)"
+    QGroupBox *fraBackup;
+    QLineEdit *txtBackupServer;
+    QSpinBox *txtBackupPort;  // 1 to 65535
+    QCheckBox *chkBackupTLS;
+    QLineEdit *txtBackupUser;
+    QLineEdit *txtBackupPassword;
     QPushButton *cmdReset;
     QPushButton *cmdHelp;
     QPushButton *cmdOK;
@@ -82,6 +89,8 @@ public:
     // Ticking the box moves the usual plain port 119 to the usual encrypted port 563, unticking
     // moves 563 back to 119; any other port is the user's own choice and stays.
     void chkUseTLS_Click();
+    // The same for the backup server's box and port.
+    void chkBackupTLS_Click();
     // The folder browser; the chosen folder, or "" when the user cancelled.
     QString PickFolder();
     // The file chooser of "Trusted certificates file...": a chosen file goes into the field.

@@ -6,6 +6,7 @@
 
 #include "engine/engine_binding.h"
 #include "settings/settings.h"
+#include "settings/value_text.h"
 
 namespace harbeat {
 
@@ -26,6 +27,16 @@ void ApplyEngineOptions() {
     engine::mp3SetOption("connections", QByteArray::number(Settings.Connections).constData());
     engine::mp3SetOption("overview-cache", engine::toEngineText(OverviewCacheFolder()).constData());
     engine::mp3SetOption("compress", Settings.CompressOverviews ? "1" : "0");
+    // The backup's host, login and port go as typed (trimmed); one the engine refuses leaves
+    // the one in force, so a refused host is cleared rather than left pointing elsewhere.
+    if (!engine::mp3SetOption("backup-host",
+                              engine::toEngineText(trimBlanks(Settings.BackupServer.text())).constData()))
+        engine::mp3SetOption("backup-host", "");
+    engine::mp3SetOption("backup-port", QByteArray::number(Settings.BackupPort).constData());
+    engine::mp3SetOption("backup-tls", Settings.BackupTLS ? "1" : "0");
+    engine::mp3SetOption("backup-user", engine::toEngineText(trimBlanks(Settings.BackupUser.text())).constData());
+    engine::mp3SetOption("backup-password",
+                         engine::toEngineText(trimBlanks(Settings.BackupPassword.text())).constData());
 }
 
 void EmptyOverviewCache() {

@@ -106,6 +106,14 @@ std::optional<int32_t> connectionsFromText(const QString &text) {
     return value;
 }
 
+std::optional<int32_t> backupPortFromText(const QString &text) {
+    const QString trimmed = text.trimmed();
+    bool ok = false;
+    const int value = trimmed.toInt(&ok);
+    if (!ok || value < 1 || value > 65535 || trimmed.startsWith(u'+')) return std::nullopt;
+    return value;
+}
+
 void attachMainForm(MainFormGeometry *form) { mainForm = form; }
 
 MainFormGeometry *attachedMainForm() { return mainForm; }
@@ -129,6 +137,12 @@ void LoadSettings() {
         ReadRegValue(kRoot, QStringLiteral("CompressOverviews"), QStringLiteral("TRUE")) != u"FALSE";
     Settings.Connections = connectionsFromText(ReadRegValue(kRoot, QStringLiteral("Connections"), QString()))
                                .value_or(kDefaultConnections);
+    Settings.BackupServer = trimBlanks(ReadRegValue(kRoot, QStringLiteral("BackupServer"), QString()));
+    Settings.BackupPort =
+        backupPortFromText(ReadRegValue(kRoot, QStringLiteral("BackupPort"), QString())).value_or(kDefaultBackupPort);
+    Settings.BackupTLS = ReadRegValue(kRoot, QStringLiteral("BackupTLS"), QStringLiteral("FALSE")) == u"TRUE";
+    Settings.BackupUser = ReadRegValue(kRoot, QStringLiteral("BackupUser"), QString());
+    Settings.BackupPassword = ReadRegValue(kRoot, QStringLiteral("BackupPassword"), QString());
 
     loadMainFormGeometry();
 
@@ -154,6 +168,12 @@ void SaveSettings() {
     WriteRegValue(kRoot, QStringLiteral("CompressOverviews"),
                   Settings.CompressOverviews ? QStringLiteral("TRUE") : QStringLiteral("FALSE"));
     WriteRegValue(kRoot, QStringLiteral("Connections"), QString::number(Settings.Connections));
+    writeTrimmed(Settings.BackupServer, kRoot, QStringLiteral("BackupServer"));
+    WriteRegValue(kRoot, QStringLiteral("BackupPort"), QString::number(Settings.BackupPort));
+    WriteRegValue(kRoot, QStringLiteral("BackupTLS"),
+                  Settings.BackupTLS ? QStringLiteral("TRUE") : QStringLiteral("FALSE"));
+    writeTrimmed(Settings.BackupUser, kRoot, QStringLiteral("BackupUser"));
+    writeTrimmed(Settings.BackupPassword, kRoot, QStringLiteral("BackupPassword"));
 
     if (mainForm) {
         const int16_t state = mainForm->formWindowState();

@@ -20,6 +20,9 @@ inline constexpr int64_t kDefaultSearchDepth = 500000;
 // allow at the least.
 inline constexpr int32_t kDefaultConnections = 8;
 
+// The backup server's usual plain port, read when BackupPort is missing or out of range.
+inline constexpr int32_t kDefaultBackupPort = 119;
+
 struct SettingsRecord {
     FixedText<128> Server;
     int32_t Port = 0;
@@ -41,6 +44,14 @@ struct SettingsRecord {
     bool CompressOverviews = true;
     // How many connections a search or a save may use at once, 1 to 50.
     int32_t Connections = kDefaultConnections;
+    // A second server, asked only for the articles the main server does not have; stored as
+    // BackupServer (empty: none), BackupPort (1 to 65535, 119 when missing or out of range),
+    // BackupTLS, BackupUser and BackupPassword (kept as Password is).
+    FixedText<128> BackupServer;
+    int32_t BackupPort = kDefaultBackupPort;
+    bool BackupTLS = false;
+    FixedText<128> BackupUser;
+    FixedText<128> BackupPassword;
     // Not stored: LoadSettings sets it to "Harbeat_Preview.mp3".
     QString PreviewFileName;
 };
@@ -50,6 +61,9 @@ std::optional<int64_t> searchDepthFromText(const QString &text);
 
 // A stored or typed number of connections: a whole number from 1 to 50, blanks around it allowed.
 std::optional<int32_t> connectionsFromText(const QString &text);
+
+// A stored backup port: a whole number from 1 to 65535, blanks around it allowed.
+std::optional<int32_t> backupPortFromText(const QString &text);
 
 // The program's settings, used on the GUI thread only.
 extern SettingsRecord Settings;

@@ -212,7 +212,11 @@ void frmSplash::SetupNNTPConfig() {
         }
         if (QuitRequested) return;  // the Exit link was used during the check
         const bool askedForOptions = optionsRequested_ || noServer;
-        if (accepted && !optionsRequested_) return;
+        if (accepted && !optionsRequested_) {
+            // A text with a passed check is a warning about the backup server alone.
+            if (!errorText.isEmpty()) warn(this, QStringLiteral("Warning - ") + errorText);
+            return;
+        }
 
         frmOptions *form = nullptr;
         if (askedForOptions) {

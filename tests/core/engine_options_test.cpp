@@ -28,6 +28,11 @@ TEST_F(EngineOptionsTest, DefaultsKeepTheSpecifiedBehaviour) {
     EXPECT_EQ(options.overviewCache, "");
     EXPECT_FALSE(options.compress);
     EXPECT_EQ(options.connections, 8);
+    EXPECT_EQ(options.backupHost, "");
+    EXPECT_EQ(options.backupPort, 119);
+    EXPECT_FALSE(options.backupTls);
+    EXPECT_EQ(options.backupUser, "");
+    EXPECT_EQ(options.backupPassword, "");
 }
 
 TEST_F(EngineOptionsTest, ValidValuesAreTaken) {
@@ -66,12 +71,46 @@ TEST_F(EngineOptionsTest, ValidValuesAreTaken) {
     EXPECT_EQ(options.overviewCache, "");
 }
 
+TEST_F(EngineOptionsTest, BackupServerValuesAreTaken) {
+    struct Case {
+        const char *name;
+        const char *value;
+    };
+    const std::string longest(corvane::kMaxBackupText, 'h');
+    const std::vector<Case> taken = {
+        {"backup-host", "news.backup.example"},
+        {"backup-port", "1"},
+        {"backup-port", "65535"},
+        {"backup-port", "563"},
+        {"backup-tls", "1"},
+        {"backup-user", "block user"},
+        {"backup-password", "pa ss"},
+        {"backup-host", longest.c_str()},
+        {"backup-host", "news.backup.example"},
+    };
+    for (const Case &c : taken) EXPECT_EQ(mp3SetOption(c.name, c.value), -1) << c.name << "=" << c.value;
+    corvane::EngineOptions options = engineOptions();
+    EXPECT_EQ(options.backupHost, "news.backup.example");
+    EXPECT_EQ(options.backupPort, 563);
+    EXPECT_TRUE(options.backupTls);
+    EXPECT_EQ(options.backupUser, "block user");
+    EXPECT_EQ(options.backupPassword, "pa ss");
+
+    // An empty host switches the backup off again.
+    EXPECT_EQ(mp3SetOption("backup-host", ""), -1);
+    EXPECT_EQ(mp3SetOption("backup-tls", "0"), -1);
+    options = engineOptions();
+    EXPECT_EQ(options.backupHost, "");
+    EXPECT_FALSE(options.backupTls);
+}
+
 TEST_F(EngineOptionsTest, UnknownNamesAndBadValuesChangeNothing) {
     struct Case {
         const char *name;
         const char *value;
     };
     const std::string longPath(corvane::kMaxOptionPath + 1, 'a');
+    const std::string tooLong(corvane::kMaxBackupText + 1, 'a');
     const std::vector<Case> refused = {
         {"TLS", "1"},
         {"tls ", "1"},
@@ -101,6 +140,21 @@ TEST_F(EngineOptionsTest, UnknownNamesAndBadValuesChangeNothing) {
         {"connections", "-1"},
         {"connections", "8x"},
         {"connections", ""},
+        {"backup-port", "0"},
+        {"backup-port", "70000"},
+        {"backup-port", "65536"},
+        {"backup-port", "-119"},
+        {"backup-port", "119a"},
+        {"backup-port", "nntp"},
+        {"backup-port", ""},
+        {"backup-tls", "yes"},
+        {"backup-tls", ""},
+        {"backup-host", "a b"},
+        {"backup-host", "host\r\nQUIT"},
+        {"backup-host", tooLong.c_str()},
+        {"backup-user", "u\r\nQUIT"},
+        {"backup-password", tooLong.c_str()},
+        {"Backup-Host", "x"},
     };
     for (const Case &c : refused) EXPECT_EQ(mp3SetOption(c.name, c.value), 0) << c.name << "=" << c.value;
     EXPECT_EQ(mp3SetOption(nullptr, "1"), 0);
@@ -114,6 +168,11 @@ TEST_F(EngineOptionsTest, UnknownNamesAndBadValuesChangeNothing) {
     EXPECT_EQ(options.overviewCache, "");
     EXPECT_FALSE(options.compress);
     EXPECT_EQ(options.connections, 8);
+    EXPECT_EQ(options.backupHost, "");
+    EXPECT_EQ(options.backupPort, 119);
+    EXPECT_FALSE(options.backupTls);
+    EXPECT_EQ(options.backupUser, "");
+    EXPECT_EQ(options.backupPassword, "");
 }
 
 TEST_F(EngineOptionsTest, SettersOnManyThreadsLeaveOneOfTheirValues) {

@@ -521,6 +521,72 @@ private slots:
         if (says != u"unable to connect") QVERIFY2(!text.contains("modem"), qPrintable(text));
     }
 
+    // The backup fields load from the settings, the box moves the usual ports as the main
+    // server's does, OK stores them and the next check hands them to the engine.
+    void backupFields_loadStoreAndReachTheEngine() {
+        Settings.BackupServer = "backup.example";
+        Settings.BackupPort = 119;
+        Settings.BackupUser = "block";
+        Settings.BackupPassword = "secret";
+        frmMain main;
+        frmOptions &form = openOptions(main);
+        QCOMPARE(form.txtBackupServer->text(), QStringLiteral("backup.example"));
+        QCOMPARE(form.txtBackupPort->value(), 119);
+        QVERIFY(!form.chkBackupTLS->isChecked());
+        QCOMPARE(form.txtBackupUser->text(), QStringLiteral("block"));
+        QCOMPARE(form.txtBackupPassword->echoMode(), QLineEdit::Password);
+        QTest::mouseClick(form.chkBackupTLS, Qt::LeftButton);
+        QCOMPARE(form.txtBackupPort->value(), 563);
+        QTest::mouseClick(form.chkBackupTLS, Qt::LeftButton);
+        QCOMPARE(form.txtBackupPort->value(), 119);
+        QTest::mouseClick(form.chkBackupTLS, Qt::LeftButton);
+        form.txtBackupServer->setText(" other.example ");
+        form.bStartupCheck = true;
+
+        form.cmdOK_Click();
+
+        QCOMPARE(Settings.BackupServer.text(), QStringLiteral("other.example"));
+        QCOMPARE(Settings.BackupPort, 563);
+        QVERIFY(Settings.BackupTLS);
+        QVERIFY(!form.bServerChanged);  // the backup is no change of the main server
+        corvane::resetEngineOptionsForTests();
+        ApplyEngineOptions();
+        const corvane::EngineOptions options = corvane::engineOptions();
+        QCOMPARE(options.backupHost, std::string("other.example"));
+        QCOMPARE(options.backupPort, 563);
+        QVERIFY(options.backupTls);
+        QCOMPARE(options.backupUser, std::string("block"));
+        QCOMPARE(options.backupPassword, std::string("secret"));
+        // A host the engine refuses switches the backup off instead of keeping an older one.
+        Settings.BackupServer = "two words";
+        ApplyEngineOptions();
+        QCOMPARE(corvane::engineOptions().backupHost, std::string());
+        corvane::resetEngineOptionsForTests();
+    }
+
+    // A backup server that fails its check is a warning after OK; the main server stays usable.
+    void failingBackup_isAWarningThatBlocksNothing() {
+        newsd::NewsStore store;
+        addStandardGroups(store);
+        auto server = startServer(store);
+        Settings.Server = "localhost";
+        Settings.Port = server->port();
+        RecordingPlatform fake;
+        frmMain main;
+        frmOptions &form = openOptions(main);
+        form.txtBackupServer->setText("127.0.0.1");
+        form.txtBackupPort->setValue(1);  // nothing listens there
+
+        form.cmdOK_Click();
+
+        QCOMPARE(fake.count("warning"), 1);
+        QCOMPARE(fake.calls.back().text,
+                 QStringLiteral("Warning - The backup server failed the check: Connection refused."));
+        QVERIFY(SearchReady);
+        QVERIFY(!form.isVisible());
+        corvane::resetEngineOptionsForTests();
+    }
+
     // The port, the connections and the search depth take only what can be used, as typed.
     void numberFields_takeOnlyWhatCanBeUsed_data() {
         QTest::addColumn<QString>("field");

@@ -133,6 +133,26 @@ private slots:
             QTest::newRow(qPrintable(QStringLiteral("connections \"%1\" is missing").arg(bad)))
                 << StoredValues{{"", "Connections", bad}} << "Connections"
                 << "8";
+        QTest::newRow("empty store: no backup") << StoredValues{} << "BackupServer"
+                                                << "";
+        QTest::newRow("backup server trimmed") << StoredValues{{"", "BackupServer", " b.example "}} << "BackupServer"
+                                               << "b.example";
+        QTest::newRow("empty store: backup port 119") << StoredValues{} << "BackupPort"
+                                                      << "119";
+        QTest::newRow("backup port 563") << StoredValues{{"", "BackupPort", " 563 "}} << "BackupPort"
+                                         << "563";
+        for (const char *bad : {"0", "70000", "x", "-119"})
+            QTest::newRow(qPrintable(QStringLiteral("backup port \"%1\" is 119").arg(bad)))
+                << StoredValues{{"", "BackupPort", bad}} << "BackupPort"
+                << "119";
+        QTest::newRow("empty store: backup plain") << StoredValues{} << "BackupTLS"
+                                                   << "false";
+        QTest::newRow("backup encrypted") << StoredValues{{"", "BackupTLS", "TRUE"}} << "BackupTLS"
+                                          << "true";
+        QTest::newRow("backup login") << StoredValues{{"", "BackupUser", "block"}} << "BackupUser"
+                                      << "block";
+        QTest::newRow("backup password") << StoredValues{{"", "BackupPassword", "pw"}} << "BackupPassword"
+                                         << "pw";
     }
     void loadReadsEachValueWithItsDefault() {
         QFETCH(StoredValues, values);
@@ -156,6 +176,11 @@ private slots:
             {"SearchDepth", QString::number(Settings.SearchDepth)},
             {"CompressOverviews", Settings.CompressOverviews ? "true" : "false"},
             {"Connections", QString::number(Settings.Connections)},
+            {"BackupServer", Settings.BackupServer},
+            {"BackupPort", QString::number(Settings.BackupPort)},
+            {"BackupTLS", Settings.BackupTLS ? "true" : "false"},
+            {"BackupUser", Settings.BackupUser},
+            {"BackupPassword", Settings.BackupPassword},
         };
         QCOMPARE(loaded.value(field), expected);
     }
@@ -216,14 +241,27 @@ private slots:
         QCOMPARE(stored("", "SearchDepth"), QStringLiteral("500000"));
         QCOMPARE(stored("", "CompressOverviews"), QStringLiteral("TRUE"));
         QCOMPARE(stored("", "Connections"), QStringLiteral("8"));
+        QCOMPARE(stored("", "BackupServer"), QString());
+        QCOMPARE(stored("", "BackupPort"), QStringLiteral("119"));
+        QCOMPARE(stored("", "BackupTLS"), QStringLiteral("FALSE"));
         // The trimmed texts are kept in memory too.
         QCOMPARE(Settings.Server.text(), QStringLiteral("news.example.com"));
         QCOMPARE(Settings.PostEmail.text(), QStringLiteral("me@example.com"));
         Settings.PlaySounds = true;
         Settings.UseTLS = true;
         Settings.CompressOverviews = false;
+        Settings.BackupServer = " backup.example ";
+        Settings.BackupPort = 563;
+        Settings.BackupTLS = true;
+        Settings.BackupUser = " block ";
+        Settings.BackupPassword = " secret ";
         SaveSettings();
         QCOMPARE(stored("", "CompressOverviews"), QStringLiteral("FALSE"));
+        QCOMPARE(stored("", "BackupServer"), QStringLiteral("backup.example"));
+        QCOMPARE(stored("", "BackupPort"), QStringLiteral("563"));
+        QCOMPARE(stored("", "BackupTLS"), QStringLiteral("TRUE"));
+        QCOMPARE(stored("", "BackupUser"), QStringLiteral("block"));
+        QCOMPARE(stored("", "BackupPassword"), QStringLiteral("secret"));
         QCOMPARE(stored("", "PlaySounds"), QStringLiteral("TRUE"));
         QCOMPARE(stored("", "UseTLS"), QStringLiteral("TRUE"));
     }

@@ -158,6 +158,30 @@ private slots:
         QCOMPARE(ReadRegValue("Groups", "NumberOf", ""), QString::number(groupsAfter));
     }
 
+    // A backup server that fails its check is named in one warning; the start goes on with the
+    // main server, without the options form.
+    void failingBackup_warnsAndTheStartGoesOn() {
+        newsd::NewsStore store;
+        addStandardGroups(store);
+        auto server = startServer(store);
+        storeServer(QStringLiteral("127.0.0.1"), server->port());
+        storeCatalogue(TodayText());
+        WriteRegValue("", "BackupServer", "127.0.0.1");
+        WriteRegValue("", "BackupPort", "1");  // nothing listens there
+        OptionsDriver driver({});
+        RecordingPlatform fake;
+        frmMain main;
+        frmSplash splash(main);
+
+        splash.Run(false);
+
+        QVERIFY(splash.bDone);
+        QCOMPARE(boxTexts(fake),
+                 QStringList{QStringLiteral("Warning - The backup server failed the check: Connection refused.")});
+        QCOMPARE(driver.shown, 0);
+        QVERIFY(SearchReady);
+    }
+
     void setupNNTPConfig_sendsTheUserToTheOptionsForm_data() {
         QTest::addColumn<Problem>("problem");
         QTest::addColumn<Answer>("answer");

@@ -167,6 +167,23 @@ TEST_F(StoredGroups, ExpiredAndUnknownArticles) {
     EXPECT_EQ(xover("1000-"), (Numbers{"1000", "1003", "1004"}));
 }
 
+// A server that lost articles its store holds: every way of asking for them gets 430, the
+// articles beside them are served.
+TEST_F(StoredGroups, DroppedArticlesAreAnswered430) {
+    ServerOptions options;
+    options.droppedNumbers = {1001};
+    options.droppedMessageIds = {ids[3]};
+    start(options);
+    client->command("GROUP alt.numbered");
+    for (const std::string &line :
+         std::vector<std::string>{"ARTICLE 1001", "HEAD 1001", "BODY 1001", "STAT 1001", "ARTICLE " + ids[1],
+                                  "STAT " + ids[1], "ARTICLE 1003", "BODY " + ids[3], "HEAD " + ids[3]})
+        EXPECT_EQ(code(client->command(line)), "430") << line;
+    EXPECT_EQ(code(client->command("STAT 1000")), "223");
+    EXPECT_EQ(code(client->command("ARTICLE " + ids[4])), "220");
+    client->readBlock();
+}
+
 TEST_F(StoredGroups, NextAndLastWalkPresentArticles) {
     start();
     client->command("GROUP alt.numbered");

@@ -51,7 +51,7 @@ TEST(Program, ServesUntilSigterm) {
     const auto portFile = folder / "port";
     const pid_t pid = startProgram(
         {"--port", "0", "--port-file", portFile.string(), "--synthetic-group", "alt.binaries.sounds.mp3.big:100:11",
-         "--group", "alt.requests", "--user", "jane", "--password", "pw"},
+         "--group", "alt.requests", "--user", "jane", "--password", "pw", "--drop-articles", "12,<nothing@x>"},
         (folder / "out").string());
     ASSERT_GT(pid, 0);
     for (int i = 0; i < 500 && !std::filesystem::exists(portFile); ++i) std::this_thread::sleep_for(20ms);
@@ -65,6 +65,8 @@ TEST(Program, ServesUntilSigterm) {
         EXPECT_EQ(client.command("AUTHINFO PASS pw").substr(0, 3), "281");
         EXPECT_EQ(client.command("GROUP alt.binaries.sounds.mp3.big"),
                   "211 100 11 110 alt.binaries.sounds.mp3.big\r\n");
+        EXPECT_EQ(client.command("STAT 12").substr(0, 3), "430");
+        EXPECT_EQ(client.command("STAT 13").substr(0, 3), "223");
         kill(pid, SIGTERM);
         EXPECT_TRUE(client.closedWithin(5000ms));
     }
@@ -83,7 +85,11 @@ TEST(Program, HelpAndBadOptions) {
                                                                                      {"--synthetic-group", "name"},
                                                                                      {"--empty-overview", "200"},
                                                                                      {"--tls-cert", "cert.pem"},
-                                                                                     {"--tls-key", "key.pem"}}) {
+                                                                                     {"--tls-key", "key.pem"},
+                                                                                     {"--drop-articles", ""},
+                                                                                     {"--drop-articles", "0"},
+                                                                                     {"--drop-articles", "3,,4"},
+                                                                                     {"--drop-articles", "<>"}}) {
         EXPECT_EQ(exitStatus(startProgram(bad, output.string())), 2) << bad[0];
     }
     EXPECT_EQ(exitStatus(startProgram({"--spool", "/nonexistent/spool"}, output.string())), 1);

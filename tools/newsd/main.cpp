@@ -52,6 +52,9 @@ Serves until SIGINT or SIGTERM.
   --refuse-with WAY         how: greeting-400 (default), greeting-502, login-481,
                             login-482, login-502 (the first AUTHINFO refused), or close
   --drop-every N            close every N-th connection at once
+  --drop-articles LIST      answer 430 to ARTICLE, HEAD, BODY and STAT of these articles:
+                            comma-separated article numbers (in any group) and
+                            <message-ids>, as a server that lost them
   --connection-rate MBIT    pace each connection's replies at MBIT megabits per second
   --log                     write every command to standard error
   --help                    show this text
@@ -79,6 +82,23 @@ template <typename Number>
 bool parseNumber(std::string_view text, Number &value) {
     const auto result = std::from_chars(text.data(), text.data() + text.size(), value);
     return result.ec == std::errc() && result.ptr == text.data() + text.size();
+}
+
+// "3,7,<a@b>": numbers and message-ids, no empty pieces.
+bool parseDropList(std::string_view text, ServerOptions &options) {
+    for (;;) {
+        const std::size_t comma = text.find(',');
+        const std::string_view piece = text.substr(0, comma);
+        if (piece.size() > 2 && piece.front() == '<' && piece.back() == '>') {
+            options.droppedMessageIds.emplace_back(piece);
+        } else {
+            std::uint64_t number = 0;
+            if (!parseNumber(piece, number) || number == 0) return false;
+            options.droppedNumbers.push_back(number);
+        }
+        if (comma == std::string_view::npos) return true;
+        text.remove_prefix(comma + 1);
+    }
 }
 
 bool parseSynthetic(const std::string &text, SyntheticRequest &request) {
@@ -168,6 +188,8 @@ int parseArguments(int argc, char **argv, Arguments &arguments) {
                 }
         } else if (option == "--drop-every") {
             valid = parseNumber(value, arguments.options.dropEvery) && arguments.options.dropEvery > 0;
+        } else if (option == "--drop-articles") {
+            valid = parseDropList(value, arguments.options);
         } else if (option == "--connection-rate") {
             char *end = nullptr;
             const double rate = std::strtod(value.c_str(), &end);

@@ -205,6 +205,11 @@ struct ServerOptions {
     // which overview and list replies carry "[COMPRESS=GZIP]" and a zlib stream of their lines.
     enum class Compression { None, Deflate, Gzip };
     Compression compression = Compression::None;
+    // Articles this server does not have although its store does, as a provider that lost them:
+    // ARTICLE, HEAD, BODY and STAT of these message-ids (with their angle brackets) or article
+    // numbers (in any group) are answered 430.
+    std::vector<std::string> droppedMessageIds;
+    std::vector<std::uint64_t> droppedNumbers;
 };
 
 // Serves a NewsStore on 127.0.0.1, one thread per connection.

@@ -330,6 +330,7 @@ std::optional<ArticleHandle> NewsStore::Impl::articleById(std::string_view messa
     ArticleHandle handle;
     handle.generated = synthetic->article(*number, handle.layout);
     handle.messageId = std::string(messageId);
+    handle.syntheticNumber = *number;
     return handle;
 }
 

@@ -42,6 +42,7 @@ struct GroupState {
 // One article as a connection sends it: a stored article or a generated text.
 struct ArticleHandle {
     std::uint64_t number = 0;  // 0 when found by message-id
+    std::uint64_t syntheticNumber = 0;  // its number in its synthetic group, however it was found
     std::shared_ptr<const StoredArticle> stored;
     std::string generated;
     ArticleLayout layout;

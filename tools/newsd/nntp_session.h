@@ -71,6 +71,8 @@ private:
     void article(const Command &command, Part part);
     void overview(const Command &command);
     void sendArticle(const ArticleHandle &article, Part part);
+    // The options name the article as one this server lost.
+    bool isDropped(const ArticleHandle &handle, std::uint64_t wanted) const;
     bool parseRange(std::string_view text, std::uint64_t &from, std::uint64_t &to) const;
     void sendOverviewRange(const GroupView &view, std::uint64_t from, std::uint64_t to);
 

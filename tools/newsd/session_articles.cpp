@@ -44,6 +44,20 @@ bool NntpSession::parseRange(std::string_view text, std::uint64_t &from, std::ui
     return true;
 }
 
+bool NntpSession::isDropped(const ArticleHandle &handle, std::uint64_t wanted) const {
+    const auto &ids = options_.droppedMessageIds;
+    if (std::find(ids.begin(), ids.end(), handle.messageId) != ids.end()) return true;
+    const auto &numbers = options_.droppedNumbers;
+    const auto dropped = [&](std::uint64_t number) {
+        return number != 0 && std::find(numbers.begin(), numbers.end(), number) != numbers.end();
+    };
+    if (dropped(wanted) || dropped(handle.syntheticNumber)) return true;
+    if (handle.stored)
+        for (const auto &placement : handle.stored->placements)
+            if (dropped(placement.second)) return true;
+    return false;
+}
+
 void NntpSession::sendArticle(const ArticleHandle &handle, Part part) {
     static constexpr int kCodes[] = {220, 221, 222, 223};
     std::string status;
@@ -76,7 +90,7 @@ void NntpSession::article(const Command &command, Part part) {
         }
         // Looked up by message-id the article number is 0 and the current article stays.
         const auto found = store_.articleById(messageId);
-        if (!found) {
+        if (!found || isDropped(*found, 0)) {
             reply(430, "No article with that message-id");
             return;
         }
@@ -109,6 +123,10 @@ void NntpSession::article(const Command &command, Part part) {
         }
     } else {
         found = store_.articleByNumber(*currentGroup_, wanted);
+    }
+    if (found && isDropped(*found, wanted)) {
+        reply(430, "No such article");
+        return;
     }
     if (!found) {
         if (number) {
