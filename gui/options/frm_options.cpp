@@ -1,5 +1,7 @@
 #include "options/frm_options.h"
 
+#include <algorithm>
+
 #include <QApplication>
 #include <QCheckBox>
 #include <QGridLayout>
@@ -15,6 +17,8 @@
 #include <QSpinBox>
 #include <QFileInfo>
 #include <QVBoxLayout>
+#include <QScrollArea>
+#include <QStyle>
 
 #include "catalogue/catalogue.h"
 #include "settings/shared_flags.h"
@@ -200,11 +204,21 @@ frmOptions::frmOptions(QWidget *parent) : QDialog(parent) {
     buttons->addWidget(cmdOK);
     buttons->addWidget(cmdCancel);
 
+    // The fields scroll when the form is taller than the screen (large type, a high scale
+    // factor); the buttons stay below them, always on the screen.
+    auto *fields = new QWidget;
+    auto *fieldColumn = new QVBoxLayout(fields);
+    fieldColumn->setContentsMargins(0, 0, 0, 0);
+    fieldColumn->addWidget(serverBox);
+    fieldColumn->addLayout(middle);
+    fieldColumn->addWidget(fraBackup);
+    fieldColumn->addWidget(otherBox);
+    fieldsArea_ = new QScrollArea(this);
+    fieldsArea_->setWidget(fields);
+    fieldsArea_->setWidgetResizable(true);
+    fieldsArea_->setFrameShape(QFrame::NoFrame);
     auto *column = new QVBoxLayout(this);
-    column->addWidget(serverBox);
-    column->addLayout(middle);
-    column->addWidget(fraBackup);
-    column->addWidget(otherBox);
+    column->addWidget(fieldsArea_);
     column->addSpacing(6);
     column->addLayout(buttons);
     setMinimumWidth(560);
@@ -251,12 +265,39 @@ frmOptions::frmOptions(QWidget *parent) : QDialog(parent) {
 
 frmOptions::~frmOptions() = default;
 
-void frmOptions::Form_Load() {
-    adjustSize();
-    if (const QScreen *screen = QGuiApplication::primaryScreen()) {
-        const QRect area = screen->availableGeometry();
-        move(area.center() - rect().center());
+void frmOptions::fitToScreen() {
+    const QScreen *screen = QGuiApplication::primaryScreen();
+    const QSize wanted = fieldsArea_->widget()->sizeHint();
+    int height = wanted.height();
+    int width = wanted.width();
+    QRect area;
+    if (screen) {
+        area = screen->availableGeometry();
+        // Besides the fields: the margins, the buttons and a title bar.
+        const int others = sizeHint().height() - fieldsArea_->sizeHint().height() + 2 * fontMetrics().height();
+        const int room = std::max(area.height() - others, 4 * fontMetrics().height());
+        if (height > room) {
+            height = room;
+            width += style()->pixelMetric(QStyle::PM_ScrollBarExtent);
+        }
     }
+    // A screen narrower than the fields scrolls them sideways too.
+    const int margins = sizeHint().width() - fieldsArea_->sizeHint().width();
+    if (screen && width > area.width() - margins) {
+        width = area.width() - margins;
+        height = std::max(height - style()->pixelMetric(QStyle::PM_ScrollBarExtent), 4 * fontMetrics().height());
+    }
+    fieldsArea_->setMinimumSize(width, height);
+    adjustSize();
+    if (screen) {
+        // Centred, with the title bar on the screen.
+        const QPoint centred = area.center() - rect().center();
+        move(std::max(centred.x(), area.left()), std::max(centred.y(), area.top() + fontMetrics().height()));
+    }
+}
+
+void frmOptions::Form_Load() {
+    fitToScreen();
 
     Settings.Server = trimBlanks(Settings.Server.text());
     txtServerName->setText(Settings.Server);

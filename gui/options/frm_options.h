@@ -14,6 +14,7 @@ class QLabel;
 class QLineEdit;
 class QPushButton;
 class QRadioButton;
+class QScrollArea;
 class QSpinBox;
 
 namespace harbeat {
@@ -110,6 +111,9 @@ protected:
 
 private:
     void Form_Load();
+    // Sizes the form to its fields, or to the screen when they are taller, and centres it there.
+    void fitToScreen();
+    QScrollArea *fieldsArea_ = nullptr;
     void storeFields();
 };
 

@@ -10,6 +10,8 @@
 #include <QListWidget>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScrollArea>
+#include <QScrollBar>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
@@ -585,6 +587,37 @@ private slots:
         QVERIFY(SearchReady);
         QVERIFY(!form.isVisible());
         corvane::resetEngineOptionsForTests();
+    }
+
+    // In large type (as at a high scale factor) the form is taller than the screen: it is cut to
+    // the screen, its fields scroll, and OK stays on the screen; in the usual type nothing scrolls.
+    void largeType_keepsTheFormAndOkOnTheScreen_data() {
+        QTest::addColumn<double>("scale");
+        QTest::addColumn<bool>("scrolls");
+        QTest::newRow("usual type") << 1.0 << false;
+        QTest::newRow("large type") << 2.5 << true;
+    }
+    void largeType_keepsTheFormAndOkOnTheScreen() {
+        QFETCH(double, scale);
+        QFETCH(bool, scrolls);
+        const QFont usual = QApplication::font();
+        QFont font = usual;
+        font.setPointSizeF(usual.pointSizeF() * scale);
+        QApplication::setFont(font);
+        {
+            frmMain main;
+            frmOptions &form = openOptions(main);
+            const QRect area = form.screen()->availableGeometry();
+            QVERIFY2(area.contains(form.geometry()), qPrintable(QStringLiteral("%1,%2 %3x%4 on %5x%6")
+                                                                  .arg(form.x()).arg(form.y()).arg(form.width())
+                                                                  .arg(form.height()).arg(area.width())
+                                                                  .arg(area.height())));
+            QVERIFY(area.contains(QRect(form.cmdOK->mapToGlobal(QPoint(0, 0)), form.cmdOK->size())));
+            auto *fields = form.findChild<QScrollArea *>();
+            QVERIFY(fields);
+            QCOMPARE(fields->verticalScrollBar()->maximum() > 0, scrolls);
+        }
+        QApplication::setFont(usual);
     }
 
     // The port, the connections and the search depth take only what can be used, as typed.
