@@ -371,7 +371,7 @@ void frmOptions::cmdOK_Click() {
         if (!accepted || !errorText.isEmpty()) {
             // A text with a passed check is a warning about the backup server alone.
             QApplication::restoreOverrideCursor();
-            platform().messageBox(this, accepted ? QStringLiteral("Warning - ") + errorText : errorText,
+            platform().messageBox(this, accepted ? QStringLiteral("Warning - ") + errorText : ServerErrorText(errorText),
                                   accepted ? BoxIcon::Warning : BoxIcon::Information);
             QApplication::setOverrideCursor(Qt::WaitCursor);
         }

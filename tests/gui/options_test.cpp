@@ -589,6 +589,23 @@ private slots:
         corvane::resetEngineOptionsForTests();
     }
 
+    // A server without the group the check selects is named with it after OK, as at start-up.
+    void serverWithoutTheCheckedGroup_isNamedAfterOk() {
+        newsd::NewsStore store;
+        store.addGroup("alt.binaries.sounds.mp3.jazz", 0, true);
+        auto server = startServer(store);
+        Settings.Server = "localhost";
+        Settings.Port = server->port();
+        RecordingPlatform fake;
+        frmMain main;
+        frmOptions &form = openOptions(main);
+
+        form.cmdOK_Click();
+
+        QCOMPARE(fake.count("information"), 1);
+        QCOMPARE(fake.calls.back().text.trimmed(), QStringLiteral("411 No such newsgroup (alt.binaries.sounds.mp3)"));
+    }
+
     // In large type (as at a high scale factor) the form is taller than the screen: it is cut to
     // the screen, its fields scroll, and OK stays on the screen; in the usual type nothing scrolls.
     void largeType_keepsTheFormAndOkOnTheScreen_data() {
