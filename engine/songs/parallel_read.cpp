@@ -40,7 +40,37 @@ void quitUnlessInStep(Connection &connection, bool inStep) {
 ExtraSessions::ExtraSessions(int limit)
     : limit_(std::clamp(limit, 1, kMaxConnections)), slots_(static_cast<std::size_t>(limit_ - 1)) {}
 
+void ExtraSessions::openAhead(int count) {
+    if (!openers_.empty()) return;
+    OperationState *operation = currentOperation();
+    for (Slot &slot : slots_) {
+        if (count-- <= 0) break;
+        if (slot.connection) continue;
+        try {
+            openers_.emplace_back([&slot, operation] {
+                HelperScope scope(operation);
+                std::string error;
+                slot.group.clear();
+                slot.connection = nntpOpenExtraSession(error);
+                slot.refused = !slot.connection;
+            });
+        } catch (const std::system_error &) {
+            break;  // the sessions not opened ahead open when they are needed
+        }
+    }
+}
+
+void ExtraSessions::finishOpening() {
+    for (std::thread &opener : openers_) opener.join();
+    openers_.clear();
+    for (Slot &slot : slots_) {
+        if (slot.refused) capped_ = true;
+        slot.refused = false;
+    }
+}
+
 ExtraSessions::~ExtraSessions() {
+    finishOpening();
     std::vector<Connection> sessions;
     for (const Slot &slot : slots_) sessions.push_back(slot.connection);
     nntpQuitAll(sessions);
@@ -79,6 +109,7 @@ public:
     std::size_t pieceCount() const { return pieces_.size(); }
 
     int run(std::string &error, Connection &connection, SearchProgress progress, PartsTable &parts) {
+        extra_.finishOpening();
         // The search's own session, then the extra ones: once a server refused one, only those
         // still open.
         std::vector<ExtraSessions::Slot *> slots;

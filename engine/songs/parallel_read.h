@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "net/connection.h"
@@ -31,15 +32,24 @@ public:
     // Sessions that may be used, the search's own included.
     int limit() const { return limit_; }
 
+    // Starts opening up to `count` sessions now, on threads of their own, so that they are ready
+    // when the first range of several pieces is read rather than a connect and a greeting later.
+    void openAhead(int count);
+
 private:
     friend class ParallelRangeRead;
     struct Slot {
         Connection connection = 0;
         std::string group;  // the group selected on it
+        bool refused = false;  // its opening ahead failed
     };
+    // Waits for the openings ahead; a refused one caps the sessions as a refusal on the way does.
+    void finishOpening();
+
     int limit_;
     bool capped_ = false;      // a session was refused: no more are opened
     std::vector<Slot> slots_;  // limit - 1 slots
+    std::vector<std::thread> openers_;
 };
 
 // Reads first..last into `parts` as readOverviewRange on `connection` would, with the same

@@ -67,10 +67,16 @@ int selectGroups(SearchState &state, const std::vector<SearchRequestLine> &lines
 // only the articles that will be read from the server.
 void planGroupReads(SearchState &state) {
     state.progressTotal = 0;
+    int64_t mostPieces = 0;
     for (SearchGroup &group : state.groups) {
         planGroupRead(group, state.options.searchDepth, &state.cache);
         state.progressTotal += static_cast<double>(group.count);
+        mostPieces = std::max(mostPieces, group.count / (kPieceBatches * (kBatchSpan + 1)) + 1);
     }
+    // A group to be read in pieces uses extra sessions: they open while the groups are selected
+    // again, not after.
+    if (mostPieces > 1 && state.extra.limit() > 1)
+        state.extra.openAhead(static_cast<int>(std::min<int64_t>(mostPieces - 1, state.extra.limit() - 1)));
 }
 
 // Second pass. Returns 0 when the search has ended (its last report is sent).
