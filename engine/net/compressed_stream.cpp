@@ -258,8 +258,11 @@ long CompressedStream::inflateReply(char *out, std::size_t capacity) {
     if (streamEnd) giveBackReadAhead();
     replyBytes_ += produced;
     if (replyBytes_ > maxReplyBytes_) return fail("inflates to more than a reply may hold.");
-    inflatedTail_.append(out, produced);
-    if (inflatedTail_.size() > 5) inflatedTail_.erase(0, inflatedTail_.size() - 5);
+    // Only the last bytes matter: the reply's end is looked for there.
+    constexpr std::size_t kTail = 5;
+    const std::size_t taken = std::min(produced, kTail);
+    inflatedTail_.append(out + produced - taken, taken);
+    if (inflatedTail_.size() > kTail) inflatedTail_.erase(0, inflatedTail_.size() - kTail);
     if (streamEnd) {
         // Lines end with CR LF; a stream that stops inside a line has lost its end.
         if (replyBytes_ > 0 && !inflatedTail_.ends_with("\r\n")) return fail("is damaged (it ends inside a line).");
