@@ -4,7 +4,7 @@
 #include <algorithm>
 
 #include "catalogue/group_category.h"
-#include "settings/value_text.h"
+#include "text/value_text.h"
 
 namespace harbeat {
 

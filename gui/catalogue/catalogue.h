@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "settings/fixed_text.h"
+#include "text/fixed_text.h"
 
 namespace harbeat {
 

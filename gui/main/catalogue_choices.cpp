@@ -1,7 +1,7 @@
 #include "main/catalogue_choices.h"
 
 #include "catalogue/group_category.h"
-#include "settings/value_text.h"
+#include "text/value_text.h"
 
 namespace harbeat {
 

@@ -21,7 +21,7 @@
 #include "platform/program_folder.h"
 #include "server/server_check.h"
 #include "settings/settings.h"
-#include "settings/value_text.h"
+#include "text/value_text.h"
 
 namespace harbeat {
 namespace {

@@ -15,7 +15,7 @@
 #include "main/panel_status_bar.h"
 #include "main/song_list_model.h"
 #include "platform/twips.h"
-#include "settings/value_text.h"
+#include "text/value_text.h"
 
 namespace harbeat {
 namespace {

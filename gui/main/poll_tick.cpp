@@ -24,7 +24,7 @@
 #include "platform/platform.h"
 #include "platform/program_folder.h"
 #include "settings/settings.h"
-#include "settings/value_text.h"
+#include "text/value_text.h"
 
 namespace harbeat {
 namespace {

@@ -17,7 +17,7 @@
 #include "pages/tip_pages.h"
 #include "platform/platform.h"
 #include "server/server_check.h"
-#include "settings/value_text.h"
+#include "text/value_text.h"
 
 namespace harbeat {
 namespace {

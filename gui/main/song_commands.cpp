@@ -15,7 +15,7 @@
 #include "platform/platform.h"
 #include "platform/program_folder.h"
 #include "request/frm_post.h"
-#include "settings/value_text.h"
+#include "text/value_text.h"
 
 namespace harbeat {
 namespace {

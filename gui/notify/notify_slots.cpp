@@ -6,7 +6,7 @@
 #include <cstring>
 
 #include "corvane_n.h"
-#include "settings/value_text.h"
+#include "text/value_text.h"
 
 namespace harbeat {
 namespace {

@@ -31,7 +31,7 @@
 #include "server/server_check.h"
 #include "settings/registry.h"
 #include "settings/settings.h"
-#include "settings/value_text.h"
+#include "text/value_text.h"
 
 namespace harbeat {
 namespace {

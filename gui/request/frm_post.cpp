@@ -16,7 +16,7 @@
 #include "platform/product.h"
 #include "settings/registry.h"
 #include "settings/settings.h"
-#include "settings/value_text.h"
+#include "text/value_text.h"
 
 namespace harbeat {
 namespace {

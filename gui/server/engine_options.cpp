@@ -6,7 +6,7 @@
 
 #include "engine/engine_binding.h"
 #include "settings/settings.h"
-#include "settings/value_text.h"
+#include "text/value_text.h"
 
 namespace harbeat {
 

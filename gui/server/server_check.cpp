@@ -11,7 +11,7 @@
 #include "notify/notify_slots.h"
 #include "server/engine_options.h"
 #include "settings/settings.h"
-#include "settings/value_text.h"
+#include "text/value_text.h"
 
 namespace harbeat {
 namespace {

@@ -3,7 +3,7 @@
 #include "catalogue/catalogue.h"
 #include "catalogue/group_category.h"
 #include "settings/registry.h"
-#include "settings/value_text.h"
+#include "text/value_text.h"
 
 namespace harbeat {
 

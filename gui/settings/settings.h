@@ -8,7 +8,7 @@
 #include <cstdint>
 #include <optional>
 
-#include "settings/fixed_text.h"
+#include "text/fixed_text.h"
 
 namespace harbeat {
 

@@ -21,7 +21,7 @@
 #include "platform/platform.h"
 #include "server/server_check.h"
 #include "settings/settings.h"
-#include "settings/value_text.h"
+#include "text/value_text.h"
 #include "startup/splash_owner.h"
 #include "startup/splash_picture.h"
 

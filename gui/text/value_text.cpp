@@ -1,4 +1,4 @@
-#include "settings/value_text.h"
+#include "text/value_text.h"
 
 #include <charconv>
 #include <cmath>
