@@ -109,7 +109,7 @@ void runDownload(const DownloadParameters &parameters, Connection &connection) {
     std::vector<RequestedSong> songs;
     const bool tableRead = readSongTable(tableError, parameters, songs);
     const int sessions = engineOptions().connections;
-    std::optional<EarlySessions> early;
+    std::optional<SessionOpenings> early;
     if (tableRead && sessions > 1) early.emplace(earlySessionCount(parameters, songs, sessions));
 
     std::string error;

@@ -57,7 +57,7 @@ struct QueuedArticle {
 class ArticleFetcher {
 public:
     ArticleFetcher(std::vector<QueuedArticle> &queue, std::size_t songCount, Connection &connection, int sessions,
-                   EarlySessions *early)
+                   SessionOpenings *early)
         : queue_(queue),
           early_(early),
           abandoned_(songCount, false),
@@ -298,7 +298,7 @@ private:
     }
 
     std::vector<QueuedArticle> &queue_;
-    EarlySessions *early_;
+    SessionOpenings *early_;
     std::vector<bool> abandoned_;
     OperationState *operation_;
     std::size_t inFlight_;
@@ -376,51 +376,6 @@ int assembleSong(std::string &error, ArticleFetcher &fetcher, const DownloadPara
 
 }  // namespace
 
-EarlySessions::EarlySessions(int count) : openings_(static_cast<std::size_t>(std::max(count, 0))) {
-    OperationState *operation = currentOperation();
-    for (Opening &opening : openings_) {
-        try {
-            threads_.emplace_back([&opening, operation] {
-                HelperScope scope(operation);
-                opening.connection = nntpOpenExtraSession(opening.error);
-            });
-        } catch (const std::system_error &) {
-            break;
-        }
-    }
-    openings_.resize(threads_.size());
-}
-
-EarlySessions::~EarlySessions() {
-    for (std::thread &thread : threads_)
-        if (thread.joinable()) thread.join();
-    std::vector<Connection> left;
-    for (std::size_t i = taken_; i < openings_.size(); ++i) left.push_back(openings_[i].connection);
-    nntpQuitAll(left);
-}
-
-bool EarlySessions::take(Connection &session, std::string &error) {
-    std::lock_guard lock(mutex_);
-    if (taken_ == openings_.size()) return false;
-    const std::size_t index = taken_++;
-    if (threads_[index].joinable()) threads_[index].join();
-    session = openings_[index].connection;
-    error = openings_[index].error;
-    return true;
-}
-
-Connection EarlySessions::takeAnyOpen() {
-    std::lock_guard lock(mutex_);
-    for (std::thread &thread : threads_)
-        if (thread.joinable()) thread.join();
-    for (std::size_t i = taken_; i < openings_.size(); ++i) {
-        if (!openings_[i].connection) continue;
-        std::swap(openings_[i], openings_[taken_]);
-        return openings_[taken_++].connection;
-    }
-    return 0;
-}
-
 int earlySessionCount(const DownloadParameters &parameters, const std::vector<RequestedSong> &songs, int sessions) {
     int64_t articles = 0;
     for (const RequestedSong &song : songs) articles += parameters.preview ? std::min<int64_t>(song.partCount, 1) : song.partCount;
@@ -428,7 +383,7 @@ int earlySessionCount(const DownloadParameters &parameters, const std::vector<Re
 }
 
 bool downloadSongsOnSessions(Connection &connection, const DownloadParameters &parameters,
-                             const std::vector<RequestedSong> &songs, int sessions, EarlySessions *early,
+                             const std::vector<RequestedSong> &songs, int sessions, SessionOpenings *early,
                              BackupServer *backup) {
     // The queue: every article to fetch, song by song; songs refused before fetching add none.
     std::vector<std::vector<std::string>> messageIds(songs.size());

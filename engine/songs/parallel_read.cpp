@@ -41,32 +41,23 @@ ExtraSessions::ExtraSessions(int limit)
     : limit_(std::clamp(limit, 1, kMaxConnections)), slots_(static_cast<std::size_t>(limit_ - 1)) {}
 
 void ExtraSessions::openAhead(int count) {
-    if (!openers_.empty()) return;
-    OperationState *operation = currentOperation();
-    for (Slot &slot : slots_) {
-        if (count-- <= 0) break;
-        if (slot.connection) continue;
-        try {
-            openers_.emplace_back([&slot, operation] {
-                HelperScope scope(operation);
-                std::string error;
-                slot.group.clear();
-                slot.connection = nntpOpenExtraSession(error);
-                slot.refused = !slot.connection;
-            });
-        } catch (const std::system_error &) {
-            break;  // the sessions not opened ahead open when they are needed
-        }
-    }
+    if (ahead_) return;
+    const int idle = static_cast<int>(std::count_if(slots_.begin(), slots_.end(), [](const Slot &slot) {
+        return slot.connection == 0;
+    }));
+    ahead_.emplace(std::min(count, idle));
 }
 
 void ExtraSessions::finishOpening() {
-    for (std::thread &opener : openers_) opener.join();
-    openers_.clear();
+    if (!ahead_) return;
     for (Slot &slot : slots_) {
-        if (slot.refused) capped_ = true;
-        slot.refused = false;
+        if (slot.connection) continue;
+        std::string error;
+        if (!ahead_->take(slot.connection, error)) break;
+        slot.group.clear();
+        if (!slot.connection) capped_ = true;
     }
+    ahead_.reset();
 }
 
 ExtraSessions::~ExtraSessions() {

@@ -4,11 +4,12 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "net/connection.h"
+#include "nntp/session_openings.h"
 #include "songs/overview_batch.h"
 #include "songs/parts_table.h"
 
@@ -41,15 +42,15 @@ private:
     struct Slot {
         Connection connection = 0;
         std::string group;  // the group selected on it
-        bool refused = false;  // its opening ahead failed
     };
-    // Waits for the openings ahead; a refused one caps the sessions as a refusal on the way does.
+    // Hands the sessions opened ahead to the slots; a refused one caps the sessions as a refusal
+    // on the way does.
     void finishOpening();
 
     int limit_;
     bool capped_ = false;      // a session was refused: no more are opened
     std::vector<Slot> slots_;  // limit - 1 slots
-    std::vector<std::thread> openers_;
+    std::optional<SessionOpenings> ahead_;
 };
 
 // Reads first..last into `parts` as readOverviewRange on `connection` would, with the same
