@@ -22,6 +22,7 @@
 #include <string>
 #include <vector>
 
+#include "common/process_figures.h"
 #include "corvane_n.h"
 #include "counting_proxy.h"
 #include "net/compressed_stream.h"
@@ -29,15 +30,12 @@
 
 namespace {
 
+using harbeat::bench::cpuSeconds;
+using harbeat::bench::narrow;
+using harbeat::bench::peakResidentKb;
+
 constexpr const char *kGroup = "alt.binaries.sounds.mp3.big";
 using Compression = harbeat::newsd::ServerOptions::Compression;
-
-double cpuSeconds() {
-    rusage usage{};
-    getrusage(RUSAGE_SELF, &usage);
-    const auto seconds = [](const timeval &t) { return static_cast<double>(t.tv_sec) + t.tv_usec / 1e6; };
-    return seconds(usage.ru_utime) + seconds(usage.ru_stime);
-}
 
 std::mutex reportMutex;
 std::condition_variable finished;

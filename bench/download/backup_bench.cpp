@@ -15,20 +15,19 @@
 #include <string>
 #include <vector>
 
+#include "common/process_figures.h"
 #include "corvane_n.h"
 #include "newsd/news_server.h"
 
 namespace {
 
+using harbeat::bench::cpuSeconds;
+using harbeat::bench::narrow;
+using harbeat::bench::peakResidentKb;
+
 constexpr const char *kGroup = "alt.binaries.sounds.mp3.backup";
 constexpr int kParts = 20;
 const std::vector<std::uint64_t> kLostOnMain = {3, 7, 11, 15, 19};
-
-std::string narrow(const char16_t *text) {
-    std::string out;
-    for (; text && *text; ++text) out += *text < 0x80 ? static_cast<char>(*text) : '?';
-    return out;
-}
 
 std::mutex reportMutex;
 std::condition_variable changed;

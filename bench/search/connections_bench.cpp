@@ -17,11 +17,16 @@
 #include <string>
 #include <vector>
 
+#include "common/process_figures.h"
 #include "corvane_n.h"
 #include "newsd/news_server.h"
 #include "raw_xover_client.h"
 
 namespace {
+
+using harbeat::bench::cpuSeconds;
+using harbeat::bench::narrow;
+using harbeat::bench::peakResidentKb;
 
 constexpr const char *kSearchGroup = "alt.binaries.sounds.mp3.big";
 constexpr const char *kSongGroup = "alt.binaries.sounds.mp3.yenc";
@@ -29,20 +34,6 @@ constexpr const char *kSongGroup = "alt.binaries.sounds.mp3.yenc";
 constexpr int kSongs = 10;
 constexpr int kPartsPerSong = 8;
 constexpr int kLinesPerPart = 14222;  // 45 bytes each
-
-long peakResidentKb() {
-    std::ifstream status("/proc/self/status");
-    std::string line;
-    while (std::getline(status, line))
-        if (line.starts_with("VmHWM:")) return std::strtol(line.c_str() + 6, nullptr, 10);
-    return -1;
-}
-
-std::string narrow(const char16_t *text) {
-    std::string out;
-    for (; text && *text; ++text) out += *text < 0x80 ? static_cast<char>(*text) : '?';
-    return out;
-}
 
 std::mutex reportMutex;
 std::condition_variable changed;

@@ -22,30 +22,18 @@
 #include <string>
 #include <vector>
 
+#include "common/process_figures.h"
 #include "corvane_n.h"
 #include "newsd/news_server.h"
 #include "raw_xover_client.h"
 
 namespace {
 
+using harbeat::bench::cpuSeconds;
+using harbeat::bench::narrow;
+using harbeat::bench::peakResidentKb;
+
 constexpr const char *kGroup = "alt.binaries.sounds.mp3.big";
-
-// Peak resident memory of this process in kB (VmHWM).
-long peakResidentKb() {
-    std::ifstream status("/proc/self/status");
-    std::string line;
-    while (std::getline(status, line))
-        if (line.starts_with("VmHWM:")) return std::strtol(line.c_str() + 6, nullptr, 10);
-    return -1;
-}
-
-// User plus system CPU time of this process, in seconds.
-double cpuSeconds() {
-    rusage usage{};
-    getrusage(RUSAGE_SELF, &usage);
-    const auto seconds = [](const timeval &t) { return static_cast<double>(t.tv_sec) + t.tv_usec / 1e6; };
-    return seconds(usage.ru_utime) + seconds(usage.ru_stime);
-}
 
 std::mutex reportMutex;
 std::condition_variable finished;
@@ -55,12 +43,6 @@ long songLines = 0;
 // When the first song line arrived: the overview is read and grouped by then.
 std::chrono::steady_clock::time_point firstSongLine;
 long errorReports = 0;
-
-std::string narrow(const char16_t *text) {
-    std::string out;
-    for (; text && *text; ++text) out += *text < 0x80 ? static_cast<char>(*text) : '?';
-    return out;
-}
 
 // Discards the song lines; notes the last report.
 void CORVANE_CALL onReport(int32_t code, const char16_t *text) {

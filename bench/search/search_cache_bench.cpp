@@ -21,10 +21,15 @@
 #include <mutex>
 #include <string>
 
+#include "common/process_figures.h"
 #include "corvane_n.h"
 #include "newsd/news_server.h"
 
 namespace {
+
+using harbeat::bench::cpuSeconds;
+using harbeat::bench::narrow;
+using harbeat::bench::peakResidentKb;
 
 constexpr const char *kGroup = "alt.binaries.sounds.mp3.big";
 constexpr unsigned long long kNewArticles = 1000;
@@ -68,13 +73,6 @@ void CORVANE_CALL onReport(int32_t code, const char16_t *text) {
     searchEnded = true;
     endText = narrow;
     finished.notify_all();
-}
-
-double cpuSeconds() {
-    rusage usage{};
-    getrusage(RUSAGE_SELF, &usage);
-    const auto seconds = [](const timeval &t) { return static_cast<double>(t.tv_sec) + t.tv_usec / 1e6; };
-    return seconds(usage.ru_utime) + seconds(usage.ru_stime);
 }
 
 // In the child: one search with the given depth and cache folder ("-" for none).
