@@ -1,5 +1,5 @@
 // How stored texts read as numbers and truth values, and how numbers are written back.
-#include "settings/value_text.h"
+#include "text/value_text.h"
 
 #include <QTest>
 
