@@ -29,6 +29,7 @@ struct ClientConnection::Deflate {
     z_stream in{};
     isal_zstream out{};
     std::vector<std::uint8_t> levelBuffer = std::vector<std::uint8_t>(ISAL_DEF_LVL1_DEFAULT);
+    std::string wire;
     bool inOpen = false;
     ~Deflate() {
         if (inOpen) inflateEnd(&in);
@@ -218,16 +219,17 @@ bool ClientConnection::flush() {
         isal_zstream &z = deflate_->out;
         z.next_in = reinterpret_cast<std::uint8_t *>(output_.data());
         z.avail_in = static_cast<std::uint32_t>(output_.size());
-        std::string wire;
+        // The packing area is kept from flush to flush, grown but never cleared.
+        std::string &wire = deflate_->wire;
+        std::size_t used = 0;
         do {
-            const std::size_t used = wire.size();
-            wire.resize(used + kReceiveChunk);
+            if (wire.size() < used + kReceiveChunk) wire.resize(used + kReceiveChunk);
             z.next_out = reinterpret_cast<std::uint8_t *>(wire.data() + used);
             z.avail_out = kReceiveChunk;
             if (isal_deflate(&z) != COMP_OK) return false;
-            wire.resize(used + kReceiveChunk - z.avail_out);
+            used += kReceiveChunk - z.avail_out;
         } while (z.avail_out == 0 || z.avail_in != 0);
-        output_ = std::move(wire);
+        output_.assign(wire.data(), used);
     }
     if (delayed_ && !output_.empty()) {
         {

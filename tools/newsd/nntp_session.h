@@ -103,6 +103,8 @@ private:
     bool deflateActive_ = false;
     bool gzipActive_ = false;
     bool gzipTerminatorInside_ = false;
+    std::vector<std::uint8_t> gzipLevelBuffer_;
+    std::vector<std::uint8_t> gzipPacked_;
 };
 
 }  // namespace harbeat::newsd
