@@ -140,6 +140,15 @@ int compressReceive(std::string &error, Connection connection, char *buffer, std
         if (produced < 0) return failStream(error, *state);
         if (produced > 0 || state->closed) {
             size = static_cast<std::size_t>(produced);
+            // The raw bytes already here often hold more (a gzip reply's status line comes out on
+            // its own, then its lines): the buffer is filled as far as they go, so that one
+            // receive of the reader carries as much text as it would without compression. A
+            // failure behind the bytes handed out is told by the next receive.
+            while (size < capacity) {
+                const long more = state->stream.read(buffer + size, capacity - size);
+                if (more <= 0) break;
+                size += static_cast<std::size_t>(more);
+            }
             return 1;
         }
         if (rawWithoutText > kMaxRawWithoutText) {
