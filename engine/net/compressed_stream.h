@@ -48,12 +48,17 @@ public:
     const std::string &error() const { return error_; }
 
 private:
-    enum class State { StatusLine, DataLines, Inflating, Terminator };
+    enum class State { StatusLine, DataLines, Inflating, WholeReply, Terminator };
 
     long readDeflate(char *out, std::size_t capacity);
     long readGzip(char *out, std::size_t capacity);
     long passClear(char *out, std::size_t capacity);
     long inflateReply(char *out, std::size_t capacity);
+    // Inflates the gzip reply at once when its whole stream is here; false leaves it to igzip.
+    bool inflateWholeReply();
+    long handOutWholeReply(char *out, std::size_t capacity);
+    // The compressed reply's stream ended with `tail` after `clearBytes`: on to its terminator.
+    bool endReply(std::string_view tail, std::size_t clearBytes);
     long fail(std::string message);
     // Hands the bytes read ahead past the end of a stream back to the input.
     void giveBackReadAhead();
@@ -76,6 +81,8 @@ private:
     std::size_t replyBytes_ = 0;   // clear bytes of the compressed reply so far
     std::string inflatedTail_;     // the last bytes the compressed reply inflated to
     std::size_t terminatorSeen_ = 0;
+    std::size_t wholeSize_ = 0;        // clear bytes of a reply inflated whole
+    std::size_t wholeHandedOut_ = 0;   // of which read() has handed out this many
 };
 
 // "The server's compressed data is damaged ..." and the other texts of a failing stream all start

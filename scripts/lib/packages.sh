@@ -1,5 +1,5 @@
 # Debian packages the project needs, and a helper that installs the missing ones.
-HARBEAT_BUILD_PACKAGES=(cmake ninja-build g++ qt6-base-dev libgl1-mesa-dev libssl-dev zlib1g-dev libexpat1-dev libisal-dev)
+HARBEAT_BUILD_PACKAGES=(cmake ninja-build g++ qt6-base-dev libgl1-mesa-dev libssl-dev zlib1g-dev libexpat1-dev libisal-dev libdeflate-dev)
 HARBEAT_TEST_PACKAGES=(libgtest-dev sharutils mpack openssl uudeview)
 HARBEAT_RUN_PACKAGES=(xdg-utils)
 # CI only: clang with libFuzzer for the fuzz targets.

@@ -50,6 +50,15 @@ Outcome play(CompressionMethod method, const std::string &raw, std::size_t piece
 const std::string kOverview =
     "1\tSong A.mp3 (1/2)\tme\tdate\t<a@x>\t\t100\t2\r\n..dotted line\r\n2\tSong A.mp3 (2/2)\tme\tdate\t<b@x>\t\t9\t1\r\n";
 
+// Some 300 kB of distinct overview lines.
+const std::string kLargeOverview = [] {
+    std::string lines;
+    for (int n = 1; lines.size() < 300 * 1024; ++n)
+        lines += std::to_string(n) + "\tSong " + std::to_string(n * 7919 % 100003) + ".mp3 (1/1)\tme\tdate\t<" +
+                 std::to_string(n) + "@x>\t\t100\t2\r\n";
+    return lines;
+}();
+
 struct GoodCase {
     const char *name;
     CompressionMethod method;
@@ -80,6 +89,10 @@ TEST(CompressedStream, GivesTheClearRepliesWhateverThePiecesAndBuffers) {
         {"gzip, two compressed replies back to back", CompressionMethod::Gzip,
          gzipReply("224 a [COMPRESS=GZIP]\r\n", kOverview) + gzipReply("215 b [COMPRESS=GZIP]\r\n", "alt.x 2 1 y\r\n"),
          "224 a [COMPRESS=GZIP]\r\n" + kOverview + ".\r\n215 b [COMPRESS=GZIP]\r\nalt.x 2 1 y\r\n.\r\n"},
+        // Beyond what is inflated at once: read as it comes, in every piece size.
+        {"gzip, reply larger than one inflated whole", CompressionMethod::Gzip,
+         gzipReply("224 big [COMPRESS=GZIP]\r\n", kLargeOverview),
+         "224 big [COMPRESS=GZIP]\r\n" + kLargeOverview + ".\r\n"},
     };
     for (const GoodCase &c : cases) {
         for (std::size_t piece : {std::size_t(1), std::size_t(7), std::size_t(65536)}) {
