@@ -197,6 +197,20 @@ TEST_F(Synthetic, MillionArticleGroupServesItsLastBatch) {
     EXPECT_TRUE(lines.back()[1].ends_with("5/5)") || lines.back()[1].ends_with("5/5]"));
 }
 
+TEST_F(Synthetic, OverviewAcrossKeptBlocksMatchesLineByLine) {
+    // The server keeps overview lines in blocks of 4096 numbers: ranges that cross a block's edge
+    // read alike asked whole or one article at a time.
+    start({}, 9000, 1);
+    for (const std::string range : {"4090-4100", "8190-8200", "8995-9000"}) {
+        const auto whole = overview(range);
+        const std::size_t dash = range.find('-');
+        const int first = std::stoi(range.substr(0, dash)), last = std::stoi(range.substr(dash + 1));
+        ASSERT_EQ(whole.size(), static_cast<std::size_t>(last - first + 1)) << range;
+        for (int number = first; number <= last; ++number)
+            EXPECT_EQ(overview(std::to_string(number)).at(0), whole[static_cast<std::size_t>(number - first)]) << number;
+    }
+}
+
 TEST(SyntheticGroupList, ListAndNewGroups) {
     ServedStore served;
     EXPECT_EQ(served.store.addSyntheticGroupList(5000), 5000u);

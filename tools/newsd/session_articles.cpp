@@ -144,11 +144,24 @@ void NntpSession::sendOverviewRange(const GroupView &view, std::uint64_t from, s
     std::string &out = connection_.output();
     from = std::max(from, view.info.low);
     to = std::min(to, view.info.high);
-    if (view.synthetic) {
+    if (view.synthetic && !view.synthetic->keepsOverviewBlocks()) {
         for (std::uint64_t number = from; number <= to && !connection_.failed(); ++number) {
             if (!view.synthetic->isPresent(number)) continue;
             view.synthetic->appendOverviewLine(number, out);
             connection_.flushIfLarge();
+        }
+        return;
+    }
+    if (view.synthetic) {
+        // Lines of articles expired after their block was made are left out here.
+        for (std::uint64_t number = from; number <= to && !connection_.failed();) {
+            const auto block = view.synthetic->overviewBlock(number);
+            const std::uint64_t blockEnd = std::min(to, block->last());
+            for (; number <= blockEnd && !connection_.failed(); ++number) {
+                if (!view.synthetic->isPresent(number)) continue;
+                out.append(block->line(number));
+                connection_.flushIfLarge();
+            }
         }
         return;
     }

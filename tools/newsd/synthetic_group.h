@@ -13,6 +13,7 @@
 #include <string>
 #include <string_view>
 #include <unordered_set>
+#include <vector>
 
 #include "article_text.h"
 #include "newsd/news_server.h"
@@ -39,6 +40,25 @@ public:
 
     // Appends "number\tsubject\tfrom\tdate\tmessage-id\t\tbytes\tlines\tXref: ...\r\n".
     void appendOverviewLine(std::uint64_t number, std::string &out) const;
+
+    // The overview lines of a run of consecutive numbers, as a server keeps them in its overview
+    // database: made once and read from then on, while the kept runs stay under a bound.
+    struct OverviewBlock {
+        std::uint64_t first = 0;             // the number of the first line
+        std::string text;                    // the lines, one after another
+        std::vector<std::uint32_t> starts;   // where each number's line starts; one more at the end
+        // Empty for a number that was not present when the block was made.
+        std::string_view line(std::uint64_t number) const {
+            const std::size_t at = static_cast<std::size_t>(number - first);
+            return std::string_view(text).substr(starts[at], starts[at + 1] - starts[at]);
+        }
+        std::uint64_t last() const { return first + starts.size() - 2; }
+    };
+    // Only groups without yEnc posts keep their overview in blocks: a yEnc post's line needs its
+    // body made, and a block would make the bodies of thousands of articles nobody asked for.
+    bool keepsOverviewBlocks() const { return options_.yencEvery == 0; }
+    // The block holding `number`, which must be in the group's range.
+    std::shared_ptr<const OverviewBlock> overviewBlock(std::uint64_t number) const;
     // The whole article (header, empty line, body) of a number in range.
     std::string article(std::uint64_t number, ArticleLayout &layout) const;
     std::string messageId(std::uint64_t number) const;
@@ -71,6 +91,7 @@ private:
     // sending them.
     std::shared_ptr<const std::string> yencBody(const Post &post) const;
     std::string makeYencBody(const Post &post) const;
+    std::shared_ptr<const OverviewBlock> makeOverviewBlock(std::uint64_t first) const;
     bool isGap(std::uint64_t offset) const;
 
     std::string name_;
@@ -90,6 +111,10 @@ private:
     mutable std::map<PartKey, std::shared_ptr<const std::string>> yencBodies_;
     mutable std::deque<PartKey> yencOrder_;  // oldest first
     mutable std::size_t yencBytes_ = 0;
+
+    mutable std::mutex overviewMutex_;
+    mutable std::map<std::uint64_t, std::shared_ptr<const OverviewBlock>> overviewBlocks_;  // by first number
+    mutable std::size_t overviewBytes_ = 0;
 };
 
 }  // namespace harbeat::newsd
