@@ -1,10 +1,12 @@
 // The inflating transport as it meets a server: after the first byte, the input is what a server
 // that agreed to compress sends. Bit 0 of the first byte chooses COMPRESS DEFLATE or the gzip
 // replies; bits 1-2 the read size. Bit 3 drives the stream alone (pieces of 1 to 64 kB chosen by
-// bits 4-5); otherwise the bytes go through a socket pair into netReceive and the NNTP readers.
+// bits 4-5, or with bit 6 too, fed whole and a byte at a time and compared); otherwise the bytes
+// go through a socket pair into netReceive and the NNTP readers.
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -21,16 +23,17 @@ namespace {
 
 constexpr std::size_t kCap = std::size_t(8) << 20;
 
-void driveStream(corvane::CompressionMethod method, std::string_view bytes, std::size_t piece, std::size_t capacity) {
+// The clear text of the stream fed in pieces of `piece` bytes; false when it failed.
+bool driveStream(corvane::CompressionMethod method, std::string_view bytes, std::size_t piece, std::size_t capacity,
+                 std::string &clear) {
     corvane::CompressedStream stream(method, kCap);
     std::vector<char> buffer(capacity);
-    std::size_t total = 0;
     for (;;) {
         const long n = stream.read(buffer.data(), buffer.size());
-        if (n < 0) return;
+        if (n < 0) return false;
         if (n > 0) {
-            total += static_cast<std::size_t>(n);
-            if (total > std::size_t(64) << 20) __builtin_trap();  // the cap must hold
+            clear.append(buffer.data(), static_cast<std::size_t>(n));
+            if (clear.size() > std::size_t(64) << 20) __builtin_trap();  // the cap must hold
             continue;
         }
         if (bytes.empty()) break;
@@ -38,7 +41,16 @@ void driveStream(corvane::CompressionMethod method, std::string_view bytes, std:
         stream.feed(bytes.substr(0, take));
         bytes.remove_prefix(take);
     }
-    stream.endOfInput();
+    return stream.endOfInput();
+}
+
+// A gzip reply arriving whole is inflated at once, one arriving a byte at a time as it comes:
+// when both end cleanly they must give the same text.
+void compareWholeAndDripped(corvane::CompressionMethod method, std::string_view bytes, std::size_t capacity) {
+    std::string whole, dripped;
+    const bool wholeOk = driveStream(method, bytes, std::size_t(1) << 20, capacity, whole);
+    const bool drippedOk = driveStream(method, bytes, 1, capacity, dripped);
+    if (wholeOk && drippedOk && whole != dripped) __builtin_trap();
 }
 
 void serve(int fd, std::string_view bytes) {
@@ -89,8 +101,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, std::size_t size) {
     const auto method = (control & 1) ? corvane::CompressionMethod::Gzip : corvane::CompressionMethod::Deflate;
     const std::size_t capacities[] = {1, 5, 4096, 65536};
     const std::size_t pieces[] = {1, 3, 4096, 65536};
-    if (control & 8)
-        driveStream(method, bytes, pieces[(control >> 4) & 3], capacities[(control >> 1) & 3]);
+    std::string clear;
+    if ((control & 0x48) == 0x48)
+        compareWholeAndDripped(method, bytes, std::max<std::size_t>(4096, capacities[(control >> 1) & 3]));
+    else if (control & 8)
+        driveStream(method, bytes, pieces[(control >> 4) & 3], capacities[(control >> 1) & 3], clear);
     else
         driveTransport(method, bytes, (control & 2) != 0);
     corvane::forgetCompressionFailures();
