@@ -221,15 +221,20 @@ TEST_F(BackupDownload, ABackupSessionClosedMeanwhileIsOpenedAgain) {
     expectSongFiles("reopened backup");
 }
 
+// A backup that greets, takes the first request for song3's second part and then says nothing.
+void startSilentBackup(ScriptedPeer &backup, std::chrono::milliseconds silence) {
+    backup.send("200 backup ready\r\n");
+    backup.expect("article <song3-2@harbeat.test>\r\n");
+    backup.silent(silence);
+    backup.start();
+}
+
 // A backup that stops answering costs one wait in a download, not one per missing part, and a
 // cancel ends the wait at once.
 TEST_F(BackupDownload, ASilentBackupIsWaitedForOnce) {
     ShortReceiveWait shortWait(std::chrono::milliseconds(300));
     ScriptedPeer backup;
-    backup.send("200 backup ready\r\n");
-    backup.expect("article <song3-2@harbeat.test>\r\n");
-    backup.silent(std::chrono::milliseconds(5000));
-    backup.start();
+    startSilentBackup(backup, std::chrono::milliseconds(5000));
     const ServerOptions full;
     const Run silent = run(1, dropping({"<song3-2@harbeat.test>", "<song2-1@harbeat.test>"}), &full, false,
                            "127.0.0.1", backup.port());
@@ -254,10 +259,7 @@ TEST_F(BackupDownload, ACancelEndsTheWaitForTheBackup) {
     // A cancel gives a server a second to answer; the receive wait is far longer.
     ShortReceiveWait longWait(std::chrono::milliseconds(8000));
     ScriptedPeer backup;
-    backup.send("200 backup ready\r\n");
-    backup.expect("article <song3-2@harbeat.test>\r\n");
-    backup.silent(std::chrono::milliseconds(10000));
-    backup.start();
+    startSilentBackup(backup, std::chrono::milliseconds(10000));
     NewsServer mainServer(store, dropping({"<song3-2@harbeat.test>"}));
     mainServer.start(0);
     corvane::EngineSettings settings;
